@@ -1,0 +1,30 @@
+#include "AppFolder.h"
+
+#include "../toolkit/Handles.h"
+
+std::string FolderOfPath(const std::string& path)
+{
+    const std::size_t end = path.find_last_of("\\:");
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+std::string NameWithoutExtension(const std::string& name)
+{
+    const std::size_t dot = name.find_last_of(".\\:");
+    if (dot == std::string::npos || name[dot] != '.')
+        return name;
+    return name.substr(0, dot);
+}
+
+std::vector<std::string> ListLanguageNames(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    UniqueFind find(FindFirstFileA(pattern.c_str(), &entry));
+    if (!find)
+        return names;
+    do {
+        names.push_back(NameWithoutExtension(entry.cFileName));
+    } while (FindNextFileA(find.Get(), &entry));
+    return names;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The main window and its handlers: the whole workflow from plugin folder to
+// placed installer is driven from here.
+#include "../toolkit/Controls.h"
+#include "../toolkit/Dialogs.h"
+#include "../toolkit/Form.h"
+
+#include <string>
+
+// The folder of the running executable, with trailing backslash. Set once
+// while the main window is created.
+extern std::string AppFolder;
+
+class TFormMain : public TForm {
+public:
+    explicit TFormMain(TComponent* owner);
+
+    TLabel* Label1;
+    TLabel* Label2;
+    TLabel* Label3;
+    TLabel* Label4;
+    TLabel* Label5;
+    TLabel* Label6;
+    TEdit* EditName;
+    TEdit* EditFolder;
+    TComboBox* ComboBoxType;
+    TButton* Button2;
+    TComboBox* ComboBoxMainFile;
+    TButton* ButtonCreate;
+    TButton* ButtonExit;
+    TCheckListBox* ListLanguages;
+    TCheckBox* CheckBoxUninstall;
+    TButton* ButtonLoadLicense;
+    TEdit* EditLicense;
+
+    TOpenDialog* OpenDialog1;
+
+    void FormCreate(TObject* Sender);
+    void ButtonLoadLicenseClick(TObject* Sender);
+    void ButtonExitClick(TObject* Sender);
+    void EditFolderChange(TObject* Sender);
+};
+
+extern TFormMain* FormMain;

@@ -1,0 +1,22 @@
+// Entry point: the application object, the main window, the message loop.
+#include "Unit1.h"
+
+#include "../toolkit/Application.h"
+#include "../toolkit/Errors.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    try {
+        TApplication application;
+        FormMain = new TFormMain(&application);
+        application.SetMainForm(FormMain);
+        FormMain->Show();
+        application.Run();
+    } catch (...) {
+        // Start-up itself failed: there is no loop to return to.
+        MessageBoxA(nullptr, ExceptionDisplayText(ExceptionMessage(std::current_exception())).c_str(), "Setup creator",
+                    MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Base types of the launcher library: its component base and its failures.
+#include "../toolkit/Component.h"
+#include "../toolkit/Errors.h"
+
+#include <cstdint>
+#include <string>
+
+class EStException : public Exception {
+public:
+    EStException(std::int32_t code, std::string message) : Exception(std::move(message)), ErrorCode(code) {}
+    std::int32_t ErrorCode;
+};
+
+class EStSpawnError : public EStException {
+public:
+    using EStException::EStException;
+};
+
+class TStComponent : public TComponent {
+public:
+    explicit TStComponent(TComponent* owner) : TComponent(owner) {}
+    // Always "4.03".
+    std::string Version() const { return "4.03"; }
+    // Ignored: the version cannot be changed.
+    void SetVersion(const std::string& /*value*/) noexcept {}
+};
+
+// Raises the library error of type E for `code`, with the message the
+// message table holds for that code.
+template <typename E>
+[[noreturn]] void RaiseStError(std::int32_t code);

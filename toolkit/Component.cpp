@@ -1,0 +1,27 @@
+#include "Component.h"
+
+#include <algorithm>
+
+TComponent::TComponent(TComponent* owner) : owner_(owner)
+{
+    if (owner_ != nullptr)
+        owner_->Insert(this);
+}
+
+TComponent::~TComponent()
+{
+    // Owned components go newest first; each removes itself from our list.
+    while (!components_.empty()) {
+        TComponent* child = components_.back();
+        child->owner_ = nullptr;
+        components_.pop_back();
+        delete child;
+    }
+    if (owner_ != nullptr)
+        owner_->Remove(this);
+}
+
+void TComponent::Remove(TComponent* child)
+{
+    components_.erase(std::remove(components_.begin(), components_.end(), child), components_.end());
+}

@@ -1,0 +1,208 @@
+#include "Controls.h"
+
+#include "Errors.h"
+#include "Form.h"
+
+#include <commctrl.h>
+
+namespace {
+int nextControlId = 100;
+}
+
+TControl::TControl(TForm* parent, const char* windowClass, DWORD style, DWORD exStyle, const TBounds& bounds,
+                   const std::string& text)
+    : TComponent(parent)
+{
+    handle_ = CreateWindowExA(exStyle, windowClass, text.c_str(), WS_CHILD | WS_VISIBLE | style, bounds.left,
+                              bounds.top, bounds.width, bounds.height, parent->Handle(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId++)),
+                              GetModuleHandleA(nullptr), nullptr);
+    if (handle_ == nullptr)
+        throw EOSError(GetLastError(), std::string("Cannot create control ") + windowClass + ": " +
+                                           SystemErrorText(GetLastError()));
+    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(parent->Font()), FALSE);
+}
+
+TControl::~TControl()
+{
+    // The form may have destroyed the window already, together with itself.
+    if (handle_ != nullptr && IsWindow(handle_) && FromHandle(handle_) == this) {
+        SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
+        DestroyWindow(handle_);
+    }
+}
+
+TControl* TControl::FromHandle(HWND window) noexcept
+{
+    return reinterpret_cast<TControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+std::string TControl::Text() const
+{
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(handle_)) + 1, '\0');
+    const int length = GetWindowTextA(handle_, text.data(), static_cast<int>(text.size()));
+    text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
+    return text;
+}
+
+TLabel::TLabel(TForm* parent, const TBounds& bounds, const std::string& caption)
+    : TControl(parent, "STATIC", SS_LEFT, 0, bounds, caption)
+{
+}
+
+TEdit::TEdit(TForm* parent, const TBounds& bounds)
+    : TControl(parent, "EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, bounds, "")
+{
+}
+
+void TEdit::SetText(const std::string& text)
+{
+    if (text != Text())
+        SetWindowTextA(Handle(), text.c_str()); // EN_CHANGE follows, synchronously
+}
+
+void TEdit::Command(WORD code)
+{
+    if (code != EN_CHANGE)
+        return;
+    std::string text = Text();
+    if (text == lastText_)
+        return;
+    lastText_ = std::move(text);
+    OnChange(this);
+}
+
+TButton::TButton(TForm* parent, const TBounds& bounds, const std::string& caption)
+    : TControl(parent, "BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0, bounds, caption)
+{
+}
+
+void TButton::Command(WORD code)
+{
+    if (code == BN_CLICKED)
+        OnClick(this);
+}
+
+TCheckBox::TCheckBox(TForm* parent, const TBounds& bounds, const std::string& caption)
+    : TControl(parent, "BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, bounds, caption)
+{
+}
+
+bool TCheckBox::Checked() const
+{
+    return SendMessageA(Handle(), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TCheckBox::SetChecked(bool checked)
+{
+    SendMessageA(Handle(), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+TComboBox::TComboBox(TForm* parent, const TBounds& bounds)
+    // The height given to a drop-down list is that of its open list; the
+    // closed box takes the height of its font.
+    : TControl(parent, "COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+               0, TBounds{bounds.left, bounds.top, bounds.width, bounds.height + 8 * 16}, "")
+{
+}
+
+void TComboBox::SetItems(const std::vector<std::string>& items)
+{
+    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
+    SendMessageA(Handle(), CB_RESETCONTENT, 0, 0);
+    std::size_t bytes = 0;
+    for (const std::string& item : items)
+        bytes += item.size() + 1;
+    SendMessageA(Handle(), CB_INITSTORAGE, items.size(), bytes);
+    for (const std::string& item : items)
+        SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+int TComboBox::Count() const
+{
+    return static_cast<int>(SendMessageA(Handle(), CB_GETCOUNT, 0, 0));
+}
+
+std::string TComboBox::Item(int index) const
+{
+    const LRESULT length = SendMessageA(Handle(), CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(Handle(), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied == CB_ERR ? 0 : static_cast<std::size_t>(copied));
+    return text;
+}
+
+int TComboBox::ItemIndex() const
+{
+    return static_cast<int>(SendMessageA(Handle(), CB_GETCURSEL, 0, 0));
+}
+
+void TComboBox::SetItemIndex(int index)
+{
+    SendMessageA(Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+std::string TComboBox::SelectedText() const
+{
+    const int index = ItemIndex();
+    return index < 0 ? std::string() : Item(index);
+}
+
+TCheckListBox::TCheckListBox(TForm* parent, const TBounds& bounds)
+    : TControl(parent, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+               WS_EX_CLIENTEDGE, bounds, "")
+{
+    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
+                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    RECT client{};
+    GetClientRect(Handle(), &client);
+    LVCOLUMNA column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
+    SendMessageA(Handle(), LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+}
+
+void TCheckListBox::Add(const std::string& item)
+{
+    LVITEMA entry{};
+    entry.mask = LVIF_TEXT;
+    entry.iItem = Count();
+    entry.pszText = const_cast<char*>(item.c_str());
+    SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+}
+
+int TCheckListBox::Count() const
+{
+    return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string TCheckListBox::Item(int index) const
+{
+    std::string text(1024, '\0');
+    LVITEMA entry{};
+    entry.iSubItem = 0;
+    entry.pszText = text.data();
+    entry.cchTextMax = static_cast<int>(text.size());
+    const LRESULT length = SendMessageA(Handle(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&entry));
+    text.resize(static_cast<std::size_t>(length));
+    return text;
+}
+
+bool TCheckListBox::Checked(int index) const
+{
+    const LRESULT state = SendMessageA(Handle(), LVM_GETITEMSTATE, index, LVIS_STATEIMAGEMASK);
+    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void TCheckListBox::SetChecked(int index, bool checked)
+{
+    LVITEMA entry{};
+    entry.stateMask = LVIS_STATEIMAGEMASK;
+    entry.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    SendMessageA(Handle(), LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&entry));
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Modal dialogs of the tool. Each is owned by the application window and
+// wrapped in task-window disabling that excludes no window.
+#include "Component.h"
+
+#include <string>
+
+// Plain message: application title as caption, no icon, one OK button.
+void ShowMessage(const std::string& text);
+// Failure message: as ShowMessage, with the error icon.
+void ShowErrorBox(const std::string& text);
+// A question with Yes and No buttons; true for Yes.
+bool AskYesNo(const std::string& text);
+
+class TOpenDialog : public TComponent {
+public:
+    explicit TOpenDialog(TComponent* owner) : TComponent(owner) {}
+
+    std::string DefaultExt; // without the dot
+    std::string Filter;     // "Description|patterns|Description|patterns"
+    std::string FileName;   // the chosen file's full path after Execute
+
+    // True when the user confirmed a file name; the file need not exist.
+    bool Execute();
+};

@@ -1,0 +1,46 @@
+#pragma once
+// A top-level window that hosts controls: it reflects their notifications to
+// them, carries the font they all use, and ends the message loop when it is
+// the main window and is closed.
+#include "Component.h"
+#include "Handles.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class TControl;
+
+struct TFormDesign {
+    const char* className;
+    std::string caption;
+    int left, top, width, height; // outer size, in pixels
+    const char* fontName;
+    int fontHeight;
+};
+
+class TForm : public TComponent {
+public:
+    TForm(TComponent* owner, const TFormDesign& design);
+    ~TForm() override;
+
+    HWND Handle() const noexcept { return handle_; }
+    HFONT Font() const noexcept { return static_cast<HFONT>(font_.Get()); }
+
+    void Show();
+    // Closes the window; closing the main window ends the message loop.
+    void Close();
+
+    // Puts the controls into this keyboard (tab) order.
+    void SetTabOrder(const std::vector<TControl*>& order);
+
+protected:
+    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+    HWND handle_ = nullptr;
+    UniqueGdiObject font_;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// Worker threads: created suspended, started once, run their body, then hand
+// their termination notification to the user-interface thread and wait until
+// it has been handled there. A thread marked FreeOnTerminate deletes itself.
+#include "Component.h"
+#include "Handles.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+class TThread : public TObject {
+public:
+    // Creates the system thread, suspended. Throws EThread when it cannot.
+    TThread();
+    // Never to be called on a running thread; a thread that was never started
+    // is woken and ended here without running its body.
+    ~TThread() override;
+
+    // Starts the body. Throws EThread when the thread cannot be resumed.
+    void Start();
+
+    bool FreeOnTerminate = false;
+    // Called on the user-interface thread after the body, with the thread as Sender.
+    TNotifyEvent OnTerminate;
+
+    bool Finished() const noexcept { return finished_; }
+    DWORD ThreadID() const noexcept { return threadId_; }
+    HANDLE Handle() const noexcept { return handle_.Get(); }
+
+    // Number of worker threads whose body has not yet ended (for checks that
+    // no thread is left behind).
+    static long Running() noexcept;
+
+protected:
+    virtual void Execute() = 0;
+
+private:
+    static unsigned __stdcall ThreadProc(void* self) noexcept;
+    void Run() noexcept;
+
+    UniqueHandle handle_;
+    DWORD threadId_ = 0;
+    bool started_ = false;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<bool> finished_{false};
+};
