@@ -15,4 +15,10 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb
 start_wine
-ctest --test-dir "$BUILD_DIR" --output-on-failure "$@"
+status=0
+ctest --test-dir "$BUILD_DIR" --output-on-failure "$@" || status=$?
+# Pictures the window tests saved, as PNG files beside them.
+for picture in "$BUILD_DIR"/screenshots/*.bmp; do
+    [ -e "$picture" ] && convert "$picture" "${picture%.bmp}.png" 2>/dev/null && rm -f "$picture"
+done
+exit $status
