@@ -1,0 +1,94 @@
+#include "ScriptMapping.h"
+
+#include "toolkit/Errors.h"
+
+#include <windows.h>
+
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsWordCharacter(char c) { return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '.'; }
+bool IsQuote(char c) { return c == '"' || c == '\'' || c == '`'; }
+bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+bool StartsDrivePath(const std::string& text, std::size_t at)
+{
+    if (at + 2 >= text.size() || !IsAsciiLetter(text[at]) || text[at + 1] != ':')
+        return false;
+    if (text[at + 2] != '\\' && text[at + 2] != '/')
+        return false;
+    return at == 0 || !IsWordCharacter(text[at - 1]);
+}
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    if (text.empty())
+        return std::wstring();
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        throw EOSError(GetLastError(), "The script's text cannot be converted: " + SystemErrorText(GetLastError()));
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& text, UINT codePage)
+{
+    if (text.empty())
+        return std::string();
+    const int length =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        throw EOSError(GetLastError(), "The script's text cannot be converted: " + SystemErrorText(GetLastError()));
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
+                        nullptr);
+    return narrow;
+}
+
+} // namespace
+
+std::string ScriptTextAsUtf8(const std::string& scriptBytes)
+{
+    static const std::string utf8Mark = "\xEF\xBB\xBF";
+    if (scriptBytes.compare(0, utf8Mark.size(), utf8Mark) == 0)
+        return scriptBytes.substr(utf8Mark.size());
+    return Narrow(Widen(scriptBytes, CP_ACP), CP_UTF8);
+}
+
+std::string MapDrivePaths(const std::string& script, const std::function<std::string(const std::string&)>& toHost)
+{
+    std::string result;
+    result.reserve(script.size());
+    std::size_t at = 0;
+    while (at < script.size()) {
+        if (!StartsDrivePath(script, at)) {
+            result += script[at++];
+            continue;
+        }
+        const char opening = at > 0 ? script[at - 1] : '\0';
+        std::size_t end = at;
+        if (IsQuote(opening)) {
+            while (end < script.size() && script[end] != opening && !IsLineEnd(script[end]))
+                ++end;
+        } else {
+            while (end < script.size() && script[end] != ' ' && script[end] != '\t' && !IsLineEnd(script[end]))
+                ++end;
+        }
+        result += toHost(script.substr(at, end - at));
+        at = end;
+    }
+    return result;
+}
+
+std::string ShellQuote(const std::string& text)
+{
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}

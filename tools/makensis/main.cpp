@@ -1,0 +1,276 @@
+// makensis.exe for Wine hosts: compiles an installer script with the host's
+// own NSIS compiler.
+//
+//   makensis.exe <script>
+//
+// The host compiler knows nothing of Windows drive paths and cannot be waited
+// for from Wine (a host program started from Wine has no process handle). So
+// this program maps the script's drive paths to host paths, writes the mapped
+// script into a folder of its own under the temporary folder, and has
+// /bin/sh run the compiler in this program's working folder; the shell writes
+// the compiler's exit code into a status file when it ends, which this
+// program waits for while it copies the compiler's output to its console.
+//
+// Exit code: the compiler's (0 success, 1 errors); 2 when this program fails
+// (usage, unreadable script, no Wine, the shell cannot be started or vanished);
+// 3 when the host has no NSIS compiler. The host compiler is "makensis" on the
+// host's PATH, or whatever the environment variable MAKENSIS names.
+//
+// On Windows, NSIS's own makensis.exe takes this program's place.
+#include "HostPaths.h"
+#include "ScriptMapping.h"
+
+#include "toolkit/Errors.h"
+#include "toolkit/Handles.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+constexpr int kExitFailure = 2;
+
+void WriteTo(DWORD stdHandle, const std::string& text)
+{
+    const HANDLE handle = GetStdHandle(stdHandle);
+    DWORD written = 0;
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !text.empty())
+        WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void Report(const std::string& message) { WriteTo(STD_ERROR_HANDLE, "makensis.exe: " + message + "\r\n"); }
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    const int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
+                            nullptr);
+    return narrow;
+}
+
+std::wstring ToWide(const std::string& text, UINT codePage)
+{
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw EOSError(GetLastError(), SystemErrorText(GetLastError()));
+    std::string content;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    return content;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& content)
+{
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
+        written != content.size())
+        throw EOSError(GetLastError(), "Cannot write " + WideToUtf8(path) + ": " + SystemErrorText(GetLastError()));
+}
+
+// A folder of this run under the temporary folder; removed with what it holds.
+class WorkFolder {
+public:
+    WorkFolder()
+    {
+        wchar_t temp[MAX_PATH + 1] = {};
+        if (GetTempPathW(MAX_PATH + 1, temp) == 0)
+            throw EOSError(GetLastError(), "No temporary folder: " + SystemErrorText(GetLastError()));
+        for (unsigned attempt = 0;; ++attempt) {
+            path_ = std::wstring(temp) + L"makensis-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                    std::to_wstring(GetTickCount() + attempt) + L"\\";
+            if (CreateDirectoryW(path_.c_str(), nullptr))
+                break;
+            if (GetLastError() != ERROR_ALREADY_EXISTS || attempt > 100)
+                throw EOSError(GetLastError(), "Cannot create a temporary folder: " + SystemErrorText(GetLastError()));
+        }
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    ~WorkFolder()
+    {
+        // Only files of this run lie here, written by this program or the shell.
+        WIN32_FIND_DATAW entry{};
+        UniqueFind find(FindFirstFileW((path_ + L"*").c_str(), &entry));
+        if (find) {
+            do {
+                if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                    DeleteFileW((path_ + entry.cFileName).c_str());
+            } while (FindNextFileW(find.Get(), &entry));
+        }
+        find.Reset();
+        RemoveDirectoryW(path_.c_str());
+    }
+
+    // Windows path of a file here.
+    std::wstring File(const wchar_t* name) const { return path_ + name; }
+    // Host path of a file here, quoted for the shell.
+    std::string HostFile(const wchar_t* name) const { return ShellQuote(HostPathOf(WideToUtf8(File(name)))); }
+
+private:
+    std::wstring path_;
+};
+
+// Copies what a growing file gained since the last call to a standard handle.
+class OutputRelay {
+public:
+    OutputRelay(std::wstring path, DWORD stdHandle) : path_(std::move(path)), stdHandle_(stdHandle) {}
+
+    void Pass()
+    {
+        if (!file_) {
+            file_.Reset(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file_)
+                return; // the shell has not created it yet
+        }
+        char buffer[16384];
+        DWORD read = 0;
+        while (ReadFile(file_.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+            WriteTo(stdHandle_, std::string(buffer, read));
+    }
+
+private:
+    std::wstring path_;
+    DWORD stdHandle_;
+    UniqueFile file_;
+};
+
+// The shell script that runs the compiler and leaves its exit code behind.
+std::string RunScript(const WorkFolder& work, const std::string& workingFolder)
+{
+    const std::string out = work.HostFile(L"out"), err = work.HostFile(L"err");
+    const std::string status = work.HostFile(L"status"), partial = work.HostFile(L"status.part");
+    return "exec </dev/null >" + out + " 2>" + err + "\n"
+           "echo $$ >" + work.HostFile(L"pid") + "\n"
+           "compiler=\"${MAKENSIS:-makensis}\"\n"
+           "if ! command -v \"$compiler\" >/dev/null 2>&1; then\n"
+           "    echo \"makensis.exe: the host has no NSIS compiler ($compiler); install NSIS (Debian: apt-get install nsis)\" >&2\n"
+           "    status=3\n"
+           "elif ! cd " + ShellQuote(workingFolder) + "; then\n"
+           "    status=2\n"
+           "else\n"
+           // -NOCD: relative paths in the script (language files, the
+           // installer) belong to the working folder, not the script's.
+           "    \"$compiler\" -NOCD " + work.HostFile(L"script.nsi") + "\n"
+           "    status=$?\n"
+           "fi\n"
+           // Written whole, then renamed: the waiting side never sees half of it.
+           "echo $status >" + partial + " && mv " + partial + " " + status + "\n";
+}
+
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits for the status file while relaying the output; the compiler's exit code.
+int WaitForCompiler(const WorkFolder& work)
+{
+    OutputRelay out(work.File(L"out"), STD_OUTPUT_HANDLE), err(work.File(L"err"), STD_ERROR_HANDLE);
+    // Where the shell's process shows on hosts with /proc; its vanishing
+    // without a status means the shell was killed.
+    std::wstring shellProcess;
+    bool shellSeen = false;
+    for (;;) {
+        out.Pass();
+        err.Pass();
+        if (PathExists(work.File(L"status")))
+            break;
+        if (shellProcess.empty() && PathExists(work.File(L"pid"))) {
+            std::string pid = ReadFileBytes(work.File(L"pid"));
+            while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
+                pid.pop_back();
+            if (!pid.empty())
+                shellProcess = WindowsPathOfHost("/proc/" + pid);
+        }
+        if (!shellProcess.empty()) {
+            if (PathExists(shellProcess)) {
+                shellSeen = true;
+            } else if (shellSeen && !PathExists(work.File(L"status"))) {
+                out.Pass();
+                err.Pass();
+                throw Exception("The shell running the compiler ended without an exit code");
+            }
+        }
+        Sleep(50);
+    }
+    out.Pass();
+    err.Pass();
+    return std::atoi(ReadFileBytes(work.File(L"status")).c_str());
+}
+
+int Run(const std::string& scriptPath)
+{
+    if (!HostPathsAvailable())
+        throw Exception("this program runs the host's NSIS compiler under Wine only; on Windows, put NSIS's own "
+                        "makensis.exe in its place");
+
+    wchar_t currentFolder[MAX_PATH + 1] = {};
+    if (GetCurrentDirectoryW(MAX_PATH + 1, currentFolder) == 0)
+        throw EOSError(GetLastError(), "No working folder: " + SystemErrorText(GetLastError()));
+
+    std::string script;
+    try {
+        script = ReadFileBytes(ToWide(scriptPath, CP_ACP));
+    } catch (const Exception& e) {
+        throw Exception("Cannot open script \"" + scriptPath + "\": " + e.Message());
+    }
+    const std::string mapped = MapDrivePaths(ScriptTextAsUtf8(script), [](const std::string& path) {
+        try {
+            return HostPathOf(path);
+        } catch (const Exception&) {
+            return path; // left for the compiler to report
+        }
+    });
+
+    WorkFolder work;
+    WriteFileBytes(work.File(L"script.nsi"), "\xEF\xBB\xBF" + mapped);
+    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(WideToUtf8(currentFolder))));
+
+    const std::wstring shell = WindowsPathOfHost("/bin/sh");
+    std::wstring commandLine =
+        L"\"" + shell + L"\" \"" + ToWide(HostPathOf(WideToUtf8(work.File(L"run.sh"))), CP_UTF8) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(shell.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, currentFolder,
+                        &startup, &process))
+        throw EOSError(GetLastError(), "Cannot start /bin/sh: " + SystemErrorText(GetLastError()));
+    // Under Wine a host program comes without handles; close any that came.
+    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+
+    return WaitForCompiler(work);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        Report("usage: makensis.exe <script.nsi>");
+        return kExitFailure;
+    }
+    try {
+        return Run(argv[1]);
+    } catch (const Exception& e) {
+        Report(e.Message());
+    } catch (const std::exception& e) {
+        Report(e.what());
+    }
+    return kExitFailure;
+}
