@@ -33,6 +33,12 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     ButtonLoadLicense = new TButton(this, {453, 44, 28, 21}, "...");
     EditLicense = new TEdit(this, {200, 44, 249, 21});
 
+    Label1->Name = "Label1";
+    Label2->Name = "Label2";
+    Label3->Name = "Label3";
+    Label4->Name = "Label4";
+    Label5->Name = "Label5";
+    Label6->Name = "Label6";
     EditName->Name = "EditName";
     EditFolder->Name = "EditFolder";
     ComboBoxType->Name = "ComboBoxType";
