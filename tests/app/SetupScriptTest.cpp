@@ -1,0 +1,137 @@
+#include "app/ReplaceAll.h"
+#include "app/SetupScript.h"
+
+#include <gtest/gtest.h>
+
+TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlapsOrRescanning)
+{
+    EXPECT_EQ(ReplaceAll("abXYcdXY", "XY", "1"), "ab1cd1");
+    EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(ReplaceAll("x", "x", "xx"), "xx");
+    EXPECT_EQ(ReplaceAll("source", "", "z"), "source");
+    EXPECT_EQ(ReplaceAll("#01  WriteUninstaller", "#01", ""), "  WriteUninstaller");
+    EXPECT_EQ(ReplaceAll("Abc abc", "abc", "-"), "Abc -"); // case-sensitive
+    EXPECT_EQ(ReplaceAll("", "a", "b"), "");
+    EXPECT_EQ(ReplaceAll("no match", "zz", "y"), "no match");
+    EXPECT_EQ(ReplaceAll("aXa", "a", ""), "X");
+}
+
+TEST(ReplaceAll, IsByteExactAcrossNulsAndHighBytes)
+{
+    const std::string source("a\0b\xE9\r\n\0b", 8);
+    EXPECT_EQ(ReplaceAll(source, std::string("\0b", 2), "Z"), std::string("aZ\xE9\r\nZ", 6));
+}
+
+namespace {
+
+const std::string kTails = "  Push A\r\n"
+                           "  LangDLL::LangDialog \"Language\" \"Please select the language of the installer\"\r\n"
+                           "  Pop $LANGUAGE\r\n"
+                           "  StrCmp $LANGUAGE \"cancel\" 0 +2\r\n"
+                           "    Abort\r\n";
+
+const std::string kTemplate = "Name \"*plugin_name*\"\r\n"
+                              "File \"*local_folder**.*\"\r\n"
+                              "OutFile \"*main_file*_setup.exe\"\r\n"
+                              "Type *plugin_type*\r\n"
+                              "*languages*"
+                              "[*license*]\r\n"
+                              "Function .onInit\r\n*pushlang*FunctionEnd\r\n"
+                              "#01  WriteUninstaller \"$INSTDIR\\uninst.exe\"\r\n";
+
+TSetupScriptInputs Inputs(std::vector<std::string> languages)
+{
+    TSetupScriptInputs inputs;
+    inputs.PluginName = "MyPlugin";
+    inputs.Folder = "C:\\plug\\";
+    inputs.MainFile = "my.wfx";
+    inputs.PluginType = "WFX";
+    inputs.CheckedLanguages = std::move(languages);
+    return inputs;
+}
+
+std::string Expected(const std::string& languages, const std::string& license, const std::string& pushlang,
+                     const std::string& marker = "#01")
+{
+    return "Name \"MyPlugin\"\r\n"
+           "File \"C:\\plug\\*.*\"\r\n"
+           "OutFile \"my.wfx_setup.exe\"\r\n"
+           "Type WFX\r\n" +
+           languages + "[" + license + "]\r\n" + "Function .onInit\r\n" + pushlang + "FunctionEnd\r\n" + marker +
+           "  WriteUninstaller \"$INSTDIR\\uninst.exe\"\r\n";
+}
+
+} // namespace
+
+TEST(SetupScript, LanguageCountsDecideBothBlocks)
+{
+    EXPECT_EQ(FillSetupScript(kTemplate, Inputs({})), Expected("", "", ""));
+    EXPECT_EQ(FillSetupScript(kTemplate, Inputs({"English"})), Expected("", "", ""));
+    EXPECT_EQ(FillSetupScript(kTemplate, Inputs({"French"})),
+              Expected("  LoadLanguageFile \"languages\\French.nlf\"\r\n", "", ""));
+    EXPECT_EQ(FillSetupScript(kTemplate, Inputs({"English", "French"})),
+              Expected("  LoadLanguageFile \"languages\\English.nlf\"\r\n"
+                       "  LoadLanguageFile \"languages\\French.nlf\"\r\n",
+                       "",
+                       "Push \"\"\r\n"
+                       "  Push ${LANG_ENGLISH}\r\n"
+                       "  Push \"English\"\r\n"
+                       "  Push ${LANG_FRENCH}\r\n"
+                       "  Push \"French\"\r\n" +
+                           kTails));
+}
+
+TEST(SetupScript, OnlyAnEnglishLoadLineCountsAsEnglish)
+{
+    // The test is case-sensitive on the whole load line.
+    EXPECT_EQ(BuildLanguageBlocks({"english"}).Load, "  LoadLanguageFile \"languages\\english.nlf\"\r\n");
+    EXPECT_EQ(BuildLanguageBlocks({"English2"}).Load, "  LoadLanguageFile \"languages\\English2.nlf\"\r\n");
+    EXPECT_EQ(BuildLanguageBlocks({"English.nlf.old"}).Load, "");
+    // English among others is loaded like any language.
+    EXPECT_EQ(BuildLanguageBlocks({"French", "English"}).Load,
+              "  LoadLanguageFile \"languages\\French.nlf\"\r\n  LoadLanguageFile \"languages\\English.nlf\"\r\n");
+    EXPECT_EQ(BuildLanguageBlocks({"SimpChinese", "PortugueseBR"}).Dialog,
+              "Push \"\"\r\n  Push ${LANG_SIMPCHINESE}\r\n  Push \"SimpChinese\"\r\n"
+              "  Push ${LANG_PORTUGUESEBR}\r\n  Push \"PortugueseBR\"\r\n" +
+                  kTails);
+}
+
+TEST(SetupScript, LicenseOnlyWhenTheFileExists)
+{
+    auto inputs = Inputs({});
+    inputs.LicensePath = "C:\\docs\\license.txt";
+    EXPECT_EQ(FillSetupScript(kTemplate, inputs), Expected("", "", ""));
+    inputs.LicenseExists = true;
+    EXPECT_EQ(FillSetupScript(kTemplate, inputs),
+              Expected("", "  Page license\r\n  LicenseData \"C:\\docs\\license.txt\"", ""));
+}
+
+TEST(SetupScript, UninstallerMarkersGoOnlyWhenAsked)
+{
+    auto inputs = Inputs({});
+    EXPECT_EQ(FillSetupScript(kTemplate, inputs), Expected("", "", "", "#01"));
+    inputs.Uninstaller = true;
+    EXPECT_EQ(FillSetupScript(kTemplate, inputs), Expected("", "", "", ""));
+}
+
+TEST(SetupScript, LaterReplacementsSeeEarlierValues)
+{
+    auto inputs = Inputs({});
+    inputs.PluginName = "A*main_file*B";
+    const std::string script = FillSetupScript(kTemplate, inputs);
+    EXPECT_NE(script.find("Name \"Amy.wfxB\""), std::string::npos);
+    // A value inserted late is not searched by earlier placeholders.
+    inputs = Inputs({});
+    inputs.MainFile = "*plugin_name*.wfx";
+    EXPECT_NE(FillSetupScript(kTemplate, inputs).find("OutFile \"*plugin_name*.wfx_setup.exe\""), std::string::npos);
+}
+
+TEST(SetupScript, ValidationListsEveryProblemInOrder)
+{
+    EXPECT_EQ(ValidateSetupInputs("", "", 0, -1), "You must specify a plugin name\r\nYou must specify a folder\r\n");
+    EXPECT_EQ(ValidateSetupInputs("Name", "C:\\p\\", 0, -1), "The folder doesn't contains any file\r\n");
+    EXPECT_EQ(ValidateSetupInputs("Name", "C:\\p\\", 3, -1), "You must specify the plugin main file\r\n");
+    EXPECT_EQ(ValidateSetupInputs("", "C:\\p\\", 3, -1),
+              "You must specify a plugin name\r\nYou must specify the plugin main file\r\n");
+    EXPECT_EQ(ValidateSetupInputs(" ", "C:\\p\\", 3, 1), ""); // blanks are not empty
+}
