@@ -66,7 +66,9 @@ Section "Plugin"
 SectionEnd
 
 #01Section "Uninstall"
-#01  ; $INSTDIR is the uninstaller's own folder: the plugin's folder.
+#01  ; $INSTDIR is the uninstaller's own folder. The whole folder goes, with
+#01  ; whatever the plugin saved there: it belongs to the plugin alone (browsing
+#01  ; for another folder on the directory page appends the plugin's name).
 #01  RMDir /r "$INSTDIR"
 #01  DeleteRegKey HKLM "${UNINSTALL_KEY}"
 #01SectionEnd
