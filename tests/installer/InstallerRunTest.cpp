@@ -81,7 +81,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     inputs.LicensePath = sources.Write("licence.txt", "Licence\r\n");
     inputs.LicenseExists = true;
     inputs.Uninstaller = true;
-    const ProgramRun build = CompileSetupScript(tool.Path(), inputs);
+    const ProgramRun build = CompileSetupScript(tool, inputs);
     ASSERT_EQ(build.ExitCode, 0u) << build.Output;
 
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + safeName + "\\";
@@ -121,7 +121,7 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
     inputs.PluginType = "WLX";
     inputs.CheckedLanguages = {"French"};
     inputs.Uninstaller = false;
-    const ProgramRun build = CompileSetupScript(tool.Path(), inputs);
+    const ProgramRun build = CompileSetupScript(tool, inputs);
     ASSERT_EQ(build.ExitCode, 0u) << build.Output;
 
     // /D= comes last and unquoted, blanks and all.

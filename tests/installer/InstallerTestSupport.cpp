@@ -14,14 +14,16 @@ std::string DistFolder()
     return folder.substr(0, folder.find_last_of('\\') + 1) + "dist\\";
 }
 
-ToolFolder::ToolFolder()
+ToolFolder::ToolFolder(const std::string& subfolder)
+    : path_(subfolder.empty() ? root_.Path() : root_.MakeFolder(subfolder))
 {
     const std::string dist = DistFolder();
     for (const char* name : {"makensis.exe", "plugin.nsi"}) {
         if (!CopyFileA((dist + name).c_str(), (Path() + name).c_str(), FALSE))
             throw EOSError(GetLastError(), std::string("Cannot copy ") + name + " from " + dist);
     }
-    const std::string languages = folder_.MakeFolder("languages");
+    const std::string languages = path_ + "languages\\";
+    CreateDirectoryA(languages.c_str(), nullptr);
     WIN32_FIND_DATAA entry{};
     UniqueFind find(FindFirstFileA((dist + "languages\\*.nlf").c_str(), &entry));
     if (!find)
@@ -29,6 +31,16 @@ ToolFolder::ToolFolder()
     do {
         CopyFileA((dist + "languages\\" + entry.cFileName).c_str(), (languages + entry.cFileName).c_str(), FALSE);
     } while (FindNextFileA(find.Get(), &entry));
+}
+
+std::string ToolFolder::Write(const std::string& relative, const std::string& content) const
+{
+    const std::string path = path_ + relative;
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr))
+        throw EOSError(GetLastError(), "Cannot write " + path);
+    return path;
 }
 
 ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs)
@@ -147,14 +159,8 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name, 
     return folder;
 }
 
-ProgramRun CompileSetupScript(const std::string& toolFolder, const TSetupScriptInputs& inputs)
+ProgramRun CompileSetupScript(const ToolFolder& tool, const TSetupScriptInputs& inputs)
 {
-    const std::string script = FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs);
-    UniqueFile file(CreateFileA((toolFolder + "temp.nsi").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.Get(), script.data(), static_cast<DWORD>(script.size()), &written, nullptr))
-        throw EOSError(GetLastError(), "Cannot write temp.nsi");
-    file.Reset();
-    return RunCompiler(toolFolder, toolFolder + "temp.nsi");
+    tool.Write("temp.nsi", FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs));
+    return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }

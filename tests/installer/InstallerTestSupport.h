@@ -12,15 +12,18 @@
 std::string DistFolder();
 
 // A temporary copy of the dist folder's compiler stand-in, template and
-// language files.
+// language files, in `subfolder` of a fresh temporary folder when one is given.
 class ToolFolder {
 public:
-    ToolFolder();
-    const std::string& Path() const { return folder_.Path(); }
-    const TempFolder& Folder() const { return folder_; }
+    explicit ToolFolder(const std::string& subfolder = std::string());
+    // With trailing backslash.
+    const std::string& Path() const { return path_; }
+    // Writes a file relative to the tool folder; returns its path.
+    std::string Write(const std::string& relative, const std::string& content) const;
 
 private:
-    TempFolder folder_;
+    TempFolder root_;
+    std::string path_;
 };
 
 struct ProgramRun {
@@ -54,6 +57,6 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name, 
 
 struct TSetupScriptInputs;
 
-// Fills the dist folder's template with `inputs` into `toolFolder`\temp.nsi
-// and compiles it there with the stand-in.
-ProgramRun CompileSetupScript(const std::string& toolFolder, const TSetupScriptInputs& inputs);
+// Fills the dist folder's template with `inputs` into the tool folder's
+// temp.nsi and compiles it there with the stand-in.
+ProgramRun CompileSetupScript(const ToolFolder& tool, const TSetupScriptInputs& inputs);

@@ -2,6 +2,10 @@
 // NSIS compiler behind it.
 #include "InstallerTestSupport.h"
 
+#include "toolkit/Handles.h"
+
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -62,7 +66,7 @@ TEST(StandIn, CompilesWithDrivePathsHoldingBlanksAndWritesOnlyTheInstaller)
     TempFolder sources;
     const std::string plugin = MakePluginFolder(sources, "my plugin folder", "fsplugin.wfx");
     const std::string licence = sources.Write("licence texts\\the licence.txt", "Licence\r\n");
-    tool.Folder().Write("temp.nsi",
+    tool.Write("temp.nsi",
                         InstallScript("fsplugin.wfx_setup.exe", plugin,
                                       "Page license\r\n"
                                       "LicenseData \"" + licence + "\"\r\n"
@@ -107,8 +111,8 @@ TEST(StandIn, AFailedCompileExitsWithOneAndKeepsTheOlderInstaller)
     ToolFolder tool;
     TempFolder sources;
     const std::string plugin = MakePluginFolder(sources, "plugin", "fsplugin.wfx");
-    tool.Folder().Write("fsplugin.wfx_setup.exe", "an older installer");
-    tool.Folder().Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin, "NoSuchCommand here\r\n"));
+    tool.Write("fsplugin.wfx_setup.exe", "an older installer");
+    tool.Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin, "NoSuchCommand here\r\n"));
 
     const ProgramRun run = RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
     ASSERT_TRUE(run.Ended);
@@ -123,7 +127,7 @@ TEST(StandIn, AHostWithoutCompilerIsReportedWithANonZeroExitCode)
     ToolFolder tool;
     TempFolder sources;
     const std::string plugin = MakePluginFolder(sources, "plugin", "fsplugin.wfx");
-    tool.Folder().Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin));
+    tool.Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin));
     const auto before = TreeOf(tool.Path());
 
     ScopedEnvironment noCompiler("MAKENSIS", "makensis-which-this-host-lacks");
@@ -147,4 +151,36 @@ TEST(StandIn, AMissingScriptOrArgumentIsAFailure)
     ASSERT_TRUE(bare.Ended);
     EXPECT_EQ(bare.ExitCode, 2u);
     EXPECT_NE(bare.Output.find("usage"), std::string::npos) << bare.Output;
+}
+
+TEST(StandIn, StartedThroughTheShellLikeTheToolInAFolderWithBlanksAndAQuote)
+{
+    // The tool's own folder may hold any character a path can; the shell
+    // script quotes every path.
+    ToolFolder tool("Setup creator's tool");
+    TempFolder sources;
+    const std::string plugin = MakePluginFolder(sources, "it's a plugin", "fsplugin.wfx");
+    tool.Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin));
+
+    // As the launcher starts the compiler: verb "open", the quoted program,
+    // the quoted script, the tool folder as working folder, shown normally
+    // with a console of its own.
+    const std::string program = "\"" + tool.Path() + "makensis.exe\"";
+    const std::string parameters = "\"" + tool.Path() + "temp.nsi\"";
+    SHELLEXECUTEINFOA execute{};
+    execute.cbSize = sizeof(execute);
+    execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    execute.lpVerb = "open";
+    execute.lpFile = program.c_str();
+    execute.lpParameters = parameters.c_str();
+    execute.lpDirectory = tool.Path().c_str();
+    execute.nShow = SW_SHOWNORMAL;
+    ASSERT_TRUE(ShellExecuteExA(&execute)) << GetLastError();
+    UniqueHandle process(execute.hProcess);
+    ASSERT_TRUE(process);
+    ASSERT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(FileExists(tool.Path() + "fsplugin.wfx_setup.exe"));
 }

@@ -90,7 +90,7 @@ TEST_P(TemplateCompiles, IntoTheMainFilesSetupInTheToolFolder)
     const std::string installer = tool_->Path() + inputs.MainFile + "_setup.exe";
     DeleteFileA(installer.c_str());
 
-    const ProgramRun run = CompileSetupScript(tool_->Path(), inputs);
+    const ProgramRun run = CompileSetupScript(*tool_, inputs);
     ASSERT_TRUE(run.Ended);
     ASSERT_EQ(run.ExitCode, 0u) << run.Output;
     EXPECT_TRUE(FileExists(installer));
