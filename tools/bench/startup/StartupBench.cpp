@@ -1,0 +1,226 @@
+// Start-up benchmark: how long the tool takes from process creation to an
+// idle, visible main window, against an empty Win32 window program started
+// the same way in the same run. Each program is started N times, turn about;
+// every start is timed until the process is idle for input and its main
+// window is visible, then the window gets WM_CLOSE and the process must end.
+//
+//   startup_bench [--runs N] [--tool PATH] [--baseline PATH]
+//
+// Defaults: 15 runs, ..\dist\SetupCreator.exe and baseline\EmptyWindow.exe
+// beside this program. Reports the medians and their ratio; the goal is a
+// ratio of at most 1.3.
+#include "toolkit/Handles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kGoal = 1.3;
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kExitTimeoutMs = 15000;
+
+std::string ProgramFolder()
+{
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+double Now()
+{
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / frequency;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+// The process's main window: a visible top-level window with an area. The
+// tool's zero-size application window does not count.
+BOOL CALLBACK MatchMainWindow(HWND window, LPARAM data)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search.processId || !IsWindowVisible(window))
+        return TRUE;
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    if (rect.right - rect.left <= 0 || rect.bottom - rect.top <= 0)
+        return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+HWND FindMainWindow(DWORD processId)
+{
+    WindowSearch search{processId, nullptr};
+    EnumWindows(MatchMainWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// One start: milliseconds until the program is idle with its main window
+// visible. Throws when the program does not get there or does not end.
+double TimeOneStart(const std::string& program)
+{
+    std::string commandLine = "\"" + program + "\"";
+    const std::string folder = FolderOf(program);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+
+    const double start = Now();
+    if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+        throw std::runtime_error("cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+
+    // Idle for input first, then the window must be there and visible.
+    const DWORD idle = WaitForInputIdle(process.Get(), kStartTimeoutMs);
+    HWND window = nullptr;
+    for (;;) {
+        window = FindMainWindow(info.dwProcessId);
+        if (window != nullptr)
+            break;
+        if (Now() - start > kStartTimeoutMs || WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0)
+            break;
+        Sleep(1);
+    }
+    const double elapsed = Now() - start;
+    if (window == nullptr || idle == WAIT_TIMEOUT) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), kExitTimeoutMs);
+        throw std::runtime_error(program + " showed no idle main window");
+    }
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.Get(), kExitTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
+        WaitForSingleObject(process.Get(), kExitTimeoutMs);
+        throw std::runtime_error(program + " did not end after WM_CLOSE");
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.Get(), &exitCode);
+    if (exitCode != 0)
+        throw std::runtime_error(program + " ended with exit code " + std::to_string(exitCode));
+    return elapsed;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+void Report(const char* label, const std::vector<double>& times)
+{
+    std::printf("  %-10s median %8.1f ms   min %8.1f ms   max %8.1f ms   (%u starts)\n", label, Median(times),
+                *std::min_element(times.begin(), times.end()), *std::max_element(times.begin(), times.end()),
+                static_cast<unsigned>(times.size()));
+}
+
+// Language files beside the tool: the tool lists them while it starts.
+int CountLanguageFiles(const std::string& toolPath)
+{
+    WIN32_FIND_DATAA entry{};
+    UniqueFind find(FindFirstFileA((FolderOf(toolPath) + "languages\\*.nlf").c_str(), &entry));
+    if (!find)
+        return 0;
+    int count = 0;
+    do
+        ++count;
+    while (FindNextFileA(find.Get(), &entry));
+    return count;
+}
+
+bool Exists(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    int runs = 15;
+    std::string tool = ProgramFolder() + "..\\dist\\SetupCreator.exe";
+    std::string baseline = ProgramFolder() + "baseline\\EmptyWindow.exe";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string option = argv[i];
+        if (option == "--runs")
+            runs = std::max(1, std::atoi(argv[i + 1]));
+        else if (option == "--tool")
+            tool = argv[i + 1];
+        else if (option == "--baseline")
+            baseline = argv[i + 1];
+    }
+    char full[MAX_PATH] = {};
+    GetFullPathNameA(tool.c_str(), MAX_PATH, full, nullptr);
+    tool = full;
+    GetFullPathNameA(baseline.c_str(), MAX_PATH, full, nullptr);
+    baseline = full;
+    for (const std::string& program : {tool, baseline}) {
+        if (!Exists(program)) {
+            std::fprintf(stderr, "startup_bench: %s is missing; build it first\n", program.c_str());
+            return 2;
+        }
+    }
+
+    try {
+        // One untimed start each: the first start of a program also pays for
+        // reading it from disk.
+        TimeOneStart(baseline);
+        TimeOneStart(tool);
+
+        std::vector<double> toolTimes, baselineTimes;
+        for (int i = 0; i < runs; ++i) {
+            // Turn about, so that drift in the machine's load hits both alike.
+            if (i % 2 == 0) {
+                baselineTimes.push_back(TimeOneStart(baseline));
+                toolTimes.push_back(TimeOneStart(tool));
+            } else {
+                toolTimes.push_back(TimeOneStart(tool));
+                baselineTimes.push_back(TimeOneStart(baseline));
+            }
+        }
+
+        const double ratio = Median(toolTimes) / Median(baselineTimes);
+        std::printf("Start-up to an idle main window\n");
+        std::printf("  tool:      %s (%d language files beside it)\n  baseline:  %s\n", tool.c_str(),
+                    CountLanguageFiles(tool), baseline.c_str());
+        Report("tool", toolTimes);
+        Report("baseline", baselineTimes);
+        std::printf("  ratio tool/baseline %.2f (goal at most %.2f): %s\n", ratio, kGoal,
+                    ratio <= kGoal ? "met" : "NOT met");
+        std::fflush(stdout);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "startup_bench: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
