@@ -139,6 +139,23 @@ TEST(StandIn, AHostWithoutCompilerIsReportedWithANonZeroExitCode)
     EXPECT_FALSE(StandInLeftWorkFolder(run.ProcessId));
 }
 
+TEST(StandIn, AShellThatEndsWithoutExitCodeIsAFailureNotAWaitForEver)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const std::string plugin = MakePluginFolder(sources, "plugin", "fsplugin.wfx");
+    tool.Write("temp.nsi", InstallScript("fsplugin.wfx_setup.exe", plugin));
+
+    // "exec" of a command that does not exist ends the shell itself before it
+    // can write the exit code.
+    ScopedEnvironment vanishingShell("MAKENSIS", "exec");
+    const ProgramRun run = RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
+    ASSERT_TRUE(run.Ended);
+    EXPECT_EQ(run.ExitCode, 2u) << run.Output;
+    EXPECT_NE(run.Output.find("without an exit code"), std::string::npos) << run.Output;
+    EXPECT_FALSE(StandInLeftWorkFolder(run.ProcessId));
+}
+
 TEST(StandIn, AMissingScriptOrArgumentIsAFailure)
 {
     ToolFolder tool;

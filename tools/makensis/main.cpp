@@ -178,34 +178,53 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder)
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Whether the host shell that wrote the pid file has ended, judged from the
+// host's /proc; false while it runs, and whenever that cannot be told.
+bool ShellEnded(const WorkFolder& work, const std::wstring& procFolder)
+{
+    try {
+        if (procFolder.empty() || !PathExists(work.File(L"pid")))
+            return false;
+        std::string pid = ReadFileBytes(work.File(L"pid"));
+        while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
+            pid.pop_back();
+        if (pid.empty())
+            return false; // being written
+        // "<pid> (<name>) <state> ...": gone, or a zombie, has ended.
+        const std::wstring stat = procFolder + ToWide(pid, CP_UTF8) + L"\\stat";
+        if (!PathExists(stat))
+            return true;
+        const std::string line = ReadFileBytes(stat);
+        const std::size_t name = line.rfind(')');
+        return name != std::string::npos && name + 2 < line.size() &&
+               (line[name + 2] == 'Z' || line[name + 2] == 'X');
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
 // Waits for the status file while relaying the output; the compiler's exit code.
 int WaitForCompiler(const WorkFolder& work)
 {
     OutputRelay out(work.File(L"out"), STD_OUTPUT_HANDLE), err(work.File(L"err"), STD_ERROR_HANDLE);
-    // Where the shell's process shows on hosts with /proc; its vanishing
-    // without a status means the shell was killed.
-    std::wstring shellProcess;
-    bool shellSeen = false;
+    // A shell that is killed leaves no status; on hosts with a /proc folder
+    // that shows, and the wait ends.
+    std::wstring procFolder;
+    try {
+        procFolder = WindowsPathOfHost("/proc/");
+        if (!PathExists(procFolder + L"self"))
+            procFolder.clear();
+    } catch (const Exception&) {
+    }
     for (;;) {
         out.Pass();
         err.Pass();
         if (PathExists(work.File(L"status")))
             break;
-        if (shellProcess.empty() && PathExists(work.File(L"pid"))) {
-            std::string pid = ReadFileBytes(work.File(L"pid"));
-            while (!pid.empty() && (pid.back() == '\n' || pid.back() == '\r'))
-                pid.pop_back();
-            if (!pid.empty())
-                shellProcess = WindowsPathOfHost("/proc/" + pid);
-        }
-        if (!shellProcess.empty()) {
-            if (PathExists(shellProcess)) {
-                shellSeen = true;
-            } else if (shellSeen && !PathExists(work.File(L"status"))) {
-                out.Pass();
-                err.Pass();
-                throw Exception("The shell running the compiler ended without an exit code");
-            }
+        if (ShellEnded(work, procFolder) && !PathExists(work.File(L"status"))) {
+            out.Pass();
+            err.Pass();
+            throw Exception("The shell running the compiler ended without an exit code");
         }
         Sleep(50);
     }
