@@ -1,7 +1,9 @@
 #include "Unit1.h"
 
 #include "AppFolder.h"
+#include "PluginScan.h"
 
+#include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
 
 std::string AppFolder;
@@ -59,6 +61,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
 
     EditFolder->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
     EditLicense->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
+    Button2->OnClick = TNotifyEvent(this, &TFormMain::Button2Click);
     ButtonExit->OnClick = TNotifyEvent(this, &TFormMain::ButtonExitClick);
     ButtonLoadLicense->OnClick = TNotifyEvent(this, &TFormMain::ButtonLoadLicenseClick);
 
@@ -90,4 +93,76 @@ void TFormMain::ButtonExitClick(TObject* /*Sender*/)
 
 void TFormMain::EditFolderChange(TObject* /*Sender*/)
 {
+    // Also the licence field's handler: it rescans the folder field's folder.
+    ScanPluginFolder(EditFolder->Text());
+}
+
+void TFormMain::Button2Click(TObject* /*Sender*/)
+{
+    ScanPluginFolder(ChooseFolder(EditFolder->Text(), "Choose folder"));
+}
+
+std::string TFormMain::ChooseFolder(const std::string& initialFolder, const std::string& title)
+{
+    std::string path;
+    if (!BrowseForFolderDialog(title, initialFolder, L"\\\\", path))
+        return std::string();
+    return path;
+}
+
+void TFormMain::ScanPluginFolder(std::string path)
+{
+    if (path.empty())
+        return;
+    if (path.back() != '\\')
+        path += '\\';
+    if (!FolderExistsAt(path))
+        return;
+
+    // A different text runs this scan once more, nested, from the field's
+    // change handler; that run finds the text equal and gives the same result.
+    EditFolder->SetText(path);
+
+    const std::vector<std::string> entries = ListFolderEntries(path + "*.*");
+    if (entries.empty())
+        return; // the previous folder's list, type and name stay
+
+    int selected = -1;
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+        if (DetectPluginType(entries[static_cast<std::size_t>(i)]))
+            selected = i;
+    }
+    ComboBoxMainFile->SetItems(entries);
+    ComboBoxMainFile->SetItemIndex(selected);
+    if (selected < 0)
+        return;
+
+    const std::string& entry = entries[static_cast<std::size_t>(selected)];
+    if (!FileExistsAt(EditFolder->Text() + entry))
+        return; // a folder named like a plugin gives no name
+
+    switch (PluginTypeOf(entry)) {
+    case kPluginTypeWfx: {
+        // The plugin's own code runs here; whatever goes wrong in it leaves
+        // the name field as it was.
+        std::string name;
+        if (ReadPluginRootName(EditFolder->Text() + entry, name))
+            EditName->SetText(name);
+        break;
+    }
+    case kPluginTypeWlx:
+        EditName->SetText(NameWithoutExtension(entry));
+        break;
+    default:
+        break;
+    }
+}
+
+bool TFormMain::DetectPluginType(const std::string& entryName)
+{
+    const int type = PluginTypeOf(entryName);
+    if (type < 0)
+        return false;
+    ComboBoxType->SetItemIndex(type);
+    return true;
 }

@@ -39,6 +39,16 @@ public:
     void ButtonLoadLicenseClick(TObject* Sender);
     void ButtonExitClick(TObject* Sender);
     void EditFolderChange(TObject* Sender);
+    void Button2Click(TObject* Sender);
+
+    // The shell's folder chooser: the chosen folder with a trailing
+    // backslash, or empty when the user cancels.
+    std::string ChooseFolder(const std::string& initialFolder, const std::string& title);
+    // Lists the folder's entries as main files, selects the last plugin among
+    // them, sets its type and derives the plugin name.
+    void ScanPluginFolder(std::string path);
+    // Whether the entry is a plugin file by its extension; selects its type.
+    bool DetectPluginType(const std::string& entryName);
 };
 
 extern TFormMain* FormMain;

@@ -1,0 +1,120 @@
+#include "FolderChooser.h"
+
+#include "toolkit/Application.h"
+#include "toolkit/Handles.h"
+#include "toolkit/TaskWindows.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <exception>
+
+static_assert(sizeof(BROWSEINFOA) == 32, "the browse request is eight 32-bit fields");
+
+namespace {
+
+// COM for the calling thread while the dialog is prepared and shown. The
+// dialog and the desktop folder need it; a thread that has it already keeps
+// it (the counts nest), and one in another apartment model goes on in that.
+class ComApartment {
+public:
+    ComApartment() noexcept : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComApartment()
+    {
+        if (initialized_)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialized_;
+};
+
+HWND ApplicationWindow() noexcept
+{
+    return Application != nullptr ? Application->Handle() : nullptr;
+}
+
+} // namespace
+
+bool BrowseForFolderDialog(const std::string& title, const std::string& initialFolder,
+                           const std::wstring& rootDisplayName, std::string& path)
+{
+    bool result = false;
+    path.clear();
+
+    // Lives until we return, and so for every callback of the dialog.
+    std::string initial = initialFolder;
+    if (!initial.empty() && initial.back() == '\\')
+        initial.pop_back();
+
+    BROWSEINFOA request;
+    std::memset(&request, 0, sizeof(request));
+
+    ComApartment apartment;
+    ComPtr<IMalloc> allocator;
+    ComPtr<IShellFolder> desktop; // released after the item lists are freed
+    if (SHGetMalloc(allocator.Put()) != S_OK || !allocator)
+        return result;
+
+    ShellAllocation displayName(allocator.Get(), allocator->Alloc(MAX_PATH));
+    if (displayName.Get() == nullptr)
+        return result; // as without an allocator: no dialog
+
+    ShellAllocation root;
+    if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())) && desktop) {
+        // The parse's status is not needed: without an item list the root
+        // stays empty, and the dialog offers the whole namespace.
+        LPITEMIDLIST rootList = nullptr;
+        std::wstring parsed = rootDisplayName; // the parser takes a writable text
+        desktop->ParseDisplayName(ApplicationWindow(), nullptr, parsed.data(), nullptr, &rootList, nullptr);
+        root = ShellAllocation(allocator.Get(), rootList);
+    }
+
+    request.hwndOwner = ApplicationWindow();
+    request.pidlRoot = root.As<ITEMIDLIST>();
+    request.pszDisplayName = displayName.As<char>();
+    request.lpszTitle = title.c_str();
+    request.ulFlags = BIF_RETURNONLYFSDIRS | BIF_STATUSTEXT;
+    request.lpfn = BrowseCallback;
+    request.lParam = reinterpret_cast<LPARAM>(initial.c_str());
+
+    ShellAllocation chosen;
+    {
+        TTaskWindowsDisabled disabled(ApplicationWindow());
+        chosen = ShellAllocation(allocator.Get(), SHBrowseForFolderA(&request));
+    }
+
+    result = chosen.Get() != nullptr;
+    if (result) {
+        SHGetPathFromIDListA(chosen.As<ITEMIDLIST>(), displayName.As<char>());
+        chosen.Reset();
+        path = std::string(displayName.As<char>(), strnlen(displayName.As<char>(), MAX_PATH)) + '\\';
+    }
+    return result;
+}
+
+int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM data) noexcept
+{
+    try {
+        switch (message) {
+        case BFFM_INITIALIZED:
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+            SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, data);
+            break;
+        case BFFM_SELCHANGED: {
+            char folder[MAX_PATH + 1] = {};
+            if (SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(argument), folder))
+                SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder));
+            break;
+        }
+        default:
+            break;
+        }
+    } catch (...) {
+        if (Application != nullptr)
+            Application->HandleException(std::current_exception());
+    }
+    return 0;
+}

@@ -1,0 +1,318 @@
+// The plugin folder scan in the real main window: real folders, real plugin
+// libraries loaded into this process, the fields read back from the controls.
+#include "app/PluginScan.h"
+#include "app/Unit1.h"
+#include "tests/support/TestSupport.h"
+#include "toolkit/Application.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// The plugin libraries the build makes for the tests: <build>\testplugins\.
+std::string TestPlugin(const std::string& file)
+{
+    std::string folder = TestProgramFolder();
+    folder.pop_back();
+    return folder.substr(0, folder.find_last_of('\\') + 1) + "testplugins\\" + file;
+}
+
+// Puts a copy of a test plugin into `folder` under `name`.
+void CopyPlugin(const TempFolder& folder, const std::string& plugin, const std::string& name)
+{
+    ASSERT_TRUE(CopyFileA(TestPlugin(plugin).c_str(), (folder.Path() + name).c_str(), FALSE))
+        << TestPlugin(plugin) << " -> " << folder.Path() + name;
+}
+
+std::string WithoutBackslash(std::string path)
+{
+    if (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path;
+}
+
+// The folder's entries as the file system returns them.
+std::vector<std::string> EntriesOf(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.emplace_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+} // namespace
+
+TEST(PluginScanRules, PluginTypeByLowerCasedLastExtension)
+{
+    EXPECT_EQ(PluginTypeOf("fsplugin.wfx"), kPluginTypeWfx);
+    EXPECT_EQ(PluginTypeOf("PLUGIN.WFX"), kPluginTypeWfx);
+    EXPECT_EQ(PluginTypeOf("Viewer.WlX"), kPluginTypeWlx);
+    EXPECT_EQ(PluginTypeOf("my viewer.v2.wlx"), kPluginTypeWlx);
+    EXPECT_EQ(PluginTypeOf(".wfx"), kPluginTypeWfx);
+    EXPECT_EQ(PluginTypeOf("wfx"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.wfx.bak"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.wfxx"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.wf"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.zip"), -1);
+}
+
+TEST(PluginScanRules, NameFilterKeepsZeroToSmallZ)
+{
+    const char ftp[] = "My FTP-Plugin 2.0";
+    EXPECT_EQ(FilterRootName(ftp, sizeof(ftp)), "MyFTPPlugin20");
+    // The neighbours of the range: "/" and "{" go, "0" and "z" stay; so do
+    // the characters between the capitals and the small letters.
+    const char edges[] = "/0z{_[]\\^`(){}|~\x7f\x80\xe9\xff";
+    EXPECT_EQ(FilterRootName(edges, sizeof(edges)), "0z_[]\\^`");
+    // Up to the first NUL, never past the buffer.
+    const char afterNul[] = "ab\0cd";
+    EXPECT_EQ(FilterRootName(afterNul, sizeof(afterNul)), "ab");
+    const char noNul[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_EQ(FilterRootName(noNul, 3), "abc");
+}
+
+class PluginScan : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        form = new TFormMain(Application);
+        form->Show();
+    }
+    void TearDown() override { delete form; }
+
+    // The user types a folder into the folder field.
+    void TypeFolder(const std::string& text)
+    {
+        SendMessageA(form->EditFolder->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void TypeName(const std::string& text)
+    {
+        SendMessageA(form->EditName->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void ChooseType(int index) { SendMessageA(form->ComboBoxType->Handle(), CB_SETCURSEL, index, 0); }
+
+    std::vector<std::string> MainFiles() const
+    {
+        std::vector<std::string> items;
+        for (int i = 0; i < form->ComboBoxMainFile->Count(); ++i)
+            items.push_back(form->ComboBoxMainFile->Item(i));
+        return items;
+    }
+    std::string Folder() const { return form->EditFolder->Text(); }
+    std::string Name() const { return form->EditName->Text(); }
+    std::string Type() const { return form->ComboBoxType->SelectedText(); }
+    std::string MainFile() const { return form->ComboBoxMainFile->SelectedText(); }
+
+    TFormMain* form = nullptr;
+};
+
+TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
+{
+    TempFolder folder;
+    folder.MakeFolder("ab");
+    folder.Write("ab\\inside.txt");
+    folder.Write("top.txt");
+    TypeFolder(folder.Path());
+    const std::vector<std::string> topEntries = EntriesOf(folder.Path());
+    ASSERT_EQ(MainFiles(), topEntries);
+
+    // Keystrokes at the end of the field, as the user types them.
+    HWND edit = form->EditFolder->Handle();
+    auto type = [&](char c) {
+        const int end = GetWindowTextLengthA(edit);
+        SendMessageA(edit, EM_SETSEL, end, end);
+        SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+    };
+    type('a');
+    EXPECT_EQ(Folder(), folder.Path() + "a"); // no such folder: left as typed
+    EXPECT_EQ(MainFiles(), topEntries);
+    type('b');
+    EXPECT_EQ(Folder(), folder.Path() + "ab\\");
+    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
+    type('c');
+    EXPECT_EQ(Folder(), folder.Path() + "ab\\c");
+    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
+}
+
+TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
+{
+    // Two folders with the same two kinds of plugin, named so that either
+    // kind comes last in one of them on a file system that sorts by name.
+    for (const auto& names : {std::pair<std::string, std::string>{"alpha.wfx", "beta.wlx"},
+                              std::pair<std::string, std::string>{"gamma.wfx", "beta.wlx"}}) {
+        TempFolder folder;
+        CopyPlugin(folder, "testfs.wfx", names.first);
+        CopyPlugin(folder, "viewer.wlx", names.second);
+        folder.Write("readme.txt");
+        folder.MakeFolder("docs");
+
+        const std::vector<std::string> entries = EntriesOf(folder.Path());
+        int last = -1;
+        for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+            if (entries[i] == names.first || entries[i] == names.second)
+                last = i;
+        }
+        ASSERT_GE(last, 0);
+        const bool wfxLast = entries[last] == names.first;
+
+        TypeName("Former");
+        TypeFolder(WithoutBackslash(folder.Path()));
+        EXPECT_EQ(Folder(), folder.Path());
+        EXPECT_EQ(MainFiles(), entries);
+        EXPECT_EQ(form->ComboBoxMainFile->ItemIndex(), last);
+        EXPECT_EQ(Type(), wfxLast ? "WFX" : "WLX");
+        EXPECT_EQ(Name(), wfxLast ? "TestFS" : "beta");
+    }
+}
+
+TEST_F(PluginScan, SubfolderNamedLikePluginIsSelectedButGivesNoName)
+{
+    TempFolder folder;
+    folder.MakeFolder("remote.wfx");
+    folder.Write("readme.txt");
+    ChooseType(1);
+    TypeName("Former");
+    TypeFolder(folder.Path());
+    EXPECT_EQ(MainFile(), "remote.wfx");
+    EXPECT_EQ(Type(), "WFX");
+    EXPECT_EQ(Name(), "Former");
+}
+
+TEST_F(PluginScan, UpperCaseExtensionIsAPlugin)
+{
+    TempFolder folder;
+    CopyPlugin(folder, "ftpplugin.wfx", "PLUGIN.WFX");
+    ChooseType(1);
+    TypeFolder(folder.Path());
+    EXPECT_EQ(MainFile(), "PLUGIN.WFX");
+    EXPECT_EQ(Type(), "WFX");
+    EXPECT_EQ(Name(), "MyFTPPlugin20");
+}
+
+TEST_F(PluginScan, FolderWithoutPluginListsEntriesAndKeepsTypeAndName)
+{
+    TempFolder plugin, plain;
+    CopyPlugin(plugin, "viewer.wlx", "viewer.wlx");
+    plain.Write("readme.txt");
+    plain.Write("setup.ini");
+    TypeFolder(plugin.Path());
+    ASSERT_EQ(Type(), "WLX");
+    ASSERT_EQ(Name(), "viewer");
+
+    TypeFolder(plain.Path());
+    EXPECT_EQ(MainFiles(), EntriesOf(plain.Path()));
+    EXPECT_EQ(form->ComboBoxMainFile->ItemIndex(), -1);
+    EXPECT_EQ(Type(), "WLX");
+    EXPECT_EQ(Name(), "viewer");
+}
+
+TEST_F(PluginScan, PathNamingNoFolderChangesNothing)
+{
+    TempFolder folder;
+    CopyPlugin(folder, "viewer.wlx", "viewer.wlx");
+    folder.Write("plain.txt");
+    TypeFolder(folder.Path());
+    const std::vector<std::string> listed = MainFiles();
+    TypeName("Typed by hand");
+
+    for (const std::string& text : {folder.Path() + "missing", folder.Path() + "plain.txt", std::string("")}) {
+        TypeFolder(text);
+        EXPECT_EQ(Folder(), text);
+        EXPECT_EQ(MainFiles(), listed);
+        EXPECT_EQ(MainFile(), "viewer.wlx");
+        EXPECT_EQ(Name(), "Typed by hand");
+    }
+}
+
+TEST_F(PluginScan, LicenceFieldRescansTheFolderFieldsFolder)
+{
+    TempFolder folder, other;
+    CopyPlugin(folder, "viewer.wlx", "viewer.wlx");
+    CopyPlugin(other, "testfs.wfx", "other.wfx");
+    TypeFolder(folder.Path());
+    TypeName("Typed by hand");
+    SendMessageA(form->ComboBoxMainFile->Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+
+    // The licence path is never scanned itself, even when it names a folder.
+    const std::string licence = other.Path();
+    SendMessageA(form->EditLicense->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(licence.c_str()));
+    EXPECT_EQ(Folder(), folder.Path());
+    EXPECT_EQ(MainFile(), "viewer.wlx");
+    EXPECT_EQ(Name(), "viewer");
+}
+
+TEST_F(PluginScan, EachPluginGivesItsNameOrKeepsTheFormerOne)
+{
+    struct Case {
+        const char* plugin;
+        const char* fileName;
+        std::string expected;
+    };
+    std::string alphabet;
+    for (int i = 0; i < kRootNameCapacity; ++i)
+        alphabet += static_cast<char>('a' + i % 26);
+    const Case cases[] = {
+        {"testfs.wfx", "testfs.wfx", "TestFS"},
+        {"ftpplugin.wfx", "ftp.wfx", "MyFTPPlugin20"},
+        {"brackets.wfx", "brackets.wfx", "a_b[c]dez"},
+        {"emptyname.wfx", "empty.wfx", ""},
+        {"noentry.wfx", "noentry.wfx", ""},
+        {"fullbuffer.wfx", "full.wfx", alphabet},
+        {"refuseload.wfx", "refuse.wfx", ""},
+        {"viewer.wlx", "my viewer.v2.wlx", "my viewer.v2"},
+        // Faults in the plugin's code: the name stays as it was.
+        {"faultcall.wfx", "faultcall.wfx", "Former"},
+        {"faultattach.wfx", "faultattach.wfx", "Former"},
+        {"faultdetach.wfx", "faultdetach.wfx", "Former"},
+        {"testfs.wfx", "after.wfx", "TestFS"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fileName);
+        TempFolder folder;
+        CopyPlugin(folder, c.plugin, c.fileName);
+        TypeName("Former");
+        TypeFolder(folder.Path());
+        EXPECT_EQ(MainFile(), c.fileName);
+        EXPECT_EQ(Name(), c.expected);
+    }
+
+    // A file that is no library at all cannot be loaded: an empty name.
+    TempFolder junk;
+    junk.Write("junk.wfx", "not a library");
+    TypeName("Former");
+    TypeFolder(junk.Path());
+    EXPECT_EQ(Name(), "");
+
+    // The window still works after the faults.
+    PumpFor(100);
+    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(form->EditName->Handle(), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+}
+
+TEST_F(PluginScan, FaultGuardResumesAfterTheCallAndAgain)
+{
+    // A faulting plugin, loaded again and again, each time through the full
+    // scan; then an ordinary one still loads and answers.
+    TempFolder folder, good;
+    CopyPlugin(folder, "faultcall.wfx", "faultcall.wfx");
+    CopyPlugin(good, "testfs.wfx", "testfs.wfx");
+    for (int i = 0; i < 5; ++i) {
+        TypeName("Former");
+        form->ScanPluginFolder(folder.Path());
+        EXPECT_EQ(Name(), "Former");
+    }
+    std::string name;
+    EXPECT_FALSE(ReadPluginRootName(folder.Path() + "faultcall.wfx", name));
+    EXPECT_TRUE(ReadPluginRootName(good.Path() + "testfs.wfx", name));
+    EXPECT_EQ(name, "TestFS");
+}
