@@ -69,10 +69,11 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     ToolFolder tool;
     TempFolder sources;
     TSetupScriptInputs inputs;
-    // Characters a folder or registry key name cannot hold become "_".
+    // Characters a folder or registry key name cannot hold become "_"; a
+    // typed name may hold characters beyond ASCII (the system code page's).
     const std::string unique = std::to_string(GetCurrentProcessId());
-    inputs.PluginName = "Sftp[\\]^_`:;<>?@z" + unique;
-    const std::string safeName = "Sftp[_]^_`_;___@z" + unique;
+    inputs.PluginName = "Sftp[\\]^_`:;<>?@z\xE9" + unique;
+    const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique;
     inputs.Folder = MakePluginFolder(sources, "my plugin", "fsplugin.wfx");
     inputs.MainFile = "fsplugin.wfx";
     inputs.PluginType = "WFX";
@@ -116,7 +117,9 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
     TempFolder sources;
     TSetupScriptInputs inputs;
     inputs.PluginName = "Viewer" + std::to_string(GetCurrentProcessId());
-    inputs.Folder = MakePluginFolder(sources, "viewer plugin", "viewer.wlx");
+    // Paths beyond ASCII reach the compiler intact.
+    inputs.Folder = MakePluginFolder(sources, "viewer plugin \xE9t\xE9", "viewer.wlx");
+    sources.Write("viewer plugin \xE9t\xE9\\r\xE9sum\xE9.txt", "x");
     inputs.MainFile = "viewer.wlx";
     inputs.PluginType = "WLX";
     inputs.CheckedLanguages = {"French"};
