@@ -1,11 +1,14 @@
 #pragma once
 // Base types of the launcher library: its component base and its failures.
+#include "StConst.h"
+
 #include "../toolkit/Component.h"
 #include "../toolkit/Errors.h"
 
 #include <cstdint>
 #include <string>
 
+// A failure of the library, with the message code it was raised with.
 class EStException : public Exception {
 public:
     EStException(std::int32_t code, std::string message) : Exception(std::move(message)), ErrorCode(code) {}
@@ -26,7 +29,10 @@ public:
     void SetVersion(const std::string& /*value*/) noexcept {}
 };
 
-// Raises the library error of type E for `code`, with the message the
+// Raises the library error of type E for `code`, carrying the text the
 // message table holds for that code.
 template <typename E>
-[[noreturn]] void RaiseStError(std::int32_t code);
+[[noreturn]] void RaiseStError(std::int32_t code)
+{
+    throw E(code, StMessageText(code));
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Whole-file routines: a file's complete content as one byte string, and a
+// byte string as a file's complete content. Nothing is converted on the way.
+#include "../toolkit/Errors.h"
+
+#include <string>
+
+// The file could not be opened for reading.
+class EFOpenError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The file could not be created or truncated for writing.
+class EFCreateError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Fewer bytes reached the file than were written.
+class EWriteError : public Exception {
+public:
+    EWriteError();
+};
+
+// The whole content of an existing file. While it is read, other openers may
+// read the file but not write it. Throws EFOpenError when it cannot be opened.
+std::string LoadTextFile(const std::string& fileName);
+
+// Creates the file, or truncates it when it exists, and writes every byte of
+// `text` in one request. Throws EFCreateError or EWriteError.
+void SaveTextFile(const std::string& text, const std::string& fileName);
