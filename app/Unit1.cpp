@@ -70,6 +70,9 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     OpenDialog1->DefaultExt = "txt";
     OpenDialog1->Filter = "License (txt, rtf)|*.txt;*.rtf";
 
+    Spawn = new TStSpawnApplication(this);
+    Spawn->Name = "Spawn";
+
     FormCreate(this);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
+#include "../launcher/StSpawn.h"
 #include "../toolkit/Controls.h"
 #include "../toolkit/Dialogs.h"
 #include "../toolkit/Form.h"
@@ -34,6 +35,8 @@ public:
     TEdit* EditLicense;
 
     TOpenDialog* OpenDialog1;
+    // Starts the script compiler and reports its end.
+    TStSpawnApplication* Spawn;
 
     void FormCreate(TObject* Sender);
     void ButtonLoadLicenseClick(TObject* Sender);
