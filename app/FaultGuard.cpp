@@ -145,8 +145,28 @@ bool RunGuarded(void (*routine)(void*), void* context, DWORD* exceptionCode) noe
 
 namespace {
 
-// The innermost watch of each thread.
-thread_local TFaultWatch* currentWatch = nullptr;
+// The innermost watch of each thread, in a slot of the system's own
+// thread-local storage: reading it from the exception handler of any thread
+// allocates nothing.
+const DWORD watchSlot = TlsAlloc();
+
+TFaultWatch* CurrentWatch() noexcept
+{
+    if (watchSlot == TLS_OUT_OF_INDEXES)
+        return nullptr;
+    // TlsGetValue clears the thread's last error, which the code that
+    // faulted, or its handler, may still want to read.
+    const DWORD lastError = GetLastError();
+    auto* watch = static_cast<TFaultWatch*>(TlsGetValue(watchSlot));
+    SetLastError(lastError);
+    return watch;
+}
+
+void SetCurrentWatch(TFaultWatch* watch) noexcept
+{
+    if (watchSlot != TLS_OUT_OF_INDEXES)
+        TlsSetValue(watchSlot, watch);
+}
 
 bool IsHardwareFault(DWORD code) noexcept
 {
@@ -177,16 +197,14 @@ bool IsHardwareFault(DWORD code) noexcept
 } // namespace
 
 TFaultWatch::TFaultWatch()
-    // The thread's slot is touched here, before any fault, so that the
-    // handler never has to create it.
-    : outer_(currentWatch), registration_(AddVectoredExceptionHandler(1, &TFaultWatch::Notice))
+    : outer_(CurrentWatch()), registration_(AddVectoredExceptionHandler(1, &TFaultWatch::Notice))
 {
-    currentWatch = this;
+    SetCurrentWatch(this);
 }
 
 TFaultWatch::~TFaultWatch()
 {
-    currentWatch = outer_;
+    SetCurrentWatch(outer_);
     if (registration_ != nullptr)
         RemoveVectoredExceptionHandler(registration_);
 }
@@ -195,7 +213,7 @@ LONG CALLBACK TFaultWatch::Notice(EXCEPTION_POINTERS* pointers) noexcept
 {
     // Every watch of the thread notices, the outer ones as well. With nested
     // watches this runs once per registration, which changes nothing more.
-    TFaultWatch* watch = currentWatch;
+    TFaultWatch* watch = CurrentWatch();
     const DWORD code = pointers->ExceptionRecord->ExceptionCode;
     if (watch != nullptr && IsHardwareFault(code)) {
         for (TFaultWatch* w = watch; w != nullptr; w = w->outer_) {

@@ -124,7 +124,13 @@ void TFormMain::ScanPluginFolder(std::string path)
 
     // A different text runs this scan once more, nested, from the field's
     // change handler; that run finds the text equal and gives the same result.
-    EditFolder->SetText(path);
+    if (EditFolder->Text() != path) {
+        EditFolder->SetText(path);
+        // Setting the text puts the caret at its start; the user typing the
+        // path goes on at its end.
+        const auto end = static_cast<WPARAM>(path.size());
+        SendMessageA(EditFolder->Handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
+    }
 
     const std::vector<std::string> entries = ListFolderEntries(path + "*.*");
     if (entries.empty())

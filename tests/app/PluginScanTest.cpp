@@ -125,19 +125,18 @@ TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
     const std::vector<std::string> topEntries = EntriesOf(folder.Path());
     ASSERT_EQ(MainFiles(), topEntries);
 
-    // Keystrokes at the end of the field, as the user types them.
+    // The user puts the caret at the end once and types on from there.
     HWND edit = form->EditFolder->Handle();
-    auto type = [&](char c) {
-        const int end = GetWindowTextLengthA(edit);
-        SendMessageA(edit, EM_SETSEL, end, end);
-        SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
-    };
+    const int end = GetWindowTextLengthA(edit);
+    SendMessageA(edit, EM_SETSEL, end, end);
+    auto type = [&](char c) { SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1); };
     type('a');
     EXPECT_EQ(Folder(), folder.Path() + "a"); // no such folder: left as typed
     EXPECT_EQ(MainFiles(), topEntries);
     type('b');
     EXPECT_EQ(Folder(), folder.Path() + "ab\\");
     EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
+    // Typing goes on at the end of the rewritten text.
     type('c');
     EXPECT_EQ(Folder(), folder.Path() + "ab\\c");
     EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
@@ -271,6 +270,7 @@ TEST_F(PluginScan, EachPluginGivesItsNameOrKeepsTheFormerOne)
         {"viewer.wlx", "my viewer.v2.wlx", "my viewer.v2"},
         // Faults in the plugin's code: the name stays as it was.
         {"faultcall.wfx", "faultcall.wfx", "Former"},
+        {"raisecall.wfx", "raisecall.wfx", "Former"},
         {"faultattach.wfx", "faultattach.wfx", "Former"},
         {"faultdetach.wfx", "faultdetach.wfx", "Former"},
         {"testfs.wfx", "after.wfx", "TestFS"},

@@ -4,6 +4,8 @@
      NO_ENTRY_POINT       exports no FsGetDefRootName
      FILL_WHOLE_BUFFER    writes maxlen characters and no terminating NUL
      FAULT_IN_ENTRY_POINT writes half its name, then an access violation
+     RAISE_IN_ENTRY_POINT raises a non-continuable exception, as another
+                          compiler's runtime does for its own exceptions
      FAULT_ON_ATTACH      access violation while the library is loaded
      FAULT_ON_DETACH      access violation while the library is unloaded
      REFUSE_TO_LOAD       its start-up code returns FALSE */
@@ -51,6 +53,9 @@ __declspec(dllexport) void __stdcall FsGetDefRootName(char* defRootName, int max
 #endif
 #ifdef FAULT_IN_ENTRY_POINT
     Fault();
+#endif
+#ifdef RAISE_IN_ENTRY_POINT
+    RaiseException(0xE06D7363, EXCEPTION_NONCONTINUABLE, 0, NULL);
 #endif
 }
 #else
