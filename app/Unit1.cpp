@@ -79,8 +79,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
 void TFormMain::FormCreate(TObject* /*Sender*/)
 {
     AppFolder = FolderOfPath(ModuleFileName());
-    for (const std::string& language : ListLanguageNames(AppFolder + "languages\\*.nlf"))
-        ListLanguages->Add(language);
+    ListLanguages->AddItems(ListLanguageNames(AppFolder + "languages\\*.nlf"));
 }
 
 void TFormMain::ButtonLoadLicenseClick(TObject* /*Sender*/)

@@ -176,6 +176,16 @@ void TCheckListBox::Add(const std::string& item)
     SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
 }
 
+void TCheckListBox::AddItems(const std::vector<std::string>& items)
+{
+    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
+    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(Count()) + items.size(), 0);
+    for (const std::string& item : items)
+        Add(item);
+    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
 int TCheckListBox::Count() const
 {
     return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));

@@ -95,6 +95,8 @@ class TCheckListBox : public TControl {
 public:
     TCheckListBox(TForm* parent, const TBounds& bounds);
     void Add(const std::string& item);
+    // Adds many items with one repaint at the end instead of one per item.
+    void AddItems(const std::vector<std::string>& items);
     int Count() const;
     std::string Item(int index) const;
     bool Checked(int index) const;
