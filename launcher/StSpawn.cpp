@@ -52,6 +52,7 @@ HANDLE StCreateRunEvent(const std::string& name)
 {
     std::string candidate = name;
     for (int attempt = 2;; ++attempt) {
+        SetLastError(ERROR_SUCCESS);
         HANDLE event = CreateEventA(nullptr, FALSE, FALSE, candidate.c_str());
         if (event == nullptr || GetLastError() != ERROR_ALREADY_EXISTS)
             return event;

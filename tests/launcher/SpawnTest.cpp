@@ -252,6 +252,21 @@ TEST_F(Spawn, MissingProgramIsReportedFromExecuteAndFromTheWait)
     }
 }
 
+TEST_F(Spawn, StartWithoutAProcessEndsWithTheWaitsError)
+{
+    // Wine starts a host program through the shell but hands back no process.
+    TStSpawnApplication spawn(nullptr);
+    Reports reports(spawn);
+    spawn.FileName = "Z:\\bin\\true";
+    EXPECT_EQ(spawn.Execute(), nullptr);
+    EXPECT_EQ(spawn.ProcessHandle(), nullptr);
+    // The start itself succeeded: nothing is reported from within Execute.
+    EXPECT_TRUE(reports.errors.empty());
+    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
+    EXPECT_EQ(reports.errors, std::vector<DWORD>{ERROR_INVALID_HANDLE});
+    EXPECT_EQ(reports.completed, 0);
+}
+
 TEST_F(Spawn, ParametersWithoutFileNameFailBeforeAnythingStarts)
 {
     TStSpawnApplication spawn(nullptr);
