@@ -58,7 +58,10 @@ TEST_F(FolderChooserWindow, BrowseButtonScansTheChosenFolder)
     bool selected = false;
     DialogAnswerer answerer([&](HWND dialog) {
         title = ChooserTitle(dialog);
-        selected = SelectAndPress(dialog, WithoutTrailingBackslash(folder.Path()), IDOK);
+        LetChooserSettle();
+        selected = SelectChooserFolder(dialog, WithoutTrailingBackslash(folder.Path()));
+        SaveWindowPicture(dialog, PictureFolder() + "folder-chooser.bmp", 4);
+        PressDialogButton(dialog, IDOK);
     });
     ClickButton(form->Button2->Handle());
     answerer.Join();
@@ -71,6 +74,8 @@ TEST_F(FolderChooserWindow, BrowseButtonScansTheChosenFolder)
     EXPECT_EQ(form->ComboBoxType->SelectedText(), "WFX");
     EXPECT_EQ(form->EditName->Text(), "TestFS");
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    PumpFor(200);
+    SaveWindowPicture(form->Handle(), PictureFolder() + "main-window-after-browse.bmp");
 }
 
 TEST_F(FolderChooserWindow, CancelledBrowseChangesNothing)
