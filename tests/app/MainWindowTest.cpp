@@ -53,6 +53,13 @@ std::string ClassOf(HWND window)
     return name;
 }
 
+void PressKey(HWND window, WPARAM key)
+{
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16;
+    PostMessageA(window, WM_KEYDOWN, key, scan | 1);
+    PostMessageA(window, WM_KEYUP, key, scan | 1 | (1u << 30) | (1u << 31));
+}
+
 RECT ClientRectOf(HWND control)
 {
     RECT rect{};
@@ -239,6 +246,17 @@ TEST_F(MainWindow, TabOrderFollowsTheDesign)
     }
     // Backwards from the folder field is the licence field.
     EXPECT_EQ(GetNextDlgTabItem(form_->Handle(), form_->EditFolder->Handle(), TRUE), form_->EditLicense->Handle());
+
+    // The Tab key, through the loop, walks the same order.
+    SetForegroundWindow(form_->Handle());
+    SetFocus(form_->EditFolder->Handle());
+    PumpFor(50);
+    ASSERT_EQ(GetFocus(), form_->EditFolder->Handle());
+    for (HWND next : {form_->Button2->Handle(), form_->EditName->Handle(), form_->ComboBoxMainFile->Handle()}) {
+        PressKey(GetFocus(), VK_TAB);
+        PumpFor(50);
+        EXPECT_EQ(GetFocus(), next);
+    }
 }
 
 TEST_F(MainWindow, InitialStateAndLanguages)
@@ -358,13 +376,6 @@ TEST_F(MainWindow, WindowFrameAndApplicationWindow)
 }
 
 namespace {
-
-void PressKey(HWND window, WPARAM key)
-{
-    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16;
-    PostMessageA(window, WM_KEYDOWN, key, scan | 1);
-    PostMessageA(window, WM_KEYUP, key, scan | 1 | (1u << 30) | (1u << 31));
-}
 
 // A point on the check box of an item, found by the list's own hit test.
 bool CheckBoxPoint(HWND list, int item, POINT& point)

@@ -117,8 +117,10 @@ TEST(Dialogs, PlainMessageHasTitleNoIconAndOneOkButton)
 {
     BoxSeen seen;
     std::atomic<bool> cancelPresent{true};
+    RECT boxRect{};
     DialogAnswerer answerer([&](HWND box) {
         cancelPresent = GetDlgItem(box, IDCANCEL) != nullptr && IsWindowVisible(GetDlgItem(box, IDCANCEL));
+        GetWindowRect(box, &boxRect);
         ReadBoxAndPressOk(seen)(box);
     });
     ShowMessage("Please choose a folder");
@@ -129,6 +131,10 @@ TEST(Dialogs, PlainMessageHasTitleNoIconAndOneOkButton)
     EXPECT_TRUE(seen.hasOk);
     EXPECT_FALSE(cancelPresent);
     EXPECT_FALSE(seen.iconVisible && seen.icon != nullptr);
+    // Centred on the screen.
+    const int centreX = (boxRect.left + boxRect.right) / 2, centreY = (boxRect.top + boxRect.bottom) / 2;
+    EXPECT_NEAR(centreX, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
+    EXPECT_NEAR(centreY, GetSystemMetrics(SM_CYSCREEN) / 2, 2);
 }
 
 // ---------------------------------------------------------------------------
