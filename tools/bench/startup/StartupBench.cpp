@@ -217,6 +217,11 @@ int main(int argc, char** argv)
         Report("baseline", baselineTimes);
         std::printf("  ratio tool/baseline %.2f (goal at most %.2f): %s\n", ratio, kGoal,
                     ratio <= kGoal ? "met" : "NOT met");
+        // Other work on the machine only ever adds time: the fastest starts
+        // show the programs' own cost best when the machine is busy.
+        std::printf("  ratio of the fastest starts %.2f\n",
+                    *std::min_element(toolTimes.begin(), toolTimes.end()) /
+                        *std::min_element(baselineTimes.begin(), baselineTimes.end()));
         std::fflush(stdout);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "startup_bench: %s\n", e.what());
