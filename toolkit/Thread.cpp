@@ -69,9 +69,13 @@ void TThread::Run() noexcept
     if (OnTerminate.Assigned() && Application != nullptr) {
         Application->Synchronize([this] { OnTerminate(this); });
     }
-    finished_ = true;
+    // Once Finished() holds, an owner may delete this object: read what is
+    // still needed before saying so.
     const bool freeOnTerminate = FreeOnTerminate;
     --runningThreads;
-    if (freeOnTerminate)
+    if (freeOnTerminate) {
         delete this;
+        return;
+    }
+    finished_ = true;
 }
