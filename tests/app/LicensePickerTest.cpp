@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -167,4 +168,35 @@ TEST_F(LicensePicker, TypedNameOfAMissingFileIsAccepted)
     EXPECT_EQ(form_->EditLicense->Text(), missing);
     EXPECT_EQ(senders_.size(), 1u);
     EXPECT_FALSE(FileExists(missing)); // nothing was created either
+}
+
+TEST_F(LicensePicker, PendingCallRunsInsideTheFileDialogsLoop)
+{
+    std::atomic<bool> ran{false};
+    std::atomic<bool> ranBeforeClose{false};
+    std::atomic<DWORD> ranOn{0};
+    std::thread worker;
+    DialogAnswerer answerer([&](HWND dialog) {
+        worker = std::thread([&] {
+            Application->Synchronize([&] {
+                ranOn = GetCurrentThreadId();
+                ran = true;
+            });
+        });
+        const DWORD start = GetTickCount();
+        while (!ran && GetTickCount() - start < 10000)
+            Sleep(10);
+        ranBeforeClose = ran.load();
+        PressDialogButton(dialog, IDCANCEL);
+    });
+    SendMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0); // returns when the dialog has closed
+    answerer.Join();
+    if (worker.joinable()) {
+        PumpUntil([&] { return ran.load(); }, 5000);
+        worker.join();
+    }
+    ASSERT_TRUE(answerer.Answered());
+    EXPECT_TRUE(ranBeforeClose);
+    EXPECT_EQ(ranOn, GetCurrentThreadId());
+    EXPECT_TRUE(senders_.empty());
 }
