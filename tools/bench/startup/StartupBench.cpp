@@ -1,10 +1,14 @@
 // Start-up benchmark: how long the tool takes from process creation to an
 // idle, visible main window, against an empty Win32 window program started
 // the same way in the same run. Each program is started N times, turn about;
-// every start is timed until the process is idle for input and its main
-// window is visible, then the window gets WM_CLOSE and the process must end.
+// every start is timed until the process is idle for input, its main window
+// is visible and its loop answers a message sent to the window; then the
+// window gets WM_CLOSE and the process must end.
 //
-//   startup_bench [--runs N] [--tool PATH] [--baseline PATH]
+//   startup_bench [--runs N] [--tool PATH] [--baseline PATH] [--trace]
+//
+// --trace prints, for every start, when the program became idle, when its
+// window was visible and when its loop answered.
 //
 // Defaults: 15 runs, ..\dist\SetupCreator.exe and baseline\EmptyWindow.exe
 // beside this program. Reports the medians and their ratio; the goal is a
@@ -32,6 +36,11 @@ std::string ProgramFolder()
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    return path.substr(path.find_last_of('\\') + 1);
 }
 
 std::string FolderOf(const std::string& path)
@@ -83,7 +92,7 @@ HWND FindMainWindow(DWORD processId)
 
 // One start: milliseconds until the program is idle with its main window
 // visible. Throws when the program does not get there or does not end.
-double TimeOneStart(const std::string& program)
+double TimeOneStart(const std::string& program, bool trace)
 {
     std::string commandLine = "\"" + program + "\"";
     const std::string folder = FolderOf(program);
@@ -100,6 +109,7 @@ double TimeOneStart(const std::string& program)
 
     // Idle for input first, then the window must be there and visible.
     const DWORD idle = WaitForInputIdle(process.Get(), kStartTimeoutMs);
+    const double idleAt = Now() - start;
     HWND window = nullptr;
     for (;;) {
         window = FindMainWindow(info.dwProcessId);
@@ -109,8 +119,17 @@ double TimeOneStart(const std::string& program)
             break;
         Sleep(1);
     }
+    // A message sent to the window returns once its thread serves messages
+    // again: the window is shown, painted and the loop is running.
+    const double visibleAt = Now() - start;
+    DWORD_PTR ignored = 0;
+    const bool served = window != nullptr && SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                                                                 kStartTimeoutMs, &ignored) != 0;
     const double elapsed = Now() - start;
-    if (window == nullptr || idle == WAIT_TIMEOUT) {
+    if (trace)
+        std::fprintf(stderr, "%s: idle %.1f ms, window visible %.1f ms, loop answering %.1f ms\n",
+                     FileNameOf(program).c_str(), idleAt, visibleAt, elapsed);
+    if (!served || idle == WAIT_TIMEOUT) {
         TerminateProcess(process.Get(), 1);
         WaitForSingleObject(process.Get(), kExitTimeoutMs);
         throw std::runtime_error(program + " showed no idle main window");
@@ -168,16 +187,24 @@ bool Exists(const std::string& path)
 int main(int argc, char** argv)
 {
     int runs = 15;
+    bool trace = false;
     std::string tool = ProgramFolder() + "..\\dist\\SetupCreator.exe";
     std::string baseline = ProgramFolder() + "baseline\\EmptyWindow.exe";
-    for (int i = 1; i + 1 < argc; i += 2) {
+    for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--trace") {
+            trace = true;
+            continue;
+        }
+        if (i + 1 >= argc)
+            break;
         if (option == "--runs")
             runs = std::max(1, std::atoi(argv[i + 1]));
         else if (option == "--tool")
             tool = argv[i + 1];
         else if (option == "--baseline")
             baseline = argv[i + 1];
+        ++i;
     }
     char full[MAX_PATH] = {};
     GetFullPathNameA(tool.c_str(), MAX_PATH, full, nullptr);
@@ -194,18 +221,18 @@ int main(int argc, char** argv)
     try {
         // One untimed start each: the first start of a program also pays for
         // reading it from disk.
-        TimeOneStart(baseline);
-        TimeOneStart(tool);
+        TimeOneStart(baseline, trace);
+        TimeOneStart(tool, trace);
 
         std::vector<double> toolTimes, baselineTimes;
         for (int i = 0; i < runs; ++i) {
             // Turn about, so that drift in the machine's load hits both alike.
             if (i % 2 == 0) {
-                baselineTimes.push_back(TimeOneStart(baseline));
-                toolTimes.push_back(TimeOneStart(tool));
+                baselineTimes.push_back(TimeOneStart(baseline, trace));
+                toolTimes.push_back(TimeOneStart(tool, trace));
             } else {
-                toolTimes.push_back(TimeOneStart(tool));
-                baselineTimes.push_back(TimeOneStart(baseline));
+                toolTimes.push_back(TimeOneStart(tool, trace));
+                baselineTimes.push_back(TimeOneStart(baseline, trace));
             }
         }
 
