@@ -2,9 +2,15 @@
 
 #include "AppFolder.h"
 #include "PluginScan.h"
+#include "SetupScript.h"
+#include "ToolFiles.h"
+#include "UnitFiles.h"
 
 #include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
+#include "../toolkit/Errors.h"
+
+#include <vector>
 
 std::string AppFolder;
 TFormMain* FormMain = nullptr;
@@ -62,6 +68,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     EditFolder->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
     EditLicense->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
     Button2->OnClick = TNotifyEvent(this, &TFormMain::Button2Click);
+    ButtonCreate->OnClick = TNotifyEvent(this, &TFormMain::ButtonCreateClick);
     ButtonExit->OnClick = TNotifyEvent(this, &TFormMain::ButtonExitClick);
     ButtonLoadLicense->OnClick = TNotifyEvent(this, &TFormMain::ButtonLoadLicenseClick);
 
@@ -72,6 +79,8 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
 
     Spawn = new TStSpawnApplication(this);
     Spawn->Name = "Spawn";
+    Spawn->OnCompleted = TStSpawnCompletedEvent(this, &TFormMain::SpawnCompleted);
+    Spawn->OnSpawnError = TStSpawnErrorEvent(this, &TFormMain::SpawnError);
 
     FormCreate(this);
 }
@@ -79,7 +88,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
 void TFormMain::FormCreate(TObject* /*Sender*/)
 {
     AppFolder = FolderOfPath(ModuleFileName());
-    ListLanguages->AddItems(ListLanguageNames(AppFolder + "languages\\*.nlf"));
+    ListLanguages->AddItems(ListLanguageNames(AppFolder + kLanguageFilesPattern));
 }
 
 void TFormMain::ButtonLoadLicenseClick(TObject* /*Sender*/)
@@ -173,4 +182,120 @@ bool TFormMain::DetectPluginType(const std::string& entryName)
         return false;
     ComboBoxType->SetItemIndex(type);
     return true;
+}
+
+void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
+{
+    // One compiler at a time: a second would write the same script and the
+    // same installer while the first still works on them.
+    if (build_.Running) {
+        ShowMessage("A setup is already being created. Please wait until the compiler has finished.");
+        return;
+    }
+
+    std::vector<std::string> checkedLanguages;
+    for (int i = 0; i < ListLanguages->Count(); ++i) {
+        if (ListLanguages->Checked(i))
+            checkedLanguages.push_back(ListLanguages->Item(i));
+    }
+
+    const std::string problems = ValidateSetupInputs(EditName->Text(), EditFolder->Text(), ComboBoxMainFile->Count(),
+                                                     ComboBoxMainFile->ItemIndex());
+    if (!problems.empty()) {
+        ShowMessage(problems);
+        return;
+    }
+
+    TSetupScriptInputs inputs;
+    inputs.PluginName = EditName->Text();
+    inputs.Folder = EditFolder->Text();
+    inputs.MainFile = ComboBoxMainFile->SelectedText();
+    inputs.PluginType = ComboBoxType->SelectedText();
+    inputs.CheckedLanguages = checkedLanguages;
+    inputs.LicensePath = EditLicense->Text();
+    inputs.LicenseExists = !inputs.LicensePath.empty() && FileExistsAt(inputs.LicensePath);
+    inputs.Uninstaller = CheckBoxUninstall->Checked();
+
+    const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
+    SaveTextFile(script, AppFolder + kScriptFileName);
+
+    Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
+    Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";
+    Spawn->DefaultDir = AppFolder;
+
+    // The installer this build will write, fixed now: the selection may
+    // change while the compiler runs.
+    build_.InstallerName = inputs.MainFile + kInstallerSuffix;
+    build_.Before = FileStampOf(AppFolder + build_.InstallerName);
+    build_.StartError = ERROR_SUCCESS;
+    build_.Running = true;
+    HANDLE process = nullptr;
+    try {
+        process = Spawn->Execute();
+    } catch (...) {
+        build_.Running = false;
+        throw;
+    }
+    if (process == nullptr) {
+        build_.Running = false;
+        ShowErrorBox("The setup compiler could not be started: \"" + AppFolder + kCompilerFileName + "\".\r\n" +
+                     (build_.StartError != ERROR_SUCCESS ? SystemErrorText(build_.StartError)
+                                                         : std::string("No process was started")));
+    }
+}
+
+void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
+{
+    if (!build_.Running)
+        return; // the start already failed and was reported
+    if (build_.StartError == ERROR_SUCCESS && Error != ERROR_SUCCESS) {
+        // Reported from within Execute: ButtonCreateClick tells the user.
+        build_.StartError = Error;
+    }
+}
+
+void TFormMain::SpawnCompleted(TObject* /*Sender*/)
+{
+    if (!build_.Running)
+        return;
+    build_.Running = false;
+    const std::string installerName = build_.InstallerName;
+    const std::string installer = AppFolder + installerName;
+    const DWORD exitCode = Spawn->LastExitCode();
+
+    // Only an installer this build wrote is offered; an older one of the same
+    // name stays untouched.
+    if (exitCode != 0 || !WrittenSince(build_.Before, installer)) {
+        ShowErrorBox("The setup \"" + installerName + "\" could not be created: the compiler ended with exit code " +
+                     std::to_string(exitCode) + ".\r\nRun \"" + kCompilerFileName + " " + kScriptFileName +
+                     "\" in \"" + AppFolder + "\" to see why.");
+        return;
+    }
+
+    std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
+    if (folder.empty()) {
+        DeleteFileA(installer.c_str());
+        return;
+    }
+    if (folder.back() != '\\')
+        folder += '\\';
+    DeliverInstaller(installer, folder + installerName);
+}
+
+void TFormMain::DeliverInstaller(const std::string& installer, const std::string& target)
+{
+    if (SamePath(installer, target))
+        return; // chosen the tool's own folder: it is there already
+    DWORD error = ERROR_SUCCESS;
+    TMoveOutcome outcome = MoveInstaller(installer, target, false, error);
+    if (outcome == TMoveOutcome::TargetExists) {
+        if (!AskYesNo("\"" + target + "\" already exists.\r\nDo you want to replace it?")) {
+            ShowMessage("The new setup was left in \"" + installer + "\".");
+            return;
+        }
+        outcome = MoveInstaller(installer, target, true, error);
+    }
+    if (outcome != TMoveOutcome::Moved)
+        ShowErrorBox("The setup could not be moved to \"" + target + "\": " + SystemErrorText(error) +
+                     ".\r\nIt is still in \"" + installer + "\"");
 }

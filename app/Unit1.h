@@ -1,11 +1,14 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
+#include "InstallerDelivery.h"
+
 #include "../launcher/StSpawn.h"
 #include "../toolkit/Controls.h"
 #include "../toolkit/Dialogs.h"
 #include "../toolkit/Form.h"
 
+#include <cstdint>
 #include <string>
 
 // The folder of the running executable, with trailing backslash. Set once
@@ -43,6 +46,9 @@ public:
     void ButtonExitClick(TObject* Sender);
     void EditFolderChange(TObject* Sender);
     void Button2Click(TObject* Sender);
+    void ButtonCreateClick(TObject* Sender);
+    void SpawnCompleted(TObject* Sender);
+    void SpawnError(TObject* Sender, std::uint16_t Error);
 
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
@@ -52,6 +58,22 @@ public:
     void ScanPluginFolder(std::string path);
     // Whether the entry is a plugin file by its extension; selects its type.
     bool DetectPluginType(const std::string& entryName);
+
+private:
+    // Moves the installer to `target`, asking before it replaces a file
+    // there; whatever fails, the installer is kept and the user is told.
+    void DeliverInstaller(const std::string& installer, const std::string& target);
+
+    // The compiler run in progress: at most one at a time.
+    struct TBuild {
+        bool Running = false;
+        // The installer it will write, fixed when it started.
+        std::string InstallerName;
+        // What the tool folder held under that name before it started.
+        TFileStamp Before;
+        // Why the compiler could not be started, when it could not.
+        DWORD StartError = ERROR_SUCCESS;
+    } build_;
 };
 
 extern TFormMain* FormMain;

@@ -1,0 +1,61 @@
+#include "InstallerDelivery.h"
+
+#include <vector>
+
+TFileStamp FileStampOf(const std::string& path)
+{
+    TFileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        stamp.Exists = true;
+        stamp.Written = data.ftLastWriteTime;
+        stamp.Size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    }
+    return stamp;
+}
+
+bool WrittenSince(const TFileStamp& before, const std::string& path)
+{
+    const TFileStamp now = FileStampOf(path);
+    if (!now.Exists)
+        return false;
+    if (!before.Exists)
+        return true;
+    return CompareFileTime(&now.Written, &before.Written) != 0 || now.Size != before.Size;
+}
+
+namespace {
+
+std::string FullPath(const std::string& path)
+{
+    std::vector<char> buffer(MAX_PATH);
+    DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length >= buffer.size()) {
+        buffer.resize(length + 1);
+        length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    }
+    return length == 0 ? path : std::string(buffer.data(), length);
+}
+
+} // namespace
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+    return lstrcmpiA(FullPath(a).c_str(), FullPath(b).c_str()) == 0;
+}
+
+TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error)
+{
+    error = ERROR_SUCCESS;
+    // Another drive is fine: the file is copied there and then removed here.
+    DWORD flags = MOVEFILE_COPY_ALLOWED;
+    if (replace)
+        flags |= MOVEFILE_REPLACE_EXISTING;
+    if (MoveFileExA(source.c_str(), target.c_str(), flags))
+        return TMoveOutcome::Moved;
+    error = GetLastError();
+    if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+        return TMoveOutcome::TargetExists;
+    return TMoveOutcome::Failed;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Delivering the installer a build produced: telling a fresh installer from
+// one left by an earlier run, and moving it to where the user wants it.
+#include <windows.h>
+
+#include <string>
+
+// What a file looked like at one moment.
+struct TFileStamp {
+    bool Exists = false;
+    FILETIME Written{};
+    ULONGLONG Size = 0;
+};
+
+TFileStamp FileStampOf(const std::string& path);
+
+// Whether `path` now holds a file that differs from what `before` recorded:
+// it did not exist then, or it has been written since.
+bool WrittenSince(const TFileStamp& before, const std::string& path);
+
+// Whether two paths name the same file (compared as full paths, ignoring case).
+bool SamePath(const std::string& a, const std::string& b);
+
+enum class TMoveOutcome {
+    Moved,        // the file is at the target
+    TargetExists, // the target holds a file already; nothing was moved
+    Failed,       // anything else; the file stays where it was
+};
+
+// Moves `source` to `target`, replacing a file there only when `replace` is
+// set. On failure `error` receives the system's error code.
+TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error);

@@ -1,0 +1,216 @@
+// "Create setup" in the real window: the input check, the generated script,
+// the template and script failures, and the compiler run through the real
+// NSIS compiler beside the tool.
+#include "ToolFolderFixture.h"
+
+#include "app/SetupScript.h"
+#include "toolkit/Errors.h"
+
+namespace {
+
+using CreateSetup = ToolFolderTest;
+
+const char kChooserTitle[] = "In which folder would you like to place the setup?";
+
+} // namespace
+
+TEST_F(CreateSetup, MissingInputsAreListedOnceInAPlainBox)
+{
+    HWND box = nullptr;
+    std::string text;
+    bool icon = true;
+    std::string caption;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        box = NextDialog();
+        if (box == nullptr)
+            return;
+        text = MessageText(box);
+        icon = HasIcon(box);
+        caption = WindowTextOf(box);
+        PressDialogButton(box, IDOK);
+    }));
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1),
+              "You must specify a plugin name\r\nYou must specify a folder");
+    EXPECT_FALSE(icon);
+    EXPECT_EQ(caption, Application->Title());
+    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
+    EXPECT_EQ(FindProcessDialog(), nullptr); // shown once
+}
+
+TEST_F(CreateSetup, FolderWithoutPluginAsksOnlyForTheMainFile)
+{
+    TempFolder plugin;
+    plugin.Write("readme.txt");
+    Enter(plugin, " "); // a blank is a name
+    std::string text;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND box = NextDialog()) {
+            text = MessageText(box);
+            PressDialogButton(box, IDOK);
+        }
+    }));
+    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), "You must specify the plugin main file");
+    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
+}
+
+TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
+{
+    auto plugin = PluginFolder({"viewer.wlx"});
+    TempFolder docs;
+    const std::string license = docs.Write("license.txt", "Free to use.\r\n");
+    Enter(*plugin, "Viewer[2]");
+    form_->EditLicense->SetText(license);
+    form_->EditName->SetText("Viewer[2]"); // the licence change rescanned and renamed it
+    Check("German");
+    Check("French");
+    form_->CheckBoxUninstall->SetChecked(true);
+    Installer("viewer.wlx_setup.exe");
+
+    TSetupScriptInputs expected;
+    expected.PluginName = "Viewer[2]";
+    expected.Folder = plugin->Path();
+    expected.MainFile = "viewer.wlx";
+    expected.PluginType = "WLX";
+    for (int i = 0; i < form_->ListLanguages->Count(); ++i) // in list order
+        if (form_->ListLanguages->Checked(i))
+            expected.CheckedLanguages.push_back(form_->ListLanguages->Item(i));
+    ASSERT_EQ(expected.CheckedLanguages.size(), 2u);
+    expected.LicensePath = license;
+    expected.LicenseExists = true;
+    expected.Uninstaller = true;
+
+    std::string title;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        HWND chooser = NextDialog(nullptr, 60000);
+        if (chooser == nullptr)
+            return;
+        title = ChooserTitle(chooser);
+        AnswerChooser(chooser, ""); // cancel: the installer goes
+    }));
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    EXPECT_EQ(script, FillSetupScript(ReadWholeFile(tool_ + kTemplateFileName), expected));
+    EXPECT_NE(script.find("  Page license\r\n  LicenseData \"" + license + "\""), std::string::npos);
+    EXPECT_EQ(script.find("#01"), std::string::npos);
+    EXPECT_EQ(title, kChooserTitle);
+    EXPECT_TRUE(PumpUntil([&] { return !FileExists(tool_ + "viewer.wlx_setup.exe"); }, 5000));
+}
+
+TEST_F(CreateSetup, UninstallerMarkersStayWhenNotAskedFor)
+{
+    auto plugin = PluginFolder({"fs.wfx"});
+    Enter(*plugin);
+    form_->EditLicense->SetText(tool_ + "no such licence.txt");
+    form_->EditName->SetText("MyPlugin");
+    Installer("fs.wfx_setup.exe");
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND chooser = NextDialog(nullptr, 60000))
+            AnswerChooser(chooser, "");
+    }));
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    EXPECT_NE(script.find("#01"), std::string::npos);
+    EXPECT_EQ(script.find("LicenseData"), std::string::npos); // a missing licence gives no page
+    EXPECT_EQ(script.find("*license*"), std::string::npos);
+}
+
+TEST_F(CreateSetup, MissingTemplateEndsWithTheOpenFailure)
+{
+    auto plugin = PluginFolder({"fs.wfx"});
+    Enter(*plugin);
+    DeleteFileA((tool_ + kTemplateFileName).c_str());
+    PlaceText(kScriptFileName, "earlier script");
+    std::string text;
+    bool icon = false;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND box = NextDialog()) {
+            text = MessageText(box);
+            icon = HasIcon(box);
+            PressDialogButton(box, IDOK);
+        }
+    }));
+    EXPECT_EQ(text, "Impossible d'ouvrir le fichier \"" + tool_ + kTemplateFileName + "\". " +
+                        SystemErrorText(ERROR_FILE_NOT_FOUND) + ".");
+    EXPECT_TRUE(icon);
+    EXPECT_EQ(ReadWholeFile(tool_ + kScriptFileName), "earlier script");
+    EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr); // nothing started
+}
+
+TEST_F(CreateSetup, UnwritableScriptEndsWithTheCreationFailure)
+{
+    auto plugin = PluginFolder({"fs.wfx"});
+    Enter(*plugin);
+    ASSERT_TRUE(CreateDirectoryA((tool_ + kScriptFileName).c_str(), nullptr)); // a folder cannot be written
+    std::string text;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND box = NextDialog()) {
+            text = MessageText(box);
+            PressDialogButton(box, IDOK);
+        }
+    }));
+    EXPECT_EQ(text.rfind("Impossible de cr\xE9" "er le fichier \"" + tool_ + kScriptFileName + "\". ", 0), 0u) << text;
+    EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr);
+}
+
+TEST_F(CreateSetup, CompilerThatCannotStartIsReported)
+{
+    auto plugin = PluginFolder({"fs.wfx"});
+    Enter(*plugin);
+    DeleteFileA((tool_ + kCompilerFileName).c_str());
+    std::string text;
+    bool icon = false;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND box = NextDialog()) {
+            text = MessageText(box);
+            icon = HasIcon(box);
+            PressDialogButton(box, IDOK);
+        }
+    }));
+    EXPECT_NE(text.find("could not be started"), std::string::npos) << text;
+    EXPECT_NE(text.find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos) << text;
+    EXPECT_TRUE(icon);
+    EXPECT_TRUE(FileExists(tool_ + kScriptFileName)); // the script stays written
+    // The failed wait that follows reports nothing more.
+    PumpFor(500);
+    EXPECT_EQ(FindProcessDialog(), nullptr);
+}
+
+TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
+{
+    ExtendTemplate("!system \"sleep 3\"");
+    auto plugin = PluginFolder({"fs.wfx"});
+    Enter(*plugin);
+    Installer("fs.wfx_setup.exe");
+    HANDLE firstProcess = nullptr;
+    std::string refusal;
+    int choosers = 0;
+    PressCreate();
+    ASSERT_TRUE(PumpUntil([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
+    firstProcess = form_->Spawn->ProcessHandle();
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (HWND box = NextDialog()) {
+            refusal = MessageText(box);
+            PressDialogButton(box, IDOK);
+            WaitGone(box);
+        }
+        if (HWND chooser = NextDialog(nullptr, 60000)) {
+            ++choosers;
+            AnswerChooser(chooser, "");
+            WaitGone(chooser);
+        }
+        if (HWND another = NextDialog(nullptr, 3000)) { // none may follow
+            ++choosers;
+            PressDialogButton(another, IDCANCEL);
+        }
+    }));
+    EXPECT_NE(refusal.find("already being created"), std::string::npos) << refusal;
+    EXPECT_EQ(form_->Spawn->ProcessHandle(), firstProcess);
+    EXPECT_EQ(choosers, 1);
+}
