@@ -37,6 +37,11 @@ bool ContainsNoCase(std::string text, std::string part)
     return text.find(part) != std::string::npos;
 }
 
+bool SameFolder(const std::string& a, const std::string& b)
+{
+    return lstrcmpiA(WithoutTrailingBackslash(a).c_str(), WithoutTrailingBackslash(b).c_str()) == 0;
+}
+
 bool IsInstaller(const std::string& path)
 {
     const std::string content = ReadWholeFile(path);
@@ -233,8 +238,10 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 
     HWND chooser = CreateSetup();
     ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
-    // It starts in the tool's folder, where the compiler wrote the installer.
-    EXPECT_TRUE(FileExists(dist + kInstaller));
+    // It opens on the tool's folder, where the compiler wrote the installer.
+    EXPECT_TRUE(Eventually([&] { return SameFolder(ChooserStatusText(chooser), dist); }, 3000))
+        << "the chooser opened on " << ChooserStatusText(chooser);
+    EXPECT_TRUE(IsInstaller(dist + kInstaller));
     ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination, "e2e_destination_chooser.bmp"));
 
     const bool placed = Eventually(
