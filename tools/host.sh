@@ -73,7 +73,8 @@ start_wine() {
             return 1
         fi
     fi
-    wineserver -p </dev/null >/dev/null 2>&1
+    # Fails harmlessly when a server of this prefix is running already.
+    wineserver -p </dev/null >/dev/null 2>&1 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
