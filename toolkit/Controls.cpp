@@ -46,8 +46,11 @@ std::string TControl::Text() const
     return text;
 }
 
+// One line that never wraps: where a substitute font is wider than the
+// designed one, the caption loses a few pixels at its end rather than its
+// whole second line.
 TLabel::TLabel(TForm* parent, const TBounds& bounds, const std::string& caption)
-    : TControl(parent, "STATIC", SS_LEFT, 0, bounds, caption)
+    : TControl(parent, "STATIC", SS_LEFTNOWORDWRAP, 0, bounds, caption)
 {
 }
 

@@ -162,7 +162,7 @@ TEST_F(MainWindow, ControlsHaveTheirNamesKindsPlacesAndCaptions)
         switch (design.kind) {
         case Kind::Label:
             EXPECT_STRCASEEQ(windowClass.c_str(), "Static");
-            EXPECT_EQ(style & SS_TYPEMASK, SS_LEFT);
+            EXPECT_EQ(style & SS_TYPEMASK, SS_LEFTNOWORDWRAP); // one line, as designed
             EXPECT_FALSE(style & WS_TABSTOP);
             break;
         case Kind::Edit:
