@@ -1,6 +1,6 @@
 #include "AppFolder.h"
 
-#include "../toolkit/Handles.h"
+#include "PluginScan.h"
 
 std::string FolderOfPath(const std::string& path)
 {
@@ -18,13 +18,8 @@ std::string NameWithoutExtension(const std::string& name)
 
 std::vector<std::string> ListLanguageNames(const std::string& pattern)
 {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry{};
-    UniqueFind find(FindFirstFileA(pattern.c_str(), &entry));
-    if (!find)
-        return names;
-    do {
-        names.push_back(NameWithoutExtension(entry.cFileName));
-    } while (FindNextFileA(find.Get(), &entry));
+    std::vector<std::string> names = ListFolderEntries(pattern);
+    for (std::string& name : names)
+        name = NameWithoutExtension(name);
     return names;
 }
