@@ -24,9 +24,7 @@ cleanup() {
 }
 trap cleanup EXIT
 start_xvfb
-# A Wine server already serving this prefix (a test run of the same build)
-# makes the persistent start fail; the programs run with that one.
-start_wine || echo "Using the Wine server already running for $BUILD_DIR/wineprefix"
+start_wine
 
 status=0
 for program in "${programs[@]}"; do
