@@ -229,29 +229,36 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     build_.Before = FileStampOf(AppFolder + build_.InstallerName);
     build_.StartError = ERROR_SUCCESS;
     build_.Running = true;
+    build_.Starting = true;
     HANDLE process = nullptr;
     try {
         process = Spawn->Execute();
     } catch (...) {
-        build_.Running = false;
+        build_.Running = build_.Starting = false;
         throw;
     }
+    build_.Starting = false;
     if (process == nullptr) {
         build_.Running = false;
         ShowErrorBox("The setup compiler could not be started: \"" + AppFolder + kCompilerFileName + "\".\r\n" +
                      (build_.StartError != ERROR_SUCCESS ? SystemErrorText(build_.StartError)
-                                                         : std::string("No process was started")));
+                                                         : std::string("It gave no process to wait for")));
     }
 }
 
 void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
 {
-    if (!build_.Running)
-        return; // the start already failed and was reported
-    if (build_.StartError == ERROR_SUCCESS && Error != ERROR_SUCCESS) {
-        // Reported from within Execute: ButtonCreateClick tells the user.
+    if (build_.Starting) {
+        // From within Execute: ButtonCreateClick tells the user.
         build_.StartError = Error;
+        return;
     }
+    if (!build_.Running)
+        return; // a start that failed, already reported, whose wait failed too
+    // The compiler runs, but its end cannot be watched.
+    build_.Running = false;
+    ShowErrorBox("The end of the setup compiler cannot be watched: " + SystemErrorText(Error) + ".\r\n\"" +
+                 build_.InstallerName + "\" is written into \"" + AppFolder + "\" when it has finished.");
 }
 
 void TFormMain::SpawnCompleted(TObject* /*Sender*/)

@@ -67,6 +67,8 @@ private:
     // The compiler run in progress: at most one at a time.
     struct TBuild {
         bool Running = false;
+        // Inside Execute: a failure reported now is the start's own.
+        bool Starting = false;
         // The installer it will write, fixed when it started.
         std::string InstallerName;
         // What the tool folder held under that name before it started.

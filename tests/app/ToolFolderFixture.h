@@ -67,7 +67,7 @@ protected:
     void Place(const std::string& relative)
     {
         const std::string target = tool_ + relative;
-        ASSERT_TRUE(CopyFileA((DistFolder() + relative).c_str(), target.c_str(), FALSE)) << relative;
+        ASSERT_TRUE(CopyFileA((DistFolder() + relative).c_str(), target.c_str(), FALSE)) << relative << " " << GetLastError();
         placed_.push_back(target);
     }
 
