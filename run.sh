@@ -12,9 +12,12 @@ cleanup() {
     stop_xvfb
 }
 trap cleanup EXIT
+managed=Y
 if [ -z "${DISPLAY:-}" ]; then
     start_xvfb
+    managed=N
     echo "No display was set: the tool runs in the virtual display $DISPLAY."
 fi
 start_wine
+set_wine_windows_managed "$managed"
 wine "$BUILD_DIR/dist/SetupCreator.exe"

@@ -15,6 +15,8 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb
 start_wine
+set_wine_windows_managed N
+disable_wine_crash_dialog
 status=0
 ctest --test-dir "$BUILD_DIR" --output-on-failure "$@" || status=$?
 # Pictures the window tests saved, as PNG files beside them.

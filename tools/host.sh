@@ -17,6 +17,7 @@ Xvfb xvfb
 xdotool xdotool
 import imagemagick
 makensis nsis
+/usr/share/wine/fonts/sserife.fon fonts-wine
 /usr/src/googletest/CMakeLists.txt googletest
 zip zip
 xwininfo x11-utils
@@ -73,9 +74,26 @@ start_wine() {
             return 1
         fi
     fi
+    # Wine's own fonts, among them the bitmap "MS Sans Serif" the window is
+    # designed for; without them a wider substitute font is used.
+    if [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/sserife.fon" ]; then
+        cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+    fi
     # Fails harmlessly when a server of this prefix is running already.
     wineserver -p </dev/null >/dev/null 2>&1 || true
     wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+# Y when a window manager looks after Wine's windows, N in a bare X server:
+# there Wine would wait two seconds for every window it hides or destroys.
+set_wine_windows_managed() {
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$1" /f </dev/null >/dev/null 2>&1 || true
+}
+
+# A crashing test program ends at once instead of waiting behind Wine's
+# crash dialog until its time-out.
+disable_wine_crash_dialog() {
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wine() {

@@ -25,6 +25,7 @@ cleanup() {
 trap cleanup EXIT
 start_xvfb
 start_wine
+set_wine_windows_managed N
 
 status=0
 for program in "${programs[@]}"; do
