@@ -8,15 +8,7 @@ cd "$(dirname "$0")"
 install_missing
 build_all
 
-cleanup() {
-    stop_wine
-    stop_xvfb
-}
-trap cleanup EXIT
-start_xvfb
-start_wine
-set_wine_windows_managed N
-disable_wine_crash_dialog
+start_headless_wine
 status=0
 ctest --test-dir "$BUILD_DIR" --output-on-failure "$@" || status=$?
 # Pictures the window tests saved, as PNG files beside them.

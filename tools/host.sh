@@ -124,3 +124,13 @@ stop_xvfb() {
         XVFB_PID=""
     fi
 }
+
+# A bare X display and the Wine prefix for test and benchmark programs, both
+# stopped again when the calling script ends.
+start_headless_wine() {
+    trap 'stop_wine; stop_xvfb' EXIT
+    start_xvfb
+    start_wine
+    set_wine_windows_managed N
+    disable_wine_crash_dialog
+}

@@ -120,14 +120,8 @@ TEST_F(BuildCompletion, CompilerThatWritesNoInstallerIsAFailureToo)
     auto plugin = PluginFolder({"fs.wfx"});
     Enter(*plugin);
     Installer("fs.wfx_setup.exe");
-    std::string text;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog(nullptr, 60000)) {
-            text = MessageText(box);
-            PressDialogButton(box, IDOK);
-        }
-    }));
+    const std::string text = AnswerBox().Text;
     EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
     EXPECT_NE(text.find("exit code 0"), std::string::npos) << text;
 }

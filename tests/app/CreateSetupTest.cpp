@@ -16,25 +16,13 @@ const char kChooserTitle[] = "In which folder would you like to place the setup?
 
 TEST_F(CreateSetup, MissingInputsAreListedOnceInAPlainBox)
 {
-    HWND box = nullptr;
-    std::string text;
-    bool icon = true;
-    std::string caption;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        box = NextDialog();
-        if (box == nullptr)
-            return;
-        text = MessageText(box);
-        icon = HasIcon(box);
-        caption = WindowTextOf(box);
-        PressDialogButton(box, IDOK);
-    }));
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1),
+    const TBoxSeen box = AnswerBox();
+    ASSERT_TRUE(box.Shown);
+    EXPECT_EQ(box.Text.substr(0, box.Text.find_last_not_of("\r\n") + 1),
               "You must specify a plugin name\r\nYou must specify a folder");
-    EXPECT_FALSE(icon);
-    EXPECT_EQ(caption, Application->Title());
+    EXPECT_FALSE(box.Icon);
+    EXPECT_EQ(box.Caption, Application->Title());
     EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
     EXPECT_EQ(FindProcessDialog(), nullptr); // shown once
 }
@@ -44,14 +32,8 @@ TEST_F(CreateSetup, FolderWithoutPluginAsksOnlyForTheMainFile)
     TempFolder plugin;
     plugin.Write("readme.txt");
     Enter(plugin, " "); // a blank is a name
-    std::string text;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            text = MessageText(box);
-            PressDialogButton(box, IDOK);
-        }
-    }));
+    const std::string text = AnswerBox().Text;
     EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), "You must specify the plugin main file");
     EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
 }
@@ -123,16 +105,10 @@ TEST_F(CreateSetup, MissingTemplateEndsWithTheOpenFailure)
     Enter(*plugin);
     DeleteFileA((tool_ + kTemplateFileName).c_str());
     PlaceText(kScriptFileName, "earlier script");
-    std::string text;
-    bool icon = false;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            text = MessageText(box);
-            icon = HasIcon(box);
-            PressDialogButton(box, IDOK);
-        }
-    }));
+    const TBoxSeen box = AnswerBox();
+    const std::string& text = box.Text;
+    const bool icon = box.Icon;
     EXPECT_EQ(text, "Impossible d'ouvrir le fichier \"" + tool_ + kTemplateFileName + "\". " +
                         SystemErrorText(ERROR_FILE_NOT_FOUND) + ".");
     EXPECT_TRUE(icon);
@@ -145,14 +121,8 @@ TEST_F(CreateSetup, UnwritableScriptEndsWithTheCreationFailure)
     auto plugin = PluginFolder({"fs.wfx"});
     Enter(*plugin);
     ASSERT_TRUE(CreateDirectoryA((tool_ + kScriptFileName).c_str(), nullptr)); // a folder cannot be written
-    std::string text;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            text = MessageText(box);
-            PressDialogButton(box, IDOK);
-        }
-    }));
+    const std::string text = AnswerBox().Text;
     EXPECT_EQ(text.rfind("Impossible de cr\xE9" "er le fichier \"" + tool_ + kScriptFileName + "\". ", 0), 0u) << text;
     EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr);
 }
@@ -162,16 +132,10 @@ TEST_F(CreateSetup, CompilerThatCannotStartIsReported)
     auto plugin = PluginFolder({"fs.wfx"});
     Enter(*plugin);
     DeleteFileA((tool_ + kCompilerFileName).c_str());
-    std::string text;
-    bool icon = false;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            text = MessageText(box);
-            icon = HasIcon(box);
-            PressDialogButton(box, IDOK);
-        }
-    }));
+    const TBoxSeen box = AnswerBox();
+    const std::string& text = box.Text;
+    const bool icon = box.Icon;
     EXPECT_NE(text.find("could not be started"), std::string::npos) << text;
     EXPECT_NE(text.find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos) << text;
     EXPECT_TRUE(icon);

@@ -140,6 +140,31 @@ protected:
         return ended;
     }
 
+    // What a message box showed.
+    struct TBoxSeen {
+        bool Shown = false;
+        std::string Text;
+        bool Icon = false;
+        std::string Caption;
+    };
+
+    // Serves the window until the next message box has appeared, answers it
+    // with `button` from the helper thread and tells what it showed.
+    TBoxSeen AnswerBox(int button = IDOK, DWORD timeoutMs = 60000)
+    {
+        TBoxSeen seen;
+        EXPECT_TRUE(Answer([&] {
+            if (HWND box = NextDialog(nullptr, timeoutMs)) {
+                seen.Shown = true;
+                seen.Text = MessageText(box);
+                seen.Icon = HasIcon(box);
+                seen.Caption = WindowTextOf(box);
+                PressDialogButton(box, button);
+            }
+        }));
+        return seen;
+    }
+
     // From the helper thread: the next dialog of this process other than
     // `except`, once it has settled.
     static HWND NextDialog(HWND except = nullptr, DWORD timeoutMs = 30000)

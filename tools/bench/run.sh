@@ -18,14 +18,7 @@ if [ ${#programs[@]} -eq 0 ]; then
     exit 1
 fi
 
-cleanup() {
-    stop_wine
-    stop_xvfb
-}
-trap cleanup EXIT
-start_xvfb
-start_wine
-set_wine_windows_managed N
+start_headless_wine
 
 status=0
 for program in "${programs[@]}"; do
