@@ -22,8 +22,11 @@ TEST(InstallerDelivery, OnlyAFileWrittenAfterTheStampCountsAsNew)
     // Written again: a new time, even with the same size.
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    FILETIME later = old.Written;
-    reinterpret_cast<ULARGE_INTEGER&>(later).QuadPart += 20000000; // two seconds
+    ULARGE_INTEGER time{};
+    time.LowPart = old.Written.dwLowDateTime;
+    time.HighPart = old.Written.dwHighDateTime;
+    time.QuadPart += 20000000; // two seconds
+    const FILETIME later{time.LowPart, time.HighPart};
     SetFileTime(file, nullptr, nullptr, &later);
     CloseHandle(file);
     EXPECT_TRUE(WrittenSince(old, path));

@@ -32,7 +32,15 @@ inline void LetChooserSettle() { Sleep(1000); }
 // it does.
 inline bool SelectChooserFolder(HWND dialog, const std::string& folder)
 {
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    // Wine's dialog sometimes keeps the old selection; moving it to the
+    // drive's root first and then to the folder has been seen to help.
+    static std::string root;
+    root = folder.substr(0, 3);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (attempt % 2 == 1) {
+            SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(root.c_str()));
+            Sleep(200);
+        }
         SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
         Sleep(300);
         if (ChooserStatusLine(dialog) == folder)
