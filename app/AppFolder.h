@@ -7,6 +7,9 @@
 // colon when there is no backslash); empty when the path has neither.
 std::string FolderOfPath(const std::string& path);
 
+// `path` expanded to a full path; the path itself when it cannot be expanded.
+std::string FullPathOf(const std::string& path);
+
 // A file name without its extension: the text from the last dot on goes.
 std::string NameWithoutExtension(const std::string& name);
 

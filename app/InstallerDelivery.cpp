@@ -1,6 +1,6 @@
 #include "InstallerDelivery.h"
 
-#include <vector>
+#include "AppFolder.h"
 
 TFileStamp FileStampOf(const std::string& path)
 {
@@ -25,24 +25,9 @@ bool WrittenSince(const TFileStamp& before, const std::string& path)
     return CompareFileTime(&now.Written, &before.Written) != 0 || now.Size != before.Size;
 }
 
-namespace {
-
-std::string FullPath(const std::string& path)
-{
-    std::vector<char> buffer(MAX_PATH);
-    DWORD length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (length >= buffer.size()) {
-        buffer.resize(length + 1);
-        length = GetFullPathNameA(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    }
-    return length == 0 ? path : std::string(buffer.data(), length);
-}
-
-} // namespace
-
 bool SamePath(const std::string& a, const std::string& b)
 {
-    return lstrcmpiA(FullPath(a).c_str(), FullPath(b).c_str()) == 0;
+    return lstrcmpiA(FullPathOf(a).c_str(), FullPathOf(b).c_str()) == 0;
 }
 
 TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error)

@@ -1,5 +1,7 @@
 #include "UnitFiles.h"
 
+#include "AppFolder.h"
+
 #include "../toolkit/Handles.h"
 
 #include <windows.h>
@@ -10,21 +12,6 @@ namespace {
 const char kOpenFailed[] = "Impossible d'ouvrir le fichier \"";
 const char kCreateFailed[] = "Impossible de cr\xE9" "er le fichier \"";
 const char kWriteFailed[] = "Erreur d'\xE9" "criture dans le flux";
-
-std::string FullPathOf(const std::string& fileName)
-{
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetFullPathNameA(fileName.c_str(), static_cast<DWORD>(path.size()), path.data(), nullptr);
-        if (length == 0)
-            return fileName;
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(length);
-    }
-}
 
 // "<prefix><full path>". <system text>", for the error code taken before
 // anything else could overwrite it.

@@ -48,28 +48,6 @@ bool IsInstaller(const std::string& path)
     return content.size() > 10000 && content.compare(0, 2, "MZ") == 0;
 }
 
-std::string RegistryText(const std::string& key, const char* value)
-{
-    char data[2048] = {};
-    DWORD size = sizeof(data) - 1;
-    DWORD kind = 0;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return std::string();
-    const LONG result = RegQueryValueExA(handle, value, nullptr, &kind, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS && kind == REG_SZ ? std::string(data) : std::string();
-}
-
-bool KeyExists(const std::string& key)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 // Removes what a failed run left installed.
 class InstallationCleanup {
 public:

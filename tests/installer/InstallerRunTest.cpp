@@ -12,28 +12,6 @@ namespace {
 
 const std::string kUninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-bool KeyExists(const std::string& key)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
-std::string RegistryText(const std::string& key, const char* value)
-{
-    char data[2048] = {};
-    DWORD size = sizeof(data) - 1;
-    DWORD kind = 0;
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return "(no key)";
-    const LONG result = RegQueryValueExA(handle, value, nullptr, &kind, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(handle);
-    return result == ERROR_SUCCESS && kind == REG_SZ ? std::string(data) : "(no value)";
-}
-
 std::string ProgramFilesFolder()
 {
     char folder[MAX_PATH + 1] = {};

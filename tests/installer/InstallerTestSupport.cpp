@@ -164,3 +164,25 @@ ProgramRun CompileSetupScript(const ToolFolder& tool, const TSetupScriptInputs& 
     tool.Write("temp.nsi", FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs));
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }
+
+std::string RegistryText(const std::string& key, const char* value)
+{
+    char data[2048] = {};
+    DWORD size = sizeof(data) - 1;
+    DWORD kind = 0;
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return std::string();
+    const LONG result = RegQueryValueExA(handle, value, nullptr, &kind, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(handle);
+    return result == ERROR_SUCCESS && kind == REG_SZ ? std::string(data) : std::string();
+}
+
+bool KeyExists(const std::string& key)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}

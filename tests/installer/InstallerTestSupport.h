@@ -41,6 +41,10 @@ ProgramRun RunProgram(const std::string& commandLine, const std::string& working
 // quoted script path, the tool folder as working folder.
 ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptPath);
 
+// A text value under HKEY_LOCAL_MACHINE; empty when the key or value is missing.
+std::string RegistryText(const std::string& key, const char* value);
+bool KeyExists(const std::string& key);
+
 // Every file and folder below `folder` (with trailing backslash), as relative
 // paths, folders ending with a backslash, sorted.
 std::vector<std::string> TreeOf(const std::string& folder);
