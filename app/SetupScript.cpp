@@ -48,7 +48,7 @@ std::string LicenseBlock(const std::string& licensePath)
 }
 
 std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
-                                int mainFileIndex)
+                                int mainFileIndex, bool folderExists, bool mainFileExists)
 {
     std::string problems;
     if (pluginName.empty())
@@ -59,6 +59,10 @@ std::string ValidateSetupInputs(const std::string& pluginName, const std::string
         problems += std::string("The folder doesn't contains any file") + kLineBreak;
     if (!folder.empty() && mainFileCount > 0 && mainFileIndex < 0)
         problems += std::string("You must specify the plugin main file") + kLineBreak;
+    if (!folder.empty() && !folderExists)
+        problems += std::string("The folder doesn't exist") + kLineBreak;
+    if (!folder.empty() && folderExists && mainFileIndex >= 0 && !mainFileExists)
+        problems += std::string("The plugin main file isn't in the folder") + kLineBreak;
     return problems;
 }
 

@@ -27,10 +27,14 @@ TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLangu
 // "  Page license" CR LF "  LicenseData "<path>"", without a final line break.
 std::string LicenseBlock(const std::string& licensePath);
 
-// What is missing before a script can be generated, one CR LF-terminated line
-// per problem; empty when nothing is.
+// What is missing or wrong before a script can be generated, one CR
+// LF-terminated line per problem; empty when nothing is. `folderExists`: the
+// folder text names an existing folder; `mainFileExists`: the folder text
+// followed by the selected main file names an existing entry. A script built
+// from a folder text that names no folder, or with a main file from an
+// earlier folder, would pack whatever the text happens to match.
 std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
-                                int mainFileIndex);
+                                int mainFileIndex, bool folderExists, bool mainFileExists);
 
 struct TSetupScriptInputs {
     std::string PluginName;

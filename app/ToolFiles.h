@@ -3,6 +3,9 @@
 inline constexpr char kTemplateFileName[] = "plugin.nsi";
 inline constexpr char kScriptFileName[] = "temp.nsi";
 inline constexpr char kCompilerFileName[] = "makensis.exe";
+// Where the compiler's messages go when a failed build is compiled once more
+// to tell the user why.
+inline constexpr char kCompilerLogFileName[] = "makensis.log";
 inline constexpr char kLanguageFilesPattern[] = "languages\\*.nlf";
 // The compiler writes the installer as the main file's name followed by this.
 inline constexpr char kInstallerSuffix[] = "_setup.exe";

@@ -82,6 +82,10 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     Spawn->OnCompleted = TStSpawnCompletedEvent(this, &TFormMain::SpawnCompleted);
     Spawn->OnSpawnError = TStSpawnErrorEvent(this, &TFormMain::SpawnError);
 
+    CompilerLog = new TCompilerLogRun(this);
+    CompilerLog->Name = "CompilerLog";
+    CompilerLog->OnEnded = TNotifyEvent(this, &TFormMain::CompilerLogEnded);
+
     FormCreate(this);
 }
 
@@ -186,10 +190,8 @@ bool TFormMain::DetectPluginType(const std::string& entryName)
 
 void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
 {
-    // One compiler at a time: a second would write the same script and the
-    // same installer while the first still works on them.
-    if (build_.Running) {
-        ShowMessage("A setup is already being created. Please wait until the compiler has finished.");
+    if (build_.Running()) {
+        ShowMessage(TSetupBuild::RefusalText());
         return;
     }
 
@@ -199,8 +201,15 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
             checkedLanguages.push_back(ListLanguages->Item(i));
     }
 
-    const std::string problems = ValidateSetupInputs(EditName->Text(), EditFolder->Text(), ComboBoxMainFile->Count(),
-                                                     ComboBoxMainFile->ItemIndex());
+    // The script is built from what the window shows: the folder as typed and
+    // the main file as selected must both be there.
+    const std::string folder = EditFolder->Text();
+    const std::string mainFile = ComboBoxMainFile->SelectedText();
+    const bool folderExists = !folder.empty() && FolderExistsAt(folder);
+    const bool mainFileExists = ComboBoxMainFile->ItemIndex() >= 0 &&
+                                (FileExistsAt(folder + mainFile) || FolderExistsAt(folder + mainFile));
+    const std::string problems = ValidateSetupInputs(EditName->Text(), folder, ComboBoxMainFile->Count(),
+                                                     ComboBoxMainFile->ItemIndex(), folderExists, mainFileExists);
     if (!problems.empty()) {
         ShowMessage(problems);
         return;
@@ -208,8 +217,8 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
 
     TSetupScriptInputs inputs;
     inputs.PluginName = EditName->Text();
-    inputs.Folder = EditFolder->Text();
-    inputs.MainFile = ComboBoxMainFile->SelectedText();
+    inputs.Folder = folder;
+    inputs.MainFile = mainFile;
     inputs.PluginType = ComboBoxType->SelectedText();
     inputs.CheckedLanguages = checkedLanguages;
     inputs.LicensePath = EditLicense->Text();
@@ -225,60 +234,70 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
 
     // The installer this build will write, fixed now: the selection may
     // change while the compiler runs.
-    build_.InstallerName = inputs.MainFile + kInstallerSuffix;
-    build_.Before = FileStampOf(AppFolder + build_.InstallerName);
-    build_.StartError = ERROR_SUCCESS;
-    build_.Running = true;
-    build_.Starting = true;
+    build_.Start(AppFolder, inputs.MainFile + kInstallerSuffix);
     HANDLE process = nullptr;
     try {
         process = Spawn->Execute();
     } catch (...) {
-        build_.Running = build_.Starting = false;
+        build_.Abandon();
         throw;
     }
-    build_.Starting = false;
-    if (process == nullptr) {
-        build_.Running = false;
-        ShowErrorBox("The setup compiler could not be started: \"" + AppFolder + kCompilerFileName + "\".\r\n" +
-                     (build_.StartError != ERROR_SUCCESS ? SystemErrorText(build_.StartError)
-                                                         : std::string("It gave no process to wait for")));
-    }
+    Act(build_.Started(process != nullptr));
 }
 
 void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
 {
-    if (build_.Starting) {
-        // From within Execute: ButtonCreateClick tells the user.
-        build_.StartError = Error;
-        return;
-    }
-    if (!build_.Running)
-        return; // a start that failed, already reported, whose wait failed too
-    // The compiler runs, but its end cannot be watched.
-    build_.Running = false;
-    ShowErrorBox("The end of the setup compiler cannot be watched: " + SystemErrorText(Error) + ".\r\n\"" +
-                 build_.InstallerName + "\" is written into \"" + AppFolder + "\" when it has finished.");
+    Act(build_.SpawnError(Error));
 }
 
 void TFormMain::SpawnCompleted(TObject* /*Sender*/)
 {
-    if (!build_.Running)
-        return;
-    build_.Running = false;
-    const std::string installerName = build_.InstallerName;
-    const std::string installer = AppFolder + installerName;
-    const DWORD exitCode = Spawn->LastExitCode();
+    Act(build_.CompilerEnded(Spawn->LastExitCode()));
+}
 
-    // Only an installer this build wrote is offered; an older one of the same
-    // name stays untouched.
-    if (exitCode != 0 || !WrittenSince(build_.Before, installer)) {
-        ShowErrorBox("The setup \"" + installerName + "\" could not be created: the compiler ended with exit code " +
-                     std::to_string(exitCode) + ".\r\nRun \"" + kCompilerFileName + " " + kScriptFileName +
-                     "\" in \"" + AppFolder + "\" to see why.");
-        return;
+void TFormMain::CompilerLogEnded(TObject* /*Sender*/)
+{
+    Act(build_.LogEnded());
+}
+
+void TFormMain::Act(const TBuildReply& reply)
+{
+    switch (reply.Action) {
+    case TBuildAction::None:
+        break;
+    case TBuildAction::Report:
+        ShowErrorBox(reply.Text);
+        break;
+    case TBuildAction::Deliver:
+        PlaceInstaller();
+        break;
+    case TBuildAction::RunLog:
+        RunCompilerForLog();
+        break;
+    case TBuildAction::ShowLog:
+        ShowTextBox(reply.Text, reply.Log);
+        break;
     }
+}
 
+void TFormMain::RunCompilerForLog()
+{
+    DWORD error = ERROR_SUCCESS;
+    bool started = false;
+    try {
+        started = CompilerLog->Start(build_.CompilerPath(), build_.ScriptPath(), build_.LogPath(), AppFolder, error);
+    } catch (...) {
+        build_.Abandon();
+        throw;
+    }
+    if (!started)
+        Act(build_.LogEnded()); // no log: the exit code is told
+}
+
+void TFormMain::PlaceInstaller()
+{
+    const std::string installerName = build_.InstallerName();
+    const std::string installer = AppFolder + installerName;
     std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
     if (folder.empty()) {
         DeleteFileA(installer.c_str());
@@ -304,5 +323,5 @@ void TFormMain::DeliverInstaller(const std::string& installer, const std::string
     }
     if (outcome != TMoveOutcome::Moved)
         ShowErrorBox("The setup could not be moved to \"" + target + "\": " + SystemErrorText(error) +
-                     ".\r\nIt is still in \"" + installer + "\"");
+                     ".\r\nIt is still in \"" + installer + "\".");
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
-#include "InstallerDelivery.h"
+#include "CompilerLogRun.h"
+#include "SetupBuild.h"
 
 #include "../launcher/StSpawn.h"
 #include "../toolkit/Controls.h"
@@ -40,6 +41,8 @@ public:
     TOpenDialog* OpenDialog1;
     // Starts the script compiler and reports its end.
     TStSpawnApplication* Spawn;
+    // Compiles a rejected script once more, hidden, for the compiler's messages.
+    TCompilerLogRun* CompilerLog;
 
     void FormCreate(TObject* Sender);
     void ButtonLoadLicenseClick(TObject* Sender);
@@ -49,6 +52,7 @@ public:
     void ButtonCreateClick(TObject* Sender);
     void SpawnCompleted(TObject* Sender);
     void SpawnError(TObject* Sender, std::uint16_t Error);
+    void CompilerLogEnded(TObject* Sender);
 
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
@@ -60,22 +64,19 @@ public:
     bool DetectPluginType(const std::string& entryName);
 
 private:
+    // Does what the build answered: tells the user, delivers the installer or
+    // runs the compiler for its log.
+    void Act(const TBuildReply& reply);
+    // Asks where the fresh installer goes and moves it there; a cancelled
+    // question deletes it.
+    void PlaceInstaller();
     // Moves the installer to `target`, asking before it replaces a file
     // there; whatever fails, the installer is kept and the user is told.
     void DeliverInstaller(const std::string& installer, const std::string& target);
+    void RunCompilerForLog();
 
-    // The compiler run in progress: at most one at a time.
-    struct TBuild {
-        bool Running = false;
-        // Inside Execute: a failure reported now is the start's own.
-        bool Starting = false;
-        // The installer it will write, fixed when it started.
-        std::string InstallerName;
-        // What the tool folder held under that name before it started.
-        TFileStamp Before;
-        // Why the compiler could not be started, when it could not.
-        DWORD StartError = ERROR_SUCCESS;
-    } build_;
+    // The build in progress, at most one at a time, and how the last one ended.
+    TSetupBuild build_;
 };
 
 extern TFormMain* FormMain;

@@ -11,6 +11,11 @@ void ShowMessage(const std::string& text);
 void ShowErrorBox(const std::string& text);
 // A question with Yes and No buttons; true for Yes.
 bool AskYesNo(const std::string& text);
+// A message above a long text that the user can scroll, select and copy:
+// application title as caption, one OK button, resizable, centred on the
+// screen. The text shows its end first. Enter and Escape close it, Tab moves
+// between the button and the text, Ctrl+A selects the whole text.
+void ShowTextBox(const std::string& message, const std::string& text);
 
 class TOpenDialog : public TComponent {
 public:

@@ -78,6 +78,13 @@ struct WindowTraits {
 };
 using UniqueWindow = UniqueResource<WindowTraits>;
 
+struct RegistryKeyTraits {
+    using Type = HKEY;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { RegCloseKey(h); }
+};
+using UniqueRegKey = UniqueResource<RegistryKeyTraits>;
+
 // A counted COM interface pointer; releases its reference once.
 template <typename T>
 class ComPtr {

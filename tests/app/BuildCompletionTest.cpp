@@ -84,31 +84,45 @@ TEST_F(BuildCompletion, TheInstallerIsTheOneOfTheBuildThatEnded)
     EXPECT_EQ(ReadWholeFile(tool_ + otherName + "_setup.exe"), "earlier installer");
 }
 
-TEST_F(BuildCompletion, FailedCompileOffersNothingAndLeavesAnOlderInstallerAlone)
+TEST_F(BuildCompletion, RejectedScriptShowsTheCompilersMessagesOverAnOpenDialogAndOffersNothing)
 {
-    ExtendTemplate("ThisIsNoCommand");
+    ExtendTemplate("!system \"sleep 2\"\r\nThisIsNoCommand");
     auto plugin = PluginFolder({"fs.wfx"});
     Enter(*plugin);
     const std::string installer = Installer("fs.wfx_setup.exe");
     PlaceText("fs.wfx_setup.exe", "installer of an earlier run");
-    std::string text;
-    bool icon = false;
+    std::string message, messages;
+    bool overTheRefusal = false;
     HWND extra = nullptr;
     PressCreate();
+    ASSERT_TRUE(PumpUntil([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
+    PressCreate(); // refused; its box is still open when the failure arrives
     ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog(nullptr, 60000)) {
-            text = MessageText(box);
-            icon = HasIcon(box);
+        HWND refusal = NextDialog();
+        if (refusal == nullptr)
+            return;
+        if (HWND box = NextDialog(refusal, 60000)) {
+            overTheRefusal = IsWindowVisible(refusal) && !IsWindowEnabled(refusal);
+            message = WindowTextOf(FindWindowExA(box, nullptr, "Static", nullptr));
+            messages = WindowTextOf(FindWindowExA(box, nullptr, "Edit", nullptr));
             PressDialogButton(box, IDOK);
             WaitGone(box);
         }
+        PressDialogButton(refusal, IDOK);
+        WaitGone(refusal);
         extra = NextDialog(nullptr, 2000);
         if (extra != nullptr)
             PressDialogButton(extra, IDCANCEL);
     }));
-    EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
-    EXPECT_NE(text.find("exit code 1"), std::string::npos) << text;
-    EXPECT_TRUE(icon);
+    EXPECT_NE(message.find("could not be created: the compiler ended with exit code 1."), std::string::npos) << message;
+    EXPECT_NE(message.find(":\r\n    ThisIsNoCommand\r\n"), std::string::npos) << message; // the failing line
+    EXPECT_NE(message.find("\"" + tool_ + kCompilerLogFileName + "\"."), std::string::npos) << message;
+    // The compiler's own words, in the window and in the log beside the script.
+    EXPECT_NE(messages.find("Invalid command: \"ThisIsNoCommand\""), std::string::npos) << messages;
+    EXPECT_NE(messages.find("aborting creation process"), std::string::npos) << messages;
+    EXPECT_NE(ReadWholeFile(tool_ + kCompilerLogFileName).find("Invalid command: \"ThisIsNoCommand\""),
+              std::string::npos);
+    EXPECT_TRUE(overTheRefusal);
     EXPECT_EQ(extra, nullptr); // no destination is asked for
     EXPECT_EQ(ReadWholeFile(installer), "installer of an earlier run");
 }

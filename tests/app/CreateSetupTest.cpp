@@ -178,3 +178,62 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
     EXPECT_EQ(form_->Spawn->ProcessHandle(), firstProcess);
     EXPECT_EQ(choosers, 1);
 }
+
+namespace {
+
+// A window whose fields no longer match the disk, for the two checks of what
+// will be built; `parent` holds the plugin folder "plx\" with fs.wfx.
+struct StaleWindow {
+    const char* name;
+    void (*arrange)(TFormMain& form, const std::string& parent);
+    const char* problems;
+};
+
+void ScanPlugin(TFormMain& form, const std::string& parent, const std::string& name)
+{
+    form.EditFolder->SetText(parent + "plx\\");
+    form.EditName->SetText(name);
+}
+
+class StaleInputs : public ToolFolderTest, public testing::WithParamInterface<StaleWindow> {};
+
+} // namespace
+
+TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
+{
+    TempFolder parent;
+    parent.Write("plx\\fs.wfx", "not a real library");
+    parent.Write("plan\\other.txt"); // packed by "...\pl*.*" too
+    GetParam().arrange(*form_, parent.Path());
+    PressCreate();
+    const std::string text = AnswerBox().Text;
+    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), GetParam().problems);
+    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
+    EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CreateSetup, StaleInputs,
+    testing::Values(
+        StaleWindow{"HalfTypedFolder",
+                    [](TFormMain& form, const std::string& parent) {
+                        ScanPlugin(form, parent, "MyPlugin");
+                        form.EditFolder->SetText(parent + "pl"); // names no folder: the scan keeps the list
+                    },
+                    "The folder doesn't exist"},
+        StaleWindow{"MainFileGone",
+                    [](TFormMain& form, const std::string& parent) {
+                        ScanPlugin(form, parent, "MyPlugin");
+                        DeleteFileA((parent + "plx\\fs.wfx").c_str());
+                    },
+                    "The plugin main file isn't in the folder"},
+        StaleWindow{"NoFolderNoNameNoScan",
+                    [](TFormMain& form, const std::string& parent) { form.EditFolder->SetText(parent + "pl"); },
+                    "You must specify a plugin name\r\nThe folder doesn't contains any file\r\nThe folder doesn't exist"},
+        StaleWindow{"MainFileGoneNoName",
+                    [](TFormMain& form, const std::string& parent) {
+                        ScanPlugin(form, parent, "");
+                        DeleteFileA((parent + "plx\\fs.wfx").c_str());
+                    },
+                    "You must specify a plugin name\r\nThe plugin main file isn't in the folder"}),
+    [](const testing::TestParamInfo<StaleWindow>& info) { return std::string(info.param.name); });

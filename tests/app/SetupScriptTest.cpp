@@ -128,10 +128,30 @@ TEST(SetupScript, LaterReplacementsSeeEarlierValues)
 
 TEST(SetupScript, ValidationListsEveryProblemInOrder)
 {
-    EXPECT_EQ(ValidateSetupInputs("", "", 0, -1), "You must specify a plugin name\r\nYou must specify a folder\r\n");
-    EXPECT_EQ(ValidateSetupInputs("Name", "C:\\p\\", 0, -1), "The folder doesn't contains any file\r\n");
-    EXPECT_EQ(ValidateSetupInputs("Name", "C:\\p\\", 3, -1), "You must specify the plugin main file\r\n");
-    EXPECT_EQ(ValidateSetupInputs("", "C:\\p\\", 3, -1),
-              "You must specify a plugin name\r\nYou must specify the plugin main file\r\n");
-    EXPECT_EQ(ValidateSetupInputs(" ", "C:\\p\\", 3, 1), ""); // blanks are not empty
+    const struct {
+        const char* name;
+        const char* folder;
+        int mainFileCount, mainFileIndex;
+        bool folderExists, mainFileExists;
+        const char* problems;
+    } cases[] = {
+        {"", "", 0, -1, false, false, "You must specify a plugin name\r\nYou must specify a folder\r\n"},
+        {"Name", "C:\\p\\", 0, -1, true, false, "The folder doesn't contains any file\r\n"},
+        {"Name", "C:\\p\\", 3, -1, true, false, "You must specify the plugin main file\r\n"},
+        {"", "C:\\p\\", 3, -1, true, false,
+         "You must specify a plugin name\r\nYou must specify the plugin main file\r\n"},
+        {" ", "C:\\p\\", 3, 1, true, true, ""}, // blanks are not empty
+        // A half-typed folder, with the list an earlier folder left behind.
+        {"Name", "C:\\pl", 3, 1, false, false, "The folder doesn't exist\r\n"},
+        {"", "C:\\pl", 0, -1, false, false,
+         "You must specify a plugin name\r\nThe folder doesn't contains any file\r\nThe folder doesn't exist\r\n"},
+        // A folder that lacks the selected main file (a drive root that listed nothing).
+        {"Name", "D:\\", 3, 1, true, false, "The plugin main file isn't in the folder\r\n"},
+        {"", "D:\\", 3, 1, true, false, "You must specify a plugin name\r\nThe plugin main file isn't in the folder\r\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ValidateSetupInputs(c.name, c.folder, c.mainFileCount, c.mainFileIndex, c.folderExists,
+                                      c.mainFileExists),
+                  c.problems)
+            << c.name << "|" << c.folder;
 }

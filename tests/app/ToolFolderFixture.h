@@ -47,7 +47,7 @@ protected:
         if (helper_.joinable())
             helper_.join();
         // Let a compiler still running end before its files go.
-        PumpUntil([&] { return !form_->Spawn->EventHandle(); }, 30000);
+        PumpUntil([&] { return !form_->Spawn->EventHandle() && !form_->CompilerLog->Running(); }, 30000);
         ShowWindow(form_->Handle(), SW_HIDE);
         Application->SetMainForm(nullptr);
         FormMain = nullptr;
@@ -58,6 +58,7 @@ protected:
         }
         RemoveDirectoryA((tool_ + "languages").c_str());
         DeleteFileA((tool_ + kScriptFileName).c_str());
+        DeleteFileA((tool_ + kCompilerLogFileName).c_str());
         RemoveDirectoryA((tool_ + kScriptFileName).c_str());
         for (const std::string& name : installers_)
             DeleteFileA((tool_ + name).c_str());

@@ -1,7 +1,12 @@
 // makensis.exe for Wine hosts: compiles an installer script with the host's
 // own NSIS compiler.
 //
-//   makensis.exe <script>
+//   makensis.exe [/O<logfile>] <script>
+//
+// /O<logfile> (or -O<logfile>) hands the host compiler -O with the log file's
+// host path: the compiler then writes all its messages there, as NSIS's own
+// makensis.exe does with /O. (The host compiler takes its options with "-"
+// and would read "/O..." as a script.)
 //
 // The host compiler knows nothing of Windows drive paths and cannot be waited
 // for from Wine (a host program started from Wine has no process handle). So
@@ -154,8 +159,10 @@ private:
 };
 
 // The shell script that runs the compiler and leaves its exit code behind.
-std::string RunScript(const WorkFolder& work, const std::string& workingFolder)
+// `hostLog`: the host path of the compiler's log file, or empty for none.
+std::string RunScript(const WorkFolder& work, const std::string& workingFolder, const std::string& hostLog)
 {
+    const std::string logOption = hostLog.empty() ? std::string() : "-O" + ShellQuote(hostLog) + " ";
     const std::string out = work.HostFile(L"out"), err = work.HostFile(L"err");
     const std::string status = work.HostFile(L"status"), partial = work.HostFile(L"status.part");
     return "exec </dev/null >" + out + " 2>" + err + "\n"
@@ -169,7 +176,7 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder)
            "else\n"
            // -NOCD: relative paths in the script (language files, the
            // installer) belong to the working folder, not the script's.
-           "    \"$compiler\" -NOCD " + work.HostFile(L"script.nsi") + "\n"
+           "    \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
            "    status=$?\n"
            "fi\n"
            // Written whole, then renamed: the waiting side never sees half of it.
@@ -233,7 +240,40 @@ int WaitForCompiler(const WorkFolder& work)
     return std::atoi(ReadFileBytes(work.File(L"status")).c_str());
 }
 
-int Run(const std::string& scriptPath)
+struct Arguments {
+    std::string script;
+    std::string log; // empty without a log option
+};
+
+// An optional log option ("/O<file>" or "-O<file>") and one script, in any order.
+bool ParseArguments(int argc, char** argv, Arguments& arguments)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.size() > 2 && (argument[0] == '/' || argument[0] == '-') &&
+            (argument[1] == 'O' || argument[1] == 'o')) {
+            arguments.log = argument.substr(2);
+        } else if (arguments.script.empty() && !argument.empty()) {
+            arguments.script = argument;
+        } else {
+            return false;
+        }
+    }
+    return !arguments.script.empty();
+}
+
+// The host path of a log file named relative to the working folder or in full.
+std::string HostLogPath(const std::string& log)
+{
+    const std::wstring name = ToWide(log, CP_ACP);
+    wchar_t full[MAX_PATH + 1] = {};
+    const DWORD length = GetFullPathNameW(name.c_str(), MAX_PATH + 1, full, nullptr);
+    if (length == 0 || length > MAX_PATH)
+        throw EOSError(GetLastError(), "Cannot use the log file \"" + log + "\": " + SystemErrorText(GetLastError()));
+    return HostPathOf(WideToUtf8(full));
+}
+
+int Run(const Arguments& arguments)
 {
     if (!HostPathsAvailable())
         throw Exception("this program runs the host's NSIS compiler under Wine only; on Windows, put NSIS's own "
@@ -245,10 +285,11 @@ int Run(const std::string& scriptPath)
 
     std::string script;
     try {
-        script = ReadFileBytes(ToWide(scriptPath, CP_ACP));
+        script = ReadFileBytes(ToWide(arguments.script, CP_ACP));
     } catch (const Exception& e) {
-        throw Exception("Cannot open script \"" + scriptPath + "\": " + e.Message());
+        throw Exception("Cannot open script \"" + arguments.script + "\": " + e.Message());
     }
+    const std::string hostLog = arguments.log.empty() ? std::string() : HostLogPath(arguments.log);
     const std::string mapped = MapDrivePaths(ScriptTextAsUtf8(script), [](const std::string& path) {
         try {
             return HostPathOf(path);
@@ -259,7 +300,7 @@ int Run(const std::string& scriptPath)
 
     WorkFolder work;
     WriteFileBytes(work.File(L"script.nsi"), "\xEF\xBB\xBF" + mapped);
-    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(WideToUtf8(currentFolder))));
+    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(WideToUtf8(currentFolder)), hostLog));
 
     const std::wstring shell = WindowsPathOfHost("/bin/sh");
     std::wstring commandLine =
@@ -280,12 +321,13 @@ int Run(const std::string& scriptPath)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        Report("usage: makensis.exe <script.nsi>");
+    Arguments arguments;
+    if (!ParseArguments(argc, argv, arguments)) {
+        Report("usage: makensis.exe [/O<logfile>] <script.nsi>");
         return kExitFailure;
     }
     try {
-        return Run(argv[1]);
+        return Run(arguments);
     } catch (const Exception& e) {
         Report(e.Message());
     } catch (const std::exception& e) {

@@ -1,0 +1,73 @@
+#include "CompilerLogRun.h"
+
+#include "../launcher/StSpawn.h"
+#include "../toolkit/Handles.h"
+
+// Shared by the object and the termination call its wait thread carries;
+// touched only on the user-interface thread.
+struct TCompilerLogRun::TRun {
+    // Null once the object is gone.
+    TCompilerLogRun* owner = nullptr;
+    UniqueHandle process;
+    // Signalled when the object goes, to end the wait early.
+    UniqueHandle letGo;
+};
+
+TCompilerLogRun::TCompilerLogRun(TComponent* owner) : TComponent(owner) {}
+
+TCompilerLogRun::~TCompilerLogRun()
+{
+    if (run_) {
+        run_->owner = nullptr;
+        SetEvent(run_->letGo.Get());
+    }
+}
+
+bool TCompilerLogRun::Start(const std::string& compiler, const std::string& script, const std::string& log,
+                            const std::string& folder, DWORD& error)
+{
+    error = ERROR_SUCCESS;
+    if (run_) {
+        error = ERROR_BUSY;
+        return false;
+    }
+    auto run = std::make_shared<TRun>();
+    run->letGo.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!run->letGo) {
+        error = GetLastError();
+        return false;
+    }
+
+    // NSIS takes its log option before the script; a console program needs
+    // CREATE_NO_WINDOW, a window of its own SW_HIDE.
+    std::string commandLine = "\"" + compiler + "\" \"/O" + log + "\" \"" + script + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessA(compiler.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        folder.c_str(), &startup, &started)) {
+        error = GetLastError();
+        return false;
+    }
+    run->process.Reset(started.hProcess);
+    UniqueHandle thread(started.hThread);
+
+    // The launcher's wait thread, on the process and the let-go event.
+    auto waiter = std::make_unique<TStWaitThread>(run->process.Get(), run->letGo.Get(), 0);
+    waiter->FreeOnTerminate = true;
+    waiter->OnTerminate = TNotifyEvent([run](TObject*) {
+        TCompilerLogRun* owner = run->owner;
+        if (owner == nullptr)
+            return;
+        run->owner = nullptr;
+        owner->run_.reset();
+        owner->OnEnded(owner);
+    });
+    waiter->Start();
+    waiter.release(); // frees itself once its end has been handled
+    run->owner = this;
+    run_ = std::move(run);
+    return true;
+}
