@@ -242,7 +242,7 @@ std::string CompilerCopyAdvice(const std::string& toolFolder, const std::string&
 {
     const std::string what = std::string(kCompilerFileName) + " with its Stubs, Plugins and Include folders";
     if (nsisFolder.empty())
-        return "Install NSIS 3, then copy its " + what + " into " + Quoted(toolFolder) + ".";
+        return "Install NSIS 3, then copy " + what + " from the NSIS folder into " + Quoted(toolFolder) + ".";
     return "Copy " + what + " from " + Quoted(nsisFolder) + " into " + Quoted(toolFolder) + ".";
 }
 

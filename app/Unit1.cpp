@@ -1,6 +1,7 @@
 #include "Unit1.h"
 
 #include "AppFolder.h"
+#include "InstallerDelivery.h"
 #include "PluginScan.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"

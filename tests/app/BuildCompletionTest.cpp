@@ -120,8 +120,9 @@ TEST_F(BuildCompletion, RejectedScriptShowsTheCompilersMessagesOverAnOpenDialogA
     // The compiler's own words, in the window and in the log beside the script.
     EXPECT_NE(messages.find("Invalid command: \"ThisIsNoCommand\""), std::string::npos) << messages;
     EXPECT_NE(messages.find("aborting creation process"), std::string::npos) << messages;
-    EXPECT_NE(ReadWholeFile(tool_ + kCompilerLogFileName).find("Invalid command: \"ThisIsNoCommand\""),
-              std::string::npos);
+    const std::string log = ReadWholeFile(tool_ + kCompilerLogFileName);
+    EXPECT_NE(log.find("Invalid command: \"ThisIsNoCommand\""), std::string::npos) << log;
+    EXPECT_NE(log.find("Error in script \"" + tool_ + kScriptFileName + "\" on line "), std::string::npos) << log;
     EXPECT_TRUE(overTheRefusal);
     EXPECT_EQ(extra, nullptr); // no destination is asked for
     EXPECT_EQ(ReadWholeFile(installer), "installer of an earlier run");

@@ -138,6 +138,7 @@ TEST_F(CreateSetup, CompilerThatCannotStartIsReported)
     const bool icon = box.Icon;
     EXPECT_NE(text.find("could not be started"), std::string::npos) << text;
     EXPECT_NE(text.find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos) << text;
+    EXPECT_NE(text.find("Stubs, Plugins and Include folders"), std::string::npos) << text; // what to copy
     EXPECT_TRUE(icon);
     EXPECT_TRUE(FileExists(tool_ + kScriptFileName)); // the script stays written
     // The failed wait that follows reports nothing more.
@@ -181,21 +182,19 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
 
 namespace {
 
-// A window whose fields no longer match the disk, for the two checks of what
-// will be built; `parent` holds the plugin folder "plx\" with fs.wfx.
+// A window whose fields no longer match the disk, for the checks of what will
+// be built: `parent` holds the plugin folder "plx\" with fs.wfx, scanned with
+// the name `name` unless `name` is null, and then `change` is made.
 struct StaleWindow {
     const char* name;
-    void (*arrange)(TFormMain& form, const std::string& parent);
+    void (*change)(TFormMain& form, const std::string& parent);
     const char* problems;
 };
 
-void ScanPlugin(TFormMain& form, const std::string& parent, const std::string& name)
-{
-    form.EditFolder->SetText(parent + "plx\\");
-    form.EditName->SetText(name);
-}
-
 class StaleInputs : public ToolFolderTest, public testing::WithParamInterface<StaleWindow> {};
+
+void HalfTypeTheFolder(TFormMain& form, const std::string& parent) { form.EditFolder->SetText(parent + "pl"); }
+void DeleteTheMainFile(TFormMain&, const std::string& parent) { DeleteFileA((parent + "plx\\fs.wfx").c_str()); }
 
 } // namespace
 
@@ -203,8 +202,12 @@ TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
 {
     TempFolder parent;
     parent.Write("plx\\fs.wfx", "not a real library");
-    parent.Write("plan\\other.txt"); // packed by "...\pl*.*" too
-    GetParam().arrange(*form_, parent.Path());
+    parent.Write("plan\\other.txt"); // "...\pl*.*" would pack it too
+    if (GetParam().name != nullptr) {
+        form_->EditFolder->SetText(parent.Path() + "plx\\");
+        form_->EditName->SetText(GetParam().name);
+    }
+    GetParam().change(*form_, parent.Path());
     PressCreate();
     const std::string text = AnswerBox().Text;
     EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), GetParam().problems);
@@ -214,26 +217,10 @@ TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
 
 INSTANTIATE_TEST_SUITE_P(
     CreateSetup, StaleInputs,
-    testing::Values(
-        StaleWindow{"HalfTypedFolder",
-                    [](TFormMain& form, const std::string& parent) {
-                        ScanPlugin(form, parent, "MyPlugin");
-                        form.EditFolder->SetText(parent + "pl"); // names no folder: the scan keeps the list
-                    },
-                    "The folder doesn't exist"},
-        StaleWindow{"MainFileGone",
-                    [](TFormMain& form, const std::string& parent) {
-                        ScanPlugin(form, parent, "MyPlugin");
-                        DeleteFileA((parent + "plx\\fs.wfx").c_str());
-                    },
-                    "The plugin main file isn't in the folder"},
-        StaleWindow{"NoFolderNoNameNoScan",
-                    [](TFormMain& form, const std::string& parent) { form.EditFolder->SetText(parent + "pl"); },
-                    "You must specify a plugin name\r\nThe folder doesn't contains any file\r\nThe folder doesn't exist"},
-        StaleWindow{"MainFileGoneNoName",
-                    [](TFormMain& form, const std::string& parent) {
-                        ScanPlugin(form, parent, "");
-                        DeleteFileA((parent + "plx\\fs.wfx").c_str());
-                    },
-                    "You must specify a plugin name\r\nThe plugin main file isn't in the folder"}),
-    [](const testing::TestParamInfo<StaleWindow>& info) { return std::string(info.param.name); });
+    testing::Values(StaleWindow{"MyPlugin", HalfTypeTheFolder, "The folder doesn't exist"},
+                    StaleWindow{"MyPlugin", DeleteTheMainFile, "The plugin main file isn't in the folder"},
+                    StaleWindow{nullptr, HalfTypeTheFolder,
+                                "You must specify a plugin name\r\nThe folder doesn't contains any file\r\n"
+                                "The folder doesn't exist"},
+                    StaleWindow{"", DeleteTheMainFile,
+                                "You must specify a plugin name\r\nThe plugin main file isn't in the folder"}));

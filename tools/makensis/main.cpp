@@ -273,6 +273,24 @@ std::string HostLogPath(const std::string& log)
     return HostPathOf(WideToUtf8(full));
 }
 
+// The host compiler names the mapped copy it compiled, a host path under the
+// temporary folder that is gone by now; the log names the script it was
+// given instead, as NSIS's own makensis.exe does.
+void NameTheScriptInTheLog(const Arguments& arguments, const std::string& hostScript)
+{
+    const std::wstring log = ToWide(arguments.log, CP_ACP);
+    const std::string script = WideToUtf8(ToWide(arguments.script, CP_ACP));
+    try {
+        std::string text = ReadFileBytes(log);
+        for (std::size_t at = text.find(hostScript); at != std::string::npos;
+             at = text.find(hostScript, at + script.size()))
+            text.replace(at, hostScript.size(), script);
+        WriteFileBytes(log, text);
+    } catch (const Exception&) {
+        // No log, or none that can be rewritten: it stays as the compiler left it.
+    }
+}
+
 int Run(const Arguments& arguments)
 {
     if (!HostPathsAvailable())
@@ -314,7 +332,10 @@ int Run(const Arguments& arguments)
     // Under Wine a host program comes without handles; close any that came.
     UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
-    return WaitForCompiler(work);
+    const int exitCode = WaitForCompiler(work);
+    if (!arguments.log.empty())
+        NameTheScriptInTheLog(arguments, HostPathOf(WideToUtf8(work.File(L"script.nsi"))));
+    return exitCode;
 }
 
 } // namespace
