@@ -3,6 +3,14 @@
 #include "../launcher/StSpawn.h"
 #include "../toolkit/Handles.h"
 
+namespace {
+
+// A hidden compiler can be neither seen nor closed by the user, and the build
+// waits for it: past this it is ended, and its log is shown as far as it got.
+constexpr std::int32_t kLimitSeconds = 300;
+
+} // namespace
+
 // Shared by the object and the termination call its wait thread carries;
 // touched only on the user-interface thread.
 struct TCompilerLogRun::TRun {
@@ -19,6 +27,7 @@ TCompilerLogRun::~TCompilerLogRun()
 {
     if (run_) {
         run_->owner = nullptr;
+        TerminateProcess(run_->process.Get(), 1); // nobody would see it end
         SetEvent(run_->letGo.Get());
     }
 }
@@ -55,9 +64,10 @@ bool TCompilerLogRun::Start(const std::string& compiler, const std::string& scri
     UniqueHandle thread(started.hThread);
 
     // The launcher's wait thread, on the process and the let-go event.
-    auto waiter = std::make_unique<TStWaitThread>(run->process.Get(), run->letGo.Get(), 0);
+    auto waiter = std::make_unique<TStWaitThread>(run->process.Get(), run->letGo.Get(), kLimitSeconds);
     waiter->FreeOnTerminate = true;
     waiter->OnTerminate = TNotifyEvent([run](TObject*) {
+        TerminateProcess(run->process.Get(), 1); // past the limit; fails harmlessly once it has ended
         TCompilerLogRun* owner = run->owner;
         if (owner == nullptr)
             return;

@@ -12,7 +12,7 @@
 class TCompilerLogRun : public TComponent {
 public:
     explicit TCompilerLogRun(TComponent* owner);
-    // A run still going is let go: its wait ends and it reports to nobody.
+    // A run still going is ended: its wait ends and it reports to nobody.
     ~TCompilerLogRun() override;
 
     // Starts `compiler` "/O<log>" "<script>" in `folder` without a window.
@@ -23,7 +23,8 @@ public:
                const std::string& folder, DWORD& error);
     bool Running() const noexcept { return static_cast<bool>(run_); }
 
-    // Called on the user-interface thread when the compiler has ended.
+    // Called on the user-interface thread when the compiler has ended, or
+    // has been ended after running five minutes.
     TNotifyEvent OnEnded;
 
 private:
