@@ -1,10 +1,12 @@
 #include "Unit1.h"
 
 #include "AppFolder.h"
+#include "FolderTree.h"
 #include "PluginScan.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
+#include "VersionResource.h"
 
 #include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
@@ -215,6 +217,8 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.LicensePath = EditLicense->Text();
     inputs.LicenseExists = !inputs.LicensePath.empty() && FileExistsAt(inputs.LicensePath);
     inputs.Uninstaller = CheckBoxUninstall->Checked();
+    inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
+    inputs.Publisher = VersionStringOf(WithTrailingBackslash(inputs.Folder) + inputs.MainFile, "CompanyName");
 
     const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
     SaveTextFile(script, AppFolder + kScriptFileName);
