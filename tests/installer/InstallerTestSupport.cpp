@@ -160,6 +160,16 @@ std::string RegistryText(const std::string& key, const char* value)
     return result == ERROR_SUCCESS && kind == REG_SZ ? std::string(data) : std::string();
 }
 
+DWORD RegistryNumber(const std::string& key, const char* value)
+{
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
+                   ERROR_SUCCESS
+               ? data
+               : 0;
+}
+
 bool KeyExists(const std::string& key)
 {
     HKEY handle = nullptr;

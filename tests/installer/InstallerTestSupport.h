@@ -44,6 +44,8 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
 
 // A text value under HKEY_LOCAL_MACHINE; empty when the key or value is missing.
 std::string RegistryText(const std::string& key, const char* value);
+// A number under HKEY_LOCAL_MACHINE; 0 when the key or value is missing.
+DWORD RegistryNumber(const std::string& key, const char* value);
 bool KeyExists(const std::string& key);
 
 // Every file and folder below `folder` (with trailing backslash), as relative
