@@ -61,23 +61,37 @@ struct TPlaceholderValue {
 // in one pass; inserted values are not searched again.
 std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlaceholderValue>& table)
 {
-    std::string firstCharacters;
-    for (const TPlaceholderValue& entry : table)
-        if (firstCharacters.find(entry.Placeholder[0]) == std::string::npos)
-            firstCharacters += entry.Placeholder[0];
+    // The next occurrence of each character a placeholder starts with, each
+    // found by a search of its own (far quicker than testing every character
+    // against all of them).
+    struct Candidate {
+        char First;
+        std::size_t Next;
+    };
+    std::vector<Candidate> candidates;
+    for (const TPlaceholderValue& entry : table) {
+        const char first = entry.Placeholder[0];
+        if (std::none_of(candidates.begin(), candidates.end(), [&](const Candidate& c) { return c.First == first; }))
+            candidates.push_back({first, text.find(first)});
+    }
+    const auto nextCandidate = [&](std::size_t from) {
+        std::size_t nearest = std::string::npos;
+        for (Candidate& candidate : candidates) {
+            if (candidate.Next != std::string::npos && candidate.Next < from)
+                candidate.Next = text.find(candidate.First, from);
+            nearest = std::min(nearest, candidate.Next);
+        }
+        return nearest;
+    };
+
     std::string result;
     result.reserve(text.size());
     std::size_t done = 0;
-    for (std::size_t at = text.find_first_of(firstCharacters); at != std::string::npos;
-         at = text.find_first_of(firstCharacters, at)) {
-        const TPlaceholderValue* match = nullptr;
-        for (const TPlaceholderValue& entry : table) {
-            if (text.compare(at, std::strlen(entry.Placeholder), entry.Placeholder) == 0) {
-                match = &entry;
-                break;
-            }
-        }
-        if (match == nullptr) {
+    for (std::size_t at = nextCandidate(0); at != std::string::npos; at = nextCandidate(at)) {
+        const auto match = std::find_if(table.begin(), table.end(), [&](const TPlaceholderValue& entry) {
+            return text.compare(at, std::strlen(entry.Placeholder), entry.Placeholder) == 0;
+        });
+        if (match == table.end()) {
             ++at;
             continue;
         }

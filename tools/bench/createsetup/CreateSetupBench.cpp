@@ -139,7 +139,7 @@ int main()
     std::printf("  ratio                                    %8.2f (goal <= 2)\n", click / file);
     std::printf("  of the click, starting a program through the shell alone takes %.2f ms;\n", bareStart);
     std::printf("  without it the ratio is %.2f\n", std::max(0.0, click - bareStart) / file);
-    std::printf("  the eight replacements alone take %.2f ms\n", Median(fills));
+    std::printf("  filling the placeholders alone takes %.2f ms\n", Median(fills));
 
     DeleteFileA((plugin + "plugin.wlx").c_str());
     RemoveDirectoryA(plugin.c_str());
