@@ -7,7 +7,6 @@
 #include "app/VersionResource.h"
 
 #include <algorithm>
-#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +40,18 @@ std::vector<std::string> With(std::vector<std::string> tree, const std::string& 
     tree.push_back(entry);
     std::sort(tree.begin(), tree.end());
     return tree;
+}
+
+// A WFX plugin with an uninstaller.
+TSetupScriptInputs WfxPlugin(const std::string& name, const std::string& folder, const std::string& mainFile)
+{
+    TSetupScriptInputs inputs;
+    inputs.PluginName = name;
+    inputs.Folder = folder;
+    inputs.MainFile = mainFile;
+    inputs.PluginType = "WFX";
+    inputs.Uninstaller = true;
+    return inputs;
 }
 
 std::string KeyOf(const std::string& type, const std::string& name)
@@ -153,12 +164,8 @@ TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
 {
     ToolFolder tool;
     TempFolder sources;
-    TSetupScriptInputs inputs;
-    inputs.PluginName = "Shared" + std::to_string(GetCurrentProcessId());
-    inputs.Folder = MakePluginFolder(sources, "plugin", "fsplugin.wfx");
-    inputs.MainFile = "fsplugin.wfx";
-    inputs.PluginType = "WFX";
-    inputs.Uninstaller = true;
+    const TSetupScriptInputs inputs = WfxPlugin("Shared" + std::to_string(GetCurrentProcessId()),
+                                                MakePluginFolder(sources, "plugin", "fsplugin.wfx"), "fsplugin.wfx");
     const ProgramRun build = CompileSetupScript(tool, inputs);
     ASSERT_EQ(build.ExitCode, 0u) << build.Output;
 
@@ -201,12 +208,7 @@ TEST(Installer, EntryAndSetupTakeVersionAndPublisherFromTheMainFilesVersionResou
         TempFolder sources;
         const std::string plugin = sources.MakeFolder("plugin");
         ASSERT_TRUE(CopyFileA((DistFolder() + "..\\testplugins\\" + row.plugin).c_str(), (plugin + row.plugin).c_str(), FALSE));
-        TSetupScriptInputs inputs;
-        inputs.PluginName = "Versions" + std::to_string(GetCurrentProcessId());
-        inputs.Folder = plugin;
-        inputs.MainFile = row.plugin;
-        inputs.PluginType = "WFX";
-        inputs.Uninstaller = true;
+        const TSetupScriptInputs inputs = WfxPlugin("Versions" + std::to_string(GetCurrentProcessId()), plugin, row.plugin);
         const ProgramRun build = CompileSetupScript(tool, inputs);
         ASSERT_EQ(build.ExitCode, 0u) << build.Output;
         EXPECT_EQ(build.Output.find("warning"), std::string::npos) << build.Output;
@@ -241,12 +243,8 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallAndLeavesNothingOfEitherOnUninst
 {
     ToolFolder tool;
     TempFolder sources;
-    TSetupScriptInputs inputs;
-    inputs.PluginName = "Upgraded" + std::to_string(GetCurrentProcessId());
-    inputs.MainFile = "fsplugin.wfx";
-    inputs.PluginType = "WFX";
-    inputs.Uninstaller = true;
-    inputs.Folder = MakePluginFolder(sources, "version 1", "fsplugin.wfx");
+    TSetupScriptInputs inputs = WfxPlugin("Upgraded" + std::to_string(GetCurrentProcessId()),
+                                          MakePluginFolder(sources, "version 1", "fsplugin.wfx"), "fsplugin.wfx");
     sources.Write("version 1\\only in 1\\old.txt", "old");
     const ProgramRun first = CompileSetupScript(tool, inputs);
     ASSERT_EQ(first.ExitCode, 0u) << first.Output;
@@ -289,51 +287,27 @@ struct HostileName {
     std::string name, folderName;
 };
 
-class HostileValues : public testing::TestWithParam<HostileName> {
-protected:
-    // One plugin folder, main file, licence and language file with such
-    // characters in their names serve every typed name.
-    static void SetUpTestSuite()
-    {
-        tool_ = std::make_unique<ToolFolder>();
-        sources_ = std::make_unique<TempFolder>();
-        plugin_ = MakePluginFolder(*sources_, "cost$\\new ${X} $%TEMP% 'q' `b` \xE9", "fs$$ {1} & x.wfx");
-        sources_->Write("cost$\\new ${X} $%TEMP% 'q' `b` \xE9\\$PLUGINSDIR $\\t;#01.txt", "x");
-        licence_ = sources_->Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
-        tool_->Write("languages\\Fr$nch 'x' & y%.nlf", ReadWholeFile(tool_->Path() + "languages\\French.nlf"));
-    }
-    static void TearDownTestSuite()
-    {
-        tool_.reset();
-        sources_.reset();
-    }
-
-    static std::unique_ptr<ToolFolder> tool_;
-    static std::unique_ptr<TempFolder> sources_;
-    static std::string plugin_, licence_;
-};
-
-std::unique_ptr<ToolFolder> HostileValues::tool_;
-std::unique_ptr<TempFolder> HostileValues::sources_;
-std::string HostileValues::plugin_, HostileValues::licence_;
+class HostileValues : public testing::TestWithParam<HostileName> {};
 
 } // namespace
 
 TEST_P(HostileValues, ReachTheEntryAndTheFoldersAsTheyStand)
 {
     const HostileName& row = GetParam();
-    TSetupScriptInputs inputs;
-    inputs.PluginName = row.name;
-    inputs.Folder = plugin_;
-    inputs.MainFile = "fs$$ {1} & x.wfx";
-    inputs.PluginType = "WFX";
+    // The plugin folder, main file, licence and a language file hold such
+    // characters in their names too.
+    ToolFolder tool;
+    TempFolder sources;
+    tool.Write("languages\\Fr$nch 'x' & y%.nlf", ReadWholeFile(tool.Path() + "languages\\French.nlf"));
+    TSetupScriptInputs inputs = WfxPlugin(
+        row.name, MakePluginFolder(sources, "cost$\\new ${X} $%TEMP% 'q' `b` \xE9", "fs$$ {1} & x.wfx"), "fs$$ {1} & x.wfx");
+    sources.Write("cost$\\new ${X} $%TEMP% 'q' `b` \xE9\\$PLUGINSDIR $\\t;#01.txt", "x");
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
-    inputs.LicensePath = licence_;
+    inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    inputs.Uninstaller = true;
-    const ProgramRun build = CompileSetupScript(*tool_, inputs);
+    const ProgramRun build = CompileSetupScript(tool, inputs);
     ASSERT_EQ(build.ExitCode, 0u) << build.Output;
-    const std::string setup = tool_->Path() + inputs.MainFile + "_setup.exe";
+    const std::string setup = tool.Path() + inputs.MainFile + "_setup.exe";
     EXPECT_EQ(VersionStringOf(setup, "ProductName"), row.name);
 
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + row.folderName;
@@ -344,7 +318,7 @@ TEST_P(HostileValues, ReachTheEntryAndTheFoldersAsTheyStand)
     ASSERT_EQ(install.ExitCode, 0u);
     EXPECT_EQ(RegistryText(key, "DisplayName"), row.name);
     EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
-    EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(plugin_), "uninstall.exe"));
+    EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000));
