@@ -45,6 +45,9 @@ Unicode true
 RequestExecutionLevel admin
 XPStyle on
 ManifestDPIAware true
+; A file that cannot be written ends the installation (exit code 2 when
+; silent) instead of being skipped.
+AllowSkipFiles off
 
 !include LogicLib.nsh
 !include FileFunc.nsh
@@ -187,7 +190,14 @@ SectionEnd
 #01Section "Uninstall"
 #01  ; $INSTDIR is the uninstaller's own folder. Only what the installer put
 #01  ; there goes: what else the folders hold stays, and so do they.
+#01  ClearErrors
 *uninstall_files*
+#01  ; A file in use (the plugin loaded by a running file manager) stays, and
+#01  ; so do the uninstaller and the entry, to finish the job later.
+#01  ${If} ${Errors}
+#01    MessageBox MB_OK|MB_ICONSTOP "Some files in $INSTDIR could not be removed. Close the programs that use them, then uninstall again." /SD IDOK
+#01    Abort "Some files in $INSTDIR could not be removed."
+#01  ${EndIf}
 #01  Delete "$INSTDIR\uninstall.exe"
 #01  SetOutPath "$TEMP"
 #01  ReadRegDWORD $0 HKLM $UninstallKey "CreatedFolders"

@@ -5,6 +5,7 @@
 #include "app/AppFolder.h"
 #include "app/SetupScript.h"
 #include "app/VersionResource.h"
+#include "toolkit/Handles.h"
 
 #include <algorithm>
 
@@ -278,6 +279,55 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallAndLeavesNothingOfEitherOnUninst
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(WaitFor([&] { return !FolderExists(outer); }, 10000)) << "left: " << ::testing::PrintToString(TreeOf(outer + "\\"));
+}
+
+TEST(Installer, AFileInUseFailsInstallUninstallAndUpgradeWithTheirExitCodes)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const TSetupScriptInputs inputs = WfxPlugin("InUse" + std::to_string(GetCurrentProcessId()),
+                                                MakePluginFolder(sources, "plugin", "fsplugin.wfx"), "fsplugin.wfx");
+    const ProgramRun build = CompileSetupScript(tool, inputs);
+    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
+    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
+    const std::string installed = sources.Path() + "installed";
+    const std::string key = KeyOf("WFX", inputs.PluginName);
+    InstallationCleanup cleanup(installed, key);
+    // The file manager holds the plugin library open.
+    const auto holdPlugin = [](const std::string& folder) {
+        return UniqueFile(CreateFileA((folder + "\\fsplugin.wfx").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+
+    const ProgramRun install = Install(setup, "/S /D=" + installed);
+    ASSERT_TRUE(install.Ended);
+    ASSERT_EQ(install.ExitCode, 0u);
+    {
+        // A file the uninstaller cannot delete keeps the uninstaller and the
+        // entry, and an upgrade does not go over it.
+        const UniqueFile inUse = holdPlugin(installed);
+        ASSERT_TRUE(inUse);
+        const ProgramRun uninstall = RunProgram("\"" + installed + "\\uninstall.exe\" /S _?=" + installed, sources.Path());
+        ASSERT_TRUE(uninstall.Ended);
+        EXPECT_NE(uninstall.ExitCode, 0u);
+        EXPECT_TRUE(FileExists(installed + "\\uninstall.exe"));
+        EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+        const ProgramRun upgrade = Install(setup);
+        ASSERT_TRUE(upgrade.Ended);
+        EXPECT_NE(upgrade.ExitCode, 0u);
+        EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+    }
+    // Once the file is free, uninstalling finishes the job.
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000)) << ::testing::PrintToString(TreeOf(installed + "\\"));
+
+    // A file the installer cannot write ends the installation.
+    const std::string busy = sources.MakeFolder("busy");
+    const UniqueFile inUse = holdPlugin(busy);
+    ASSERT_TRUE(inUse);
+    const ProgramRun failed = Install(setup, "/S /D=" + busy.substr(0, busy.size() - 1));
+    ASSERT_TRUE(failed.Ended);
+    EXPECT_NE(failed.ExitCode, 0u);
 }
 
 namespace {
