@@ -114,89 +114,31 @@ TEST(SetupScript, UninstallerMarkersGoOnlyWhenAsked)
     EXPECT_EQ(FillSetupScript(kTemplate, inputs), Expected("", "", "", ""));
 }
 
-TEST(SetupScript, ValuesAreInsertedOnceAndNeverSearchedAgain)
+TEST(SetupScript, ValuesAreInsertedOnceEachWrittenForItsPlace)
 {
-    auto inputs = Inputs({});
-    inputs.PluginName = "A*main_file*B#01";
-    inputs.MainFile = "*plugin_name*.wfx";
+    auto inputs = Inputs({"Fr$nch"});
+    inputs.PluginName = "A*main_file*B#01 $\"";
+    inputs.Folder = "C:\\plug"; // typed without its backslash
+    inputs.MainFile = "*plugin_name*$.wfx";
     inputs.Uninstaller = true;
     const std::string script = FillSetupScript(kTemplate, inputs);
-    EXPECT_NE(script.find("Name \"A*main_file*B#01\""), std::string::npos) << script;
-    EXPECT_NE(script.find("OutFile \"*plugin_name*.wfx_setup.exe\""), std::string::npos) << script;
+    // Runtime strings take "$$" for "$", compile-time paths one "$".
+    EXPECT_NE(script.find("Name \"A*main_file*B#01 ${U+24}${U+24}$\\\"\"\r\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("File \"C:\\plug\\*.*\""), std::string::npos) << script;
+    EXPECT_NE(script.find("OutFile \"*plugin_name*${U+24}.wfx_setup.exe\""), std::string::npos) << script;
+    EXPECT_NE(script.find("LoadLanguageFile \"languages\\Fr${U+24}nch.nlf\""), std::string::npos) << script;
     EXPECT_NE(script.find("\r\n  WriteUninstaller"), std::string::npos) << script;
 }
 
-TEST(SetupScript, ValuesAreWrittenForRuntimeStringsOrCompileTimeText)
-{
-    struct Row {
-        std::string value, runtime, compileTime;
-    };
-    const Row rows[] = {
-        {"Cost 100% 'Pro' & `x`;#", "Cost 100% 'Pro' & `x`;#", "Cost 100% 'Pro' & `x`;#"},
-        {"$WINDIR", "${U+24}${U+24}WINDIR", "${U+24}WINDIR"},
-        {"${X}$%TEMP%$\\n$$", "${U+24}${U+24}{X}${U+24}${U+24}%TEMP%${U+24}${U+24}\\n${U+24}${U+24}${U+24}${U+24}",
-         "${U+24}{X}${U+24}%TEMP%${U+24}\\n${U+24}${U+24}"},
-        {"say \"hi\"\\", "say $\\\"hi$\\\"\\", "say $\\\"hi$\\\"\\"},
-        {"a\tb\r\nc", "a$\\tb$\\r$\\nc", "a$\\tb$\\r$\\nc"},
-        {"caf\xE9", "caf\xE9", "caf\xE9"},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(RuntimeString(row.value), row.runtime) << row.value;
-        EXPECT_EQ(CompileTimeText(row.value), row.compileTime) << row.value;
-    }
-    // Language files and the licence are read by the compiler; the language
-    // names shown by the installer are runtime strings.
-    const TLanguageBlocks blocks = BuildLanguageBlocks({"Fr$nch", "English"});
-    EXPECT_EQ(blocks.Load, "  LoadLanguageFile \"languages\\Fr${U+24}nch.nlf\"\r\n"
-                           "  LoadLanguageFile \"languages\\English.nlf\"\r\n");
-    EXPECT_NE(blocks.Dialog.find("  Push ${LANG_FR$NCH}\r\n  Push \"Fr${U+24}${U+24}nch\"\r\n"), std::string::npos);
-    EXPECT_EQ(LicenseBlock("C:\\$%TEMP%\\l.txt"), "  Page license\r\n  LicenseData \"C:\\${U+24}%TEMP%\\l.txt\"");
-}
-
-TEST(SetupScript, FolderSafeNamesNeverLeaveTheirFolder)
+TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
 {
     const std::pair<std::string, std::string> rows[] = {
-        {"My Plugin 2.0", "My Plugin 2.0"},
-        {".", "_"},
-        {"..", "__"},
-        {" Name. .", " Name___"},
-        {"a\\b/c:d*e?f\"g<h>i|j\tk", "a_b_c_d_e_f_g_h_i_j_k"},
-        {"$WINDIR%&'", "$WINDIR%&'"},
-        {"con", "con_"},
-        {"Lpt1.txt", "Lpt1_.txt"},
-        {"NUL .x", "NUL _.x"},
-        {"COM0", "COM0"},
-        {"CONSOLE", "CONSOLE"},
-        {"", "_"},
+        {"My Plugin 2.0", "My Plugin 2.0"}, {".", "_"},           {"..", "__"},         {" A. .", " A___"},
+        {"a\\b/c:d*e?f\"g<h>i|j\tk", "a_b_c_d_e_f_g_h_i_j_k"}, {"con", "con_"}, {"Lpt1.x", "Lpt1_.x"},
+        {"COM0", "COM0"},                   {"CONSOLE", "CONSOLE"},
     };
     for (const auto& [name, safe] : rows)
         EXPECT_EQ(FolderSafeName(name), safe) << name;
-    EXPECT_EQ(DoubledAmpersands("A & B && C"), "A && B &&&& C");
-}
-
-TEST(SetupScript, InstalledFilesComeFromTheListingAndOnlyFilesAreDeleted)
-{
-    const std::vector<std::string> entries = {"fs.wfx", "lang\\", "lang\\de$x.lng", "lang\\empty\\"};
-    EXPECT_EQ(InstallFilesBlock("C:\\p$\\", entries),
-              "  File \"/oname=$INSTDIR\\fs.wfx\" \"C:\\p${U+24}\\fs.wfx\"\r\n"
-              "  Push \"$INSTDIR\\lang\"\r\n"
-              "  Call CreateFolder\r\n"
-              "  File \"/oname=$INSTDIR\\lang\\de${U+24}${U+24}x.lng\" \"C:\\p${U+24}\\lang\\de${U+24}x.lng\"\r\n"
-              "  Push \"$INSTDIR\\lang\\empty\"\r\n"
-              "  Call CreateFolder\r\n");
-    EXPECT_EQ(UninstallFilesBlock(entries),
-              "  Delete \"$INSTDIR\\fs.wfx\"\r\n  Delete \"$INSTDIR\\lang\\de${U+24}${U+24}x.lng\"\r\n");
-
-    // The uninstall lines only with an uninstaller; the folder gets its
-    // backslash when typed without one.
-    auto inputs = Inputs({});
-    inputs.Folder = "C:\\plug";
-    inputs.Files = {"my.wfx"};
-    const std::string lines = "[*install_files*|*uninstall_files*|*local_folder*]";
-    EXPECT_EQ(FillSetupScript(lines, inputs), "[  File \"/oname=$INSTDIR\\my.wfx\" \"C:\\plug\\my.wfx\"\r\n||C:\\plug\\]");
-    inputs.Uninstaller = true;
-    EXPECT_EQ(FillSetupScript(lines, inputs), "[  File \"/oname=$INSTDIR\\my.wfx\" \"C:\\plug\\my.wfx\"\r\n|"
-                                             "  Delete \"$INSTDIR\\my.wfx\"\r\n|C:\\plug\\]");
 }
 
 TEST(SetupScript, ValidationListsEveryProblemInOrder)

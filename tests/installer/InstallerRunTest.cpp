@@ -44,7 +44,8 @@ std::vector<std::string> With(std::vector<std::string> tree, const std::string& 
 }
 
 // A WFX plugin with an uninstaller.
-TSetupScriptInputs WfxPlugin(const std::string& name, const std::string& folder, const std::string& mainFile)
+TSetupScriptInputs WfxPlugin(const std::string& name, const std::string& folder,
+                             const std::string& mainFile = "fsplugin.wfx")
 {
     TSetupScriptInputs inputs;
     inputs.PluginName = name;
@@ -55,14 +56,20 @@ TSetupScriptInputs WfxPlugin(const std::string& name, const std::string& folder,
     return inputs;
 }
 
-std::string KeyOf(const std::string& type, const std::string& name)
-{
-    return kUninstallKeys + "Quillon " + type + " plugin " + FolderSafeName(name);
-}
-
 ProgramRun Install(const std::string& setup, const std::string& arguments = "/S")
 {
     return RunProgram("\"" + setup + "\" " + arguments, FolderOfPath(setup));
+}
+
+// Builds the setup of `inputs` in `tool` and runs it; its exit code.
+DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, const std::string& arguments = "/S")
+{
+    const ProgramRun build = CompileSetupScript(tool, inputs);
+    EXPECT_EQ(build.ExitCode, 0u) << build.Output;
+    EXPECT_EQ(build.Output.find("warning"), std::string::npos) << build.Output;
+    const ProgramRun install = Install(tool.Path() + inputs.MainFile + "_setup.exe", arguments);
+    EXPECT_TRUE(install.Ended) << "the silent installer waited for an answer";
+    return install.ExitCode;
 }
 
 // Runs the entry's quiet uninstaller as the system does, from elsewhere. It
@@ -76,6 +83,13 @@ void Uninstall(const std::string& key)
     ASSERT_TRUE(uninstall.Ended);
     EXPECT_EQ(uninstall.ExitCode, 0u);
     EXPECT_TRUE(WaitFor([&] { return !KeyExists(key); }, 30000)) << "still registered: " << key;
+}
+
+// The plugin library held open, as a running file manager holds it.
+UniqueFile HoldPluginIn(const std::string& folder)
+{
+    return UniqueFile(CreateFileA((folder + "\\fsplugin.wfx").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 } // namespace
@@ -165,183 +179,75 @@ TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
 {
     ToolFolder tool;
     TempFolder sources;
-    const TSetupScriptInputs inputs = WfxPlugin("Shared" + std::to_string(GetCurrentProcessId()),
-                                                MakePluginFolder(sources, "plugin", "fsplugin.wfx"), "fsplugin.wfx");
-    const ProgramRun build = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
-
+    const auto inputs = WfxPlugin("Shared", MakePluginFolder(sources, "plugin", "fsplugin.wfx"));
     // A folder the user chose that holds files of its own, one of them in a
     // subfolder the plugin uses too.
-    const std::string shared = sources.MakeFolder("shared");
     sources.Write("shared\\other.txt", "mine");
     sources.Write("shared\\keep\\data.dat", "mine");
     sources.Write("shared\\language\\mine.lng", "mine");
-    const std::vector<std::string> foreign = TreeOf(shared);
-    const std::string key = KeyOf("WFX", inputs.PluginName);
+    const std::string shared = sources.Path() + "shared";
+    const std::vector<std::string> foreign = TreeOf(shared + "\\");
+    const std::string key = kUninstallKeys + "Quillon WFX plugin Shared";
     InstallationCleanup cleanup(shared, key);
 
-    const ProgramRun install = Install(tool.Path() + "fsplugin.wfx_setup.exe", "/S /D=" + shared.substr(0, shared.size() - 1));
-    ASSERT_TRUE(install.Ended);
-    ASSERT_EQ(install.ExitCode, 0u);
-    std::vector<std::string> both = With(TreeOf(inputs.Folder), "uninstall.exe");
-    both.insert(both.end(), foreign.begin(), foreign.end());
-    std::sort(both.begin(), both.end());
-    both.erase(std::unique(both.begin(), both.end()), both.end());
-    EXPECT_EQ(TreeOf(shared), both);
-
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + shared), 0u);
+    EXPECT_TRUE(FileExists(shared + "\\language\\more\\fr.lng") && FileExists(shared + "\\uninstall.exe"));
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_EQ(TreeOf(shared), foreign);
+    EXPECT_EQ(TreeOf(shared + "\\"), foreign);
 }
 
-TEST(Installer, EntryAndSetupTakeVersionAndPublisherFromTheMainFilesVersionResource)
-{
-    struct Row {
-        const char* plugin;
-        std::string version, publisher;
-    };
-    const Row rows[] = {
-        {"versioned.wfx", "3.1.4.1", "Cost $WINDIR \"Plugins\" & Co. ${X}"},
-        {"testfs.wfx", "", ""}, // no version resource
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.plugin);
-        ToolFolder tool;
-        TempFolder sources;
-        const std::string plugin = sources.MakeFolder("plugin");
-        ASSERT_TRUE(CopyFileA((DistFolder() + "..\\testplugins\\" + row.plugin).c_str(), (plugin + row.plugin).c_str(), FALSE));
-        const TSetupScriptInputs inputs = WfxPlugin("Versions" + std::to_string(GetCurrentProcessId()), plugin, row.plugin);
-        const ProgramRun build = CompileSetupScript(tool, inputs);
-        ASSERT_EQ(build.ExitCode, 0u) << build.Output;
-        EXPECT_EQ(build.Output.find("warning"), std::string::npos) << build.Output;
-
-        // The setup program's own version information.
-        const std::string setup = tool.Path() + row.plugin + "_setup.exe";
-        EXPECT_EQ(VersionStringOf(setup, "ProductName"), inputs.PluginName);
-        EXPECT_EQ(VersionStringOf(setup, "FileVersion"), row.version);
-        EXPECT_EQ(VersionStringOf(setup, "CompanyName"), row.publisher);
-
-        const std::string installed = sources.Path() + "installed";
-        const std::string key = KeyOf("WFX", inputs.PluginName);
-        InstallationCleanup cleanup(installed, key);
-        const ProgramRun install = Install(setup, "/S /D=" + installed);
-        ASSERT_TRUE(install.Ended);
-        ASSERT_EQ(install.ExitCode, 0u);
-        EXPECT_EQ(RegistryText(key, "DisplayName"), inputs.PluginName);
-        EXPECT_EQ(RegistryText(key, "DisplayVersion"), row.version);
-        EXPECT_EQ(RegistryText(key, "Publisher"), row.publisher);
-        EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
-        // The plugin library's size in KiB, rounded up.
-        const DWORD kib = static_cast<DWORD>((ReadWholeFile(plugin + row.plugin).size() + 1023) / 1024);
-        EXPECT_EQ(RegistryNumber(key, "EstimatedSize"), kib);
-        EXPECT_EQ(RegistryNumber(key, "NoModify"), 1u);
-        EXPECT_EQ(RegistryNumber(key, "NoRepair"), 1u);
-        ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-        EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000));
-    }
-}
-
-TEST(Installer, UpgradeReplacesTheEarlierInstallAndLeavesNothingOfEitherOnUninstall)
+TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
 {
     ToolFolder tool;
     TempFolder sources;
-    TSetupScriptInputs inputs = WfxPlugin("Upgraded" + std::to_string(GetCurrentProcessId()),
-                                          MakePluginFolder(sources, "version 1", "fsplugin.wfx"), "fsplugin.wfx");
-    sources.Write("version 1\\only in 1\\old.txt", "old");
-    const ProgramRun first = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(first.ExitCode, 0u) << first.Output;
-    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
-    const std::string setup1 = tool.Path() + "first_setup.exe";
-    ASSERT_TRUE(MoveFileA(setup.c_str(), setup1.c_str()));
+    auto inputs = WfxPlugin("Upgraded", MakePluginFolder(sources, "version 1", "fsplugin.wfx"));
+    // The first version goes into folders it creates.
+    const std::string outer = sources.Path() + "created", installed = outer + "\\by setup";
+    const std::string key = kUninstallKeys + "Quillon WFX plugin Upgraded";
+    InstallationCleanup cleanup(outer, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
 
-    // The second version has fewer files.
+    // The second, with fewer files, finds that folder without /D=.
     inputs.Folder = sources.MakeFolder("version 2");
     sources.Write("version 2\\fsplugin.wfx", "MZ version 2");
-    sources.Write("version 2\\language\\de.lng", "[Deutsch]");
-    const ProgramRun second = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(second.ExitCode, 0u) << second.Output;
-
-    // The first goes into folders it has to create.
-    const std::string outer = sources.Path() + "created";
-    const std::string installed = outer + "\\by setup\\";
-    const std::string key = KeyOf("WFX", inputs.PluginName);
-    InstallationCleanup cleanup(outer, key);
-    const ProgramRun install1 = Install(setup1, "/S /D=" + installed.substr(0, installed.size() - 1));
-    ASSERT_TRUE(install1.Ended);
-    ASSERT_EQ(install1.ExitCode, 0u);
-    ASSERT_EQ(TreeOf(installed), With(TreeOf(sources.Path() + "version 1\\"), "uninstall.exe"));
-
-    // The second, without /D=, finds the first's folder and replaces it.
-    const ProgramRun install2 = Install(setup);
-    ASSERT_TRUE(install2.Ended);
-    ASSERT_EQ(install2.ExitCode, 0u);
-    EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
-    EXPECT_EQ(ReadWholeFile(installed + "fsplugin.wfx"), "MZ version 2");
-
-    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_TRUE(WaitFor([&] { return !FolderExists(outer); }, 10000)) << "left: " << ::testing::PrintToString(TreeOf(outer + "\\"));
-}
-
-TEST(Installer, AFileInUseFailsInstallUninstallAndUpgradeWithTheirExitCodes)
-{
-    ToolFolder tool;
-    TempFolder sources;
-    const TSetupScriptInputs inputs = WfxPlugin("InUse" + std::to_string(GetCurrentProcessId()),
-                                                MakePluginFolder(sources, "plugin", "fsplugin.wfx"), "fsplugin.wfx");
-    const ProgramRun build = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
-    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
-    const std::string installed = sources.Path() + "installed";
-    const std::string key = KeyOf("WFX", inputs.PluginName);
-    InstallationCleanup cleanup(installed, key);
-    // The file manager holds the plugin library open.
-    const auto holdPlugin = [](const std::string& folder) {
-        return UniqueFile(CreateFileA((folder + "\\fsplugin.wfx").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    };
-
-    const ProgramRun install = Install(setup, "/S /D=" + installed);
-    ASSERT_TRUE(install.Ended);
-    ASSERT_EQ(install.ExitCode, 0u);
     {
-        // A file the uninstaller cannot delete keeps the uninstaller and the
-        // entry, and an upgrade does not go over it.
-        const UniqueFile inUse = holdPlugin(installed);
+        // While a file of the first is in use, neither its uninstaller nor
+        // the upgrade can remove it: both fail, and the entry stays.
+        const UniqueFile inUse = HoldPluginIn(installed);
         ASSERT_TRUE(inUse);
-        const ProgramRun uninstall = RunProgram("\"" + installed + "\\uninstall.exe\" /S _?=" + installed, sources.Path());
-        ASSERT_TRUE(uninstall.Ended);
+        const ProgramRun uninstall = RunProgram("\"" + installed + "\\uninstall.exe\" /S _?=" + installed, outer);
         EXPECT_NE(uninstall.ExitCode, 0u);
-        EXPECT_TRUE(FileExists(installed + "\\uninstall.exe"));
-        EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
-        const ProgramRun upgrade = Install(setup);
-        ASSERT_TRUE(upgrade.Ended);
-        EXPECT_NE(upgrade.ExitCode, 0u);
+        EXPECT_NE(BuildAndInstall(tool, inputs), 0u);
         EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
     }
-    // Once the file is free, uninstalling finishes the job.
+    ASSERT_EQ(Install(tool.Path() + "fsplugin.wfx_setup.exe").ExitCode, 0u);
+    EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
+
+    // Nothing of either version stays, not even the folders the first created.
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000)) << ::testing::PrintToString(TreeOf(installed + "\\"));
+    EXPECT_TRUE(WaitFor([&] { return !FolderExists(outer); }, 10000)) << testing::PrintToString(TreeOf(outer + "\\"));
 
     // A file the installer cannot write ends the installation.
     const std::string busy = sources.MakeFolder("busy");
-    const UniqueFile inUse = holdPlugin(busy);
-    ASSERT_TRUE(inUse);
-    const ProgramRun failed = Install(setup, "/S /D=" + busy.substr(0, busy.size() - 1));
-    ASSERT_TRUE(failed.Ended);
-    EXPECT_NE(failed.ExitCode, 0u);
+    const UniqueFile inUse = HoldPluginIn(busy);
+    EXPECT_NE(Install(tool.Path() + "fsplugin.wfx_setup.exe", "/S /D=" + busy.substr(0, busy.size() - 1)).ExitCode, 0u);
 }
 
 namespace {
 
-// Typed names that an installer script could take for its own syntax.
+// Typed names that an installer script could take for its own syntax, with
+// a main file that has a version resource or none.
 struct HostileName {
     std::string name, folderName;
+    const char* plugin;
+    std::string version, publisher;
 };
 
 class HostileValues : public testing::TestWithParam<HostileName> {};
 
 } // namespace
 
-TEST_P(HostileValues, ReachTheEntryAndTheFoldersAsTheyStand)
+TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
 {
     const HostileName& row = GetParam();
     // The plugin folder, main file, licence and a language file hold such
@@ -349,25 +255,28 @@ TEST_P(HostileValues, ReachTheEntryAndTheFoldersAsTheyStand)
     ToolFolder tool;
     TempFolder sources;
     tool.Write("languages\\Fr$nch 'x' & y%.nlf", ReadWholeFile(tool.Path() + "languages\\French.nlf"));
-    TSetupScriptInputs inputs = WfxPlugin(
-        row.name, MakePluginFolder(sources, "cost$\\new ${X} $%TEMP% 'q' `b` \xE9", "fs$$ {1} & x.wfx"), "fs$$ {1} & x.wfx");
-    sources.Write("cost$\\new ${X} $%TEMP% 'q' `b` \xE9\\$PLUGINSDIR $\\t;#01.txt", "x");
+    const std::string mainFile = "fs$$ {1} & x.wfx", folder = "cost$\\new ${X} $%TEMP% 'q' `b` \xE9";
+    auto inputs = WfxPlugin(row.name, MakePluginFolder(sources, folder, mainFile), mainFile);
+    ASSERT_TRUE(CopyFileA((DistFolder() + "..\\testplugins\\" + row.plugin).c_str(), (inputs.Folder + mainFile).c_str(), FALSE));
+    sources.Write(folder + "\\$PLUGINSDIR $\\t;#01.txt", "x");
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    const ProgramRun build = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
-    const std::string setup = tool.Path() + inputs.MainFile + "_setup.exe";
-    EXPECT_EQ(VersionStringOf(setup, "ProductName"), row.name);
-
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + row.folderName;
     const std::string key = kUninstallKeys + "Quillon WFX plugin " + row.folderName;
     InstallationCleanup cleanup(installed, key);
-    const ProgramRun install = Install(setup);
-    ASSERT_TRUE(install.Ended);
-    ASSERT_EQ(install.ExitCode, 0u);
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
+
+    const std::string setup = tool.Path() + mainFile + "_setup.exe";
+    EXPECT_EQ(VersionStringOf(setup, "ProductName"), row.name);
+    EXPECT_EQ(VersionStringOf(setup, "FileVersion"), row.version);
+    EXPECT_EQ(VersionStringOf(setup, "CompanyName"), row.publisher);
     EXPECT_EQ(RegistryText(key, "DisplayName"), row.name);
+    EXPECT_EQ(RegistryText(key, "DisplayVersion"), row.version);
+    EXPECT_EQ(RegistryText(key, "Publisher"), row.publisher);
     EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+    EXPECT_GE(RegistryNumber(key, "EstimatedSize"), ReadWholeFile(inputs.Folder + mainFile).size() / 1024);
+    EXPECT_EQ(RegistryNumber(key, "NoModify") + RegistryNumber(key, "NoRepair"), 2u);
     EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
@@ -377,6 +286,7 @@ TEST_P(HostileValues, ReachTheEntryAndTheFoldersAsTheyStand)
 INSTANTIATE_TEST_SUITE_P(
     Names, HostileValues,
     testing::Values(HostileName{"Cost $WINDIR 100% 'Pro' & \"Co\" `x` ${X} $%TEMP% $\\n #01 *main_file*",
-                                "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_"},
-                    HostileName{"..", "__"},
-                    HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9_"}));
+                                "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_",
+                                "versioned.wfx", "3.1.4.1", "Cost $WINDIR \"Plugins\" & Co. ${X}"},
+                    HostileName{"..", "__", "testfs.wfx", "", ""},
+                    HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9_", "testfs.wfx", "", ""}));
