@@ -4,9 +4,11 @@
 ; below without them, since this text is filled too) and compiles the result
 ; with NSIS 3. The lines that build the uninstaller start with a marker (a hash
 ; sign, zero, one) that makes them comments; "Create uninstaller" removes the
-; markers. Adapt freely, but keep each placeholder inside double quotes in a
-; place of its kind, and keep the functions CreateFolder (the generated
-; install lines call it) and RemoveEarlierInstall.
+; markers. Adapt freely, but keep each value's placeholder inside double
+; quotes in a place of its kind (never in a !define or a macro argument: the
+; compiler reads their text once more where it is used), each placeholder of
+; generated lines on a line of its own, and the functions CreateFolder (the
+; generated install lines call it) and RemoveEarlierInstall.
 ;
 ; Every value reaches the installer exactly as it was typed or found, whatever
 ; characters it holds: it is written for the kind of place it goes to, and all
@@ -39,7 +41,8 @@
 ; language files), license (the licence page), pushlang (the language
 ; question), install_files (every file and subfolder of the plugin folder,
 ; listed when the setup is created) and uninstall_files (the deletion of those
-; files; nothing without an uninstaller).
+; files; nothing without an uninstaller). A language is also named in the
+; compiler's own define for it, ${LANG_<NAME>}, which cannot hold a "}".
 
 Unicode true
 RequestExecutionLevel admin
