@@ -10,6 +10,13 @@ std::string FolderOfPath(const std::string& path)
     return end == std::string::npos ? std::string() : path.substr(0, end + 1);
 }
 
+std::string WithTrailingBackslash(std::string folder)
+{
+    if (!folder.empty() && folder.back() != '\\')
+        folder += '\\';
+    return folder;
+}
+
 std::string FullPathOf(const std::string& path)
 {
     std::string full(MAX_PATH, '\0');

@@ -7,6 +7,9 @@
 // colon when there is no backslash); empty when the path has neither.
 std::string FolderOfPath(const std::string& path);
 
+// `folder` ending in a backslash: one is appended unless it is empty or has one.
+std::string WithTrailingBackslash(std::string folder);
+
 // `path` expanded to a full path; the path itself when it cannot be expanded.
 std::string FullPathOf(const std::string& path);
 

@@ -1,10 +1,48 @@
 #include "SetupScript.h"
 
-#include "ReplaceAll.h"
+#include "AppFolder.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
 const char kLineBreak[] = "\r\n";
+
+// A value in double quotes: `dollar` for each "$", the compiler's escapes for
+// the characters that would end the quotes or the line.
+std::string QuotedValue(const std::string& value, const char* dollar)
+{
+    std::string text;
+    text.reserve(value.size());
+    for (const char c : value) {
+        switch (c) {
+        case '$': text += dollar; break;
+        case '"': text += "$\\\""; break;
+        case '\t': text += "$\\t"; break;
+        case '\r': text += "$\\r"; break;
+        case '\n': text += "$\\n"; break;
+        default: text += c;
+        }
+    }
+    return text;
+}
+
+bool IsFolderEntry(const std::string& entry) { return !entry.empty() && entry.back() == '\\'; }
+
+// Whether Windows takes a name whose part before the first dot is `base`
+// (ASCII letters in upper case) for a device.
+bool IsDeviceName(std::string base)
+{
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* device : devices)
+        if (base == device)
+            return true;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
 
 std::string UpperAscii(std::string text)
 {
@@ -14,7 +52,101 @@ std::string UpperAscii(std::string text)
     return text;
 }
 
+struct TPlaceholderValue {
+    const char* Placeholder;
+    std::string Value;
+};
+
+// `text` with each placeholder of `table` replaced by its value, left to right
+// in one pass; inserted values are not searched again.
+std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlaceholderValue>& table)
+{
+    // The next occurrence of each character a placeholder starts with, each
+    // found by a search of its own (far quicker than testing every character
+    // against all of them).
+    struct Candidate {
+        char First;
+        std::size_t Next;
+    };
+    std::vector<Candidate> candidates;
+    for (const TPlaceholderValue& entry : table) {
+        const char first = entry.Placeholder[0];
+        if (std::none_of(candidates.begin(), candidates.end(), [&](const Candidate& c) { return c.First == first; }))
+            candidates.push_back({first, text.find(first)});
+    }
+    const auto nextCandidate = [&](std::size_t from) {
+        std::size_t nearest = std::string::npos;
+        for (Candidate& candidate : candidates) {
+            if (candidate.Next != std::string::npos && candidate.Next < from)
+                candidate.Next = text.find(candidate.First, from);
+            nearest = std::min(nearest, candidate.Next);
+        }
+        return nearest;
+    };
+
+    std::string result;
+    result.reserve(text.size());
+    std::size_t done = 0;
+    for (std::size_t at = nextCandidate(0); at != std::string::npos; at = nextCandidate(at)) {
+        const auto match = std::find_if(table.begin(), table.end(), [&](const TPlaceholderValue& entry) {
+            return text.compare(at, std::strlen(entry.Placeholder), entry.Placeholder) == 0;
+        });
+        if (match == table.end()) {
+            ++at;
+            continue;
+        }
+        result.append(text, done, at - done);
+        result += match->Value;
+        at += std::strlen(match->Placeholder);
+        done = at;
+    }
+    result.append(text, done, std::string::npos);
+    return result;
+}
+
 } // namespace
+
+std::string RuntimeString(const std::string& value)
+{
+    // The compiler makes "$$" of the two code points, and the installer reads
+    // that as one "$"; a plain "$$" would still let the compiler expand a
+    // "${", "$%" or "$\" that follows it.
+    return QuotedValue(value, "${U+24}${U+24}");
+}
+
+std::string CompileTimeText(const std::string& value)
+{
+    return QuotedValue(value, "${U+24}");
+}
+
+std::string FolderSafeName(const std::string& name)
+{
+    std::string safe = name;
+    const std::size_t baseEnd = std::min(safe.find('.'), safe.size());
+    const bool device = IsDeviceName(UpperAscii(safe.substr(0, baseEnd)));
+    for (char& c : safe) {
+        if (static_cast<unsigned char>(c) < 32 || std::strchr("\\/:*?\"<>|", c) != nullptr)
+            c = '_';
+    }
+    // Windows drops trailing dots and blanks: "." and ".." would name the
+    // parent folders, "A." the folder "A".
+    for (auto c = safe.rbegin(); c != safe.rend() && (*c == '.' || *c == ' '); ++c)
+        *c = '_';
+    if (device)
+        safe.insert(baseEnd, 1, '_');
+    return safe.empty() ? std::string("_") : safe;
+}
+
+std::string DoubledAmpersands(const std::string& text)
+{
+    std::string doubled;
+    for (const char c : text) {
+        doubled += c;
+        if (c == '&')
+            doubled += c;
+    }
+    return doubled;
+}
 
 TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLanguages)
 {
@@ -22,10 +154,11 @@ TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLangu
     std::string dialog = std::string("Push \"\"") + kLineBreak;
     std::string lastLoadLine;
     for (const std::string& name : checkedLanguages) {
-        lastLoadLine = "  LoadLanguageFile \"languages\\" + name + ".nlf\"";
+        lastLoadLine = "  LoadLanguageFile \"languages\\" + CompileTimeText(name) + ".nlf\"";
         blocks.Load += lastLoadLine + kLineBreak;
+        // The compiler names the language's define after the file, as it is.
         dialog += "  Push ${LANG_" + UpperAscii(name) + "}" + kLineBreak;
-        dialog += "  Push \"" + name + "\"" + kLineBreak;
+        dialog += "  Push \"" + RuntimeString(name) + "\"" + kLineBreak;
     }
     blocks.OneLanguage = checkedLanguages.size() == 1;
     // English alone is the compiler's default: nothing to load, nothing to ask.
@@ -44,7 +177,31 @@ TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLangu
 
 std::string LicenseBlock(const std::string& licensePath)
 {
-    return std::string("  Page license") + kLineBreak + "  LicenseData \"" + licensePath + "\"";
+    return std::string("  Page license") + kLineBreak + "  LicenseData \"" + CompileTimeText(licensePath) + "\"";
+}
+
+std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries)
+{
+    std::string lines;
+    for (const std::string& entry : entries) {
+        if (IsFolderEntry(entry)) {
+            lines += "  Push \"$INSTDIR\\" + RuntimeString(entry.substr(0, entry.size() - 1)) + "\"" + kLineBreak;
+            lines += std::string("  Call CreateFolder") + kLineBreak;
+        } else {
+            lines += "  File \"/oname=$INSTDIR\\" + RuntimeString(entry) + "\" \"" + CompileTimeText(folder + entry) +
+                     "\"" + kLineBreak;
+        }
+    }
+    return lines;
+}
+
+std::string UninstallFilesBlock(const std::vector<std::string>& entries)
+{
+    std::string lines;
+    for (const std::string& entry : entries)
+        if (!IsFolderEntry(entry))
+            lines += "  Delete \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
+    return lines;
 }
 
 std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
@@ -69,15 +226,25 @@ std::string ValidateSetupInputs(const std::string& pluginName, const std::string
 std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs)
 {
     const TLanguageBlocks languages = BuildLanguageBlocks(inputs.CheckedLanguages);
-    std::string script = ReplaceAll(templateText, kPluginNamePlaceholder, inputs.PluginName);
-    script = ReplaceAll(script, kLocalFolderPlaceholder, inputs.Folder);
-    script = ReplaceAll(script, kMainFilePlaceholder, inputs.MainFile);
-    script = ReplaceAll(script, kPluginTypePlaceholder, inputs.PluginType);
-    script = ReplaceAll(script, kLanguagesPlaceholder, languages.Load);
     const bool withLicense = !inputs.LicensePath.empty() && inputs.LicenseExists;
-    script = ReplaceAll(script, kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string());
-    script = ReplaceAll(script, kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog);
+    const std::string folder = WithTrailingBackslash(inputs.Folder);
+    std::vector<TPlaceholderValue> table = {
+        {kPluginNamePlaceholder, RuntimeString(inputs.PluginName)},
+        {kPluginNameAmpersandsPlaceholder, RuntimeString(DoubledAmpersands(inputs.PluginName))},
+        {kPluginFolderNamePlaceholder, RuntimeString(FolderSafeName(inputs.PluginName))},
+        {kLocalFolderPlaceholder, CompileTimeText(folder)},
+        {kMainFilePlaceholder, CompileTimeText(inputs.MainFile)},
+        {kPluginTypePlaceholder, RuntimeString(inputs.PluginType)},
+        {kPublisherPlaceholder, RuntimeString(inputs.Publisher)},
+        {kVersionProductNamePlaceholder, CompileTimeText(inputs.PluginName)},
+        {kVersionCompanyNamePlaceholder, CompileTimeText(inputs.Publisher)},
+        {kLanguagesPlaceholder, languages.Load},
+        {kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string()},
+        {kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog},
+        {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files)},
+        {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
+    };
     if (inputs.Uninstaller)
-        script = ReplaceAll(script, kUninstallerMarker, std::string());
-    return script;
+        table.push_back({kUninstallerMarker, std::string()});
+    return ReplacePlaceholders(templateText, table);
 }

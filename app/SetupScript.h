@@ -1,10 +1,12 @@
 #pragma once
 // The installer script the tool generates: language blocks, the licence
-// block, the input check, and the filling of the template's placeholders.
+// block, the installed files, the input check, and the filling of the
+// template's placeholders.
 #include <string>
 #include <vector>
 
-// Placeholders of the template, in the order they are replaced.
+// Placeholders of the template. Those holding a value are written for the
+// kind of place they stand in: a runtime string or compile-time text.
 inline constexpr char kPluginNamePlaceholder[] = "*plugin_name*";
 inline constexpr char kLocalFolderPlaceholder[] = "*local_folder*";
 inline constexpr char kMainFilePlaceholder[] = "*main_file*";
@@ -12,8 +14,31 @@ inline constexpr char kPluginTypePlaceholder[] = "*plugin_type*";
 inline constexpr char kLanguagesPlaceholder[] = "*languages*";
 inline constexpr char kLicensePlaceholder[] = "*license*";
 inline constexpr char kPushLangPlaceholder[] = "*pushlang*";
+inline constexpr char kPluginNameAmpersandsPlaceholder[] = "*plugin_name_doubled_ampersands*";
+inline constexpr char kPluginFolderNamePlaceholder[] = "*plugin_folder_name*";
+inline constexpr char kPublisherPlaceholder[] = "*publisher*";
+inline constexpr char kVersionProductNamePlaceholder[] = "*version_product_name*";
+inline constexpr char kVersionCompanyNamePlaceholder[] = "*version_company_name*";
+inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
+inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
+
+// `value` inside a double-quoted runtime string of the compiler, where "$$"
+// stands for "$": reaches the installer unchanged, whatever it holds.
+std::string RuntimeString(const std::string& value);
+
+// `value` inside double-quoted compile-time text (a file path the compiler
+// reads or writes, version information), where "$$" stays two characters.
+std::string CompileTimeText(const std::string& value);
+
+// The plugin name as a folder and registry key name: the characters Windows
+// forbids in names, and trailing dots and blanks, become "_"; a device name
+// ("CON", "LPT1"...) before the first dot gets a "_" after it.
+std::string FolderSafeName(const std::string& name);
+
+// `text` with every "&" doubled, for labels where a single one underlines.
+std::string DoubledAmpersands(const std::string& text);
 
 struct TLanguageBlocks {
     std::string Load;      // replaces *languages*
@@ -26,6 +51,15 @@ TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLangu
 
 // "  Page license" CR LF "  LicenseData "<path>"", without a final line break.
 std::string LicenseBlock(const std::string& licensePath);
+
+// The install lines for the entries of `folder` (with trailing backslash):
+// each subfolder created through the template's CreateFolder, each file
+// extracted to its place below $INSTDIR. `entries` are relative paths, a
+// folder ending with a backslash and coming before what it holds.
+std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries);
+
+// The uninstall lines: each file of `entries` deleted from below $INSTDIR.
+std::string UninstallFilesBlock(const std::vector<std::string>& entries);
 
 // What is missing or wrong before a script can be generated, one CR
 // LF-terminated line per problem; empty when nothing is. `folderExists`: the
@@ -45,8 +79,13 @@ struct TSetupScriptInputs {
     std::string LicensePath;
     bool LicenseExists = false; // LicensePath names an existing file
     bool Uninstaller = false;
+    // What the plugin folder holds, as ListFolderTree gives it.
+    std::vector<std::string> Files;
+    // The main file's publisher (its version resource's company name), or empty.
+    std::string Publisher;
 };
 
-// The template with every placeholder replaced, in the fixed order: a value
-// inserted early is searched by the later replacements.
+// The template with every placeholder replaced, in one pass: inserted values
+// are never searched again, so a value holding a placeholder or the marker
+// keeps it.
 std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs);

@@ -2,10 +2,12 @@
 
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
+#include "FolderTree.h"
 #include "PluginScan.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
+#include "VersionResource.h"
 
 #include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
@@ -204,11 +206,14 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
 
     // The script is built from what the window shows: the folder as typed and
     // the main file as selected must both be there.
+    // The script takes the folder with a trailing backslash, also when it was
+    // typed without one.
     const std::string folder = EditFolder->Text();
     const std::string mainFile = ComboBoxMainFile->SelectedText();
+    const std::string mainFilePath = WithTrailingBackslash(folder) + mainFile;
     const bool folderExists = !folder.empty() && FolderExistsAt(folder);
-    const bool mainFileExists = ComboBoxMainFile->ItemIndex() >= 0 &&
-                                (FileExistsAt(folder + mainFile) || FolderExistsAt(folder + mainFile));
+    const bool mainFileExists =
+        ComboBoxMainFile->ItemIndex() >= 0 && (FileExistsAt(mainFilePath) || FolderExistsAt(mainFilePath));
     const std::string problems = ValidateSetupInputs(EditName->Text(), folder, ComboBoxMainFile->Count(),
                                                      ComboBoxMainFile->ItemIndex(), folderExists, mainFileExists);
     if (!problems.empty()) {
@@ -225,6 +230,8 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.LicensePath = EditLicense->Text();
     inputs.LicenseExists = !inputs.LicensePath.empty() && FileExistsAt(inputs.LicensePath);
     inputs.Uninstaller = CheckBoxUninstall->Checked();
+    inputs.Files = ListFolderTree(WithTrailingBackslash(folder));
+    inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
 
     const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
     SaveTextFile(script, AppFolder + kScriptFileName);

@@ -1,41 +1,93 @@
 ; Installer for a Quillon file manager plugin.
 ;
-; The setup creator fills in the words between stars and compiles the result
+; The setup creator replaces each placeholder (a word between two stars, named
+; below without them, since this text is filled too) and compiles the result
 ; with NSIS 3. The lines that build the uninstaller start with a marker (a hash
 ; sign, zero, one) that makes them comments; "Create uninstaller" removes the
-; markers. Adapt freely, but keep each starred word where it stands.
+; markers. Adapt freely, but keep each value's placeholder inside double
+; quotes in a place of its kind (never in a !define or a macro argument: the
+; compiler reads their text once more where it is used), each placeholder of
+; generated lines on a line of its own, and the functions CreateFolder (the
+; generated install lines call it) and RemoveEarlierInstall.
+;
+; Every value reaches the installer exactly as it was typed or found, whatever
+; characters it holds: it is written for the kind of place it goes to, and all
+; placeholders are filled in one pass, so a value that holds a placeholder or
+; the marker keeps it.
+;
+; Runtime strings, which the installer reads as it runs (names, folders,
+; registry entries): plugin_name; plugin_name_doubled_ampersands (each "&"
+; doubled, for labels that would underline the letter after a single one);
+; plugin_folder_name; plugin_type; publisher (the company name of the main
+; file's version resource, or nothing). In them "$$" stands for "$", so each
+; "$" of a value is written ${U+24}${U+24}; a double quote is written $\", a
+; tab, CR and LF $\t, $\r and $\n.
+;
+; Compile-time text, which the compiler takes as it stands (the files it reads
+; and writes, the version information): local_folder (the plugin folder, with
+; a final backslash), main_file, version_product_name (the plugin name),
+; version_company_name (the publisher). There "$$" would stay two characters,
+; so each "$" is written ${U+24}; the rest as in runtime strings.
+;
+; Either way a value never closes its quotes, breaks its line or brings in a
+; define, an environment variable or an escape of its own.
+;
+; plugin_folder_name is the plugin name made fit for a folder and a registry
+; key name: the characters Windows forbids in names become "_", and so do
+; trailing dots and blanks ("." and ".." among them); a device name such as
+; "CON" gets a "_" after it. What the user sees is always plugin_name.
+;
+; Generated lines, their values written by the same rules: languages (the
+; language files), license (the licence page), pushlang (the language
+; question), install_files (every file and subfolder of the plugin folder,
+; listed when the setup is created) and uninstall_files (the deletion of those
+; files; nothing without an uninstaller). A language is also named in the
+; compiler's own define for it, ${LANG_<NAME>}, which cannot hold a "}".
 
 Unicode true
 RequestExecutionLevel admin
+XPStyle on
+ManifestDPIAware true
+; A file that cannot be written ends the installation (exit code 2 when
+; silent) instead of being skipped.
+AllowSkipFiles off
 
-; What the setup creator knows about the plugin. Values are inserted as they
-; are, so each stays inside double quotes and nowhere else.
-!define PLUGIN_NAME "*plugin_name*"
-!define PLUGIN_TYPE "*plugin_type*"
-!define MAIN_FILE "*main_file*"
-!define SOURCE_FOLDER "*local_folder*"
+!include LogicLib.nsh
+!include FileFunc.nsh
 
-; The plugin name as a folder and registry key name: characters that Windows
-; does not allow there become "_".
-!searchreplace SAFE_NAME "${PLUGIN_NAME}" "\" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" "/" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" ":" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" "*" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" "?" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" '"' "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" "<" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" ">" "_"
-!searchreplace SAFE_NAME "${SAFE_NAME}" "|" "_"
-#01!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon ${PLUGIN_TYPE} plugin ${SAFE_NAME}"
+; The plugin's version from its main file's version resource; a main file
+; without one (the compiler then defines empty numbers) gives none.
+!getdllversion /noerrors "*local_folder**main_file*" PLUGIN_VERSION_
+!ifdef PLUGIN_VERSION_1
+  !if "${PLUGIN_VERSION_1}" != ""
+    !define PLUGIN_VERSION "${PLUGIN_VERSION_1}.${PLUGIN_VERSION_2}.${PLUGIN_VERSION_3}.${PLUGIN_VERSION_4}"
+  !endif
+!endif
 
 ; Installer languages (none means English).
 *languages*
 
-Name "${PLUGIN_NAME}"
+Name "*plugin_name*" "*plugin_name_doubled_ampersands*"
 ; Written into the folder the compiler runs in.
-OutFile "${MAIN_FILE}_setup.exe"
+OutFile "*main_file*_setup.exe"
 ; The user may choose another folder; /D=<folder> does so for a silent install.
-InstallDir "$PROGRAMFILES\Quillon\plugins\${PLUGIN_TYPE}\${SAFE_NAME}"
+InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
+; An earlier install of the same plugin proposes its own folder.
+InstallDirRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*" "InstallLocation"
+
+; Version information of the setup program itself.
+!ifdef PLUGIN_VERSION
+  VIProductVersion "${PLUGIN_VERSION}"
+  VIAddVersionKey ProductVersion "${PLUGIN_VERSION}"
+  VIAddVersionKey FileVersion "${PLUGIN_VERSION}"
+!else
+  VIProductVersion 0.0.0.0
+  VIAddVersionKey FileVersion ""
+!endif
+VIAddVersionKey ProductName "*version_product_name*"
+VIAddVersionKey FileDescription "*version_product_name* setup"
+VIAddVersionKey CompanyName "*version_company_name*"
+VIAddVersionKey LegalCopyright ""
 
 ; Pages, in order.
 *license*
@@ -44,31 +96,118 @@ Page instfiles
 #01UninstPage uninstConfirm
 #01UninstPage instfiles
 
+; The plugin's entry in the system's list of installed programs. Besides the
+; usual values it holds the folders the installer created (CreatedFolders
+; of them, CreatedFolder1 the outermost), which its uninstaller removes again.
+Var UninstallKey
+#01Var CreatedFolders
+
 Function .onInit
+  StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
   ; A silent installation (/S) asks nothing, not even the language.
   IfSilent language_chosen
 *pushlang*
   language_chosen:
 FunctionEnd
 
-Section "Plugin"
-  ; Every file and subfolder of the plugin folder.
+; Creates the folder on the stack and the missing folders above it. Each one
+; created is noted in the entry, outermost first, so that the uninstaller
+; removes exactly these, innermost first.
+Function CreateFolder
+  Exch $0
+  Push $1
+  Push $2
+  ; The missing folders go onto the stack, innermost first.
+  StrCpy $1 $0
+  StrCpy $2 0
+  ${DoUntil} ${FileExists} "$1\*.*"
+    Push $1
+    IntOp $2 $2 + 1
+    ${GetParent} $1 $1
+    ${IfThen} $1 == "" ${|} ${ExitDo} ${|}
+  ${Loop}
+  CreateDirectory $0
+  ${DoWhile} $2 > 0
+    Pop $1
+    IntOp $2 $2 - 1
+#01    ${If} ${FileExists} "$1\*.*"
+#01      IntOp $CreatedFolders $CreatedFolders + 1
+#01      WriteRegStr HKLM $UninstallKey "CreatedFolder$CreatedFolders" $1
+#01      WriteRegDWORD HKLM $UninstallKey "CreatedFolders" $CreatedFolders
+#01    ${EndIf}
+  ${Loop}
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+
+; An earlier install of the same plugin is removed by its own uninstaller,
+; silently, wherever it lies; what remains of its entry goes too. Run from a
+; copy, the uninstaller can delete its own file, and "_?=" has it work on its
+; folder and be waited for.
+Function RemoveEarlierInstall
+  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} ${FileExists} "$0\uninstall.exe"
+    InitPluginsDir
+    CopyFiles /SILENT "$0\uninstall.exe" "$PLUGINSDIR\earlier-uninstall.exe"
+    ClearErrors
+    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S _?=$0' $1
+    ${If} ${Errors}
+    ${OrIf} $1 != 0
+      MessageBox MB_OK|MB_ICONSTOP "The installed version in $0 could not be removed." /SD IDOK
+      Abort "The installed version in $0 could not be removed."
+    ${EndIf}
+    Delete "$PLUGINSDIR\earlier-uninstall.exe"
+  ${EndIf}
+  DeleteRegKey HKLM $UninstallKey
+FunctionEnd
+
+Section "Plugin" PluginSection
+  Call RemoveEarlierInstall
+  Push "$INSTDIR"
+  Call CreateFolder
   SetOutPath "$INSTDIR"
-  File /r "${SOURCE_FOLDER}*.*"
+  ; Every file and subfolder of the plugin folder.
+*install_files*
 #01  WriteUninstaller "$INSTDIR\uninstall.exe"
-#01  ; Entry in the system's list of installed programs.
-#01  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PLUGIN_NAME} (Quillon ${PLUGIN_TYPE} plugin)"
-#01  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-#01  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-#01  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-#01  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-#01  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+#01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
+#01  !ifdef PLUGIN_VERSION
+#01    WriteRegStr HKLM $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
+#01  !endif
+#01  StrCmp "*publisher*" "" +2
+#01    WriteRegStr HKLM $UninstallKey "Publisher" "*publisher*"
+#01  WriteRegStr HKLM $UninstallKey "InstallLocation" "$INSTDIR"
+#01  WriteRegStr HKLM $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe"'
+#01  WriteRegStr HKLM $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+#01  SectionGetSize ${PluginSection} $0
+#01  WriteRegDWORD HKLM $UninstallKey "EstimatedSize" $0
+#01  WriteRegDWORD HKLM $UninstallKey "NoModify" 1
+#01  WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
 SectionEnd
 
+#01Function un.onInit
+#01  StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
+#01FunctionEnd
+
 #01Section "Uninstall"
-#01  ; $INSTDIR is the uninstaller's own folder. The whole folder goes, with
-#01  ; whatever the plugin saved there: it belongs to the plugin alone (browsing
-#01  ; for another folder on the directory page appends the plugin's name).
-#01  RMDir /r "$INSTDIR"
-#01  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+#01  ; $INSTDIR is the uninstaller's own folder. Only what the installer put
+#01  ; there goes: what else the folders hold stays, and so do they.
+#01  ClearErrors
+*uninstall_files*
+#01  ; A file in use (the plugin loaded by a running file manager) stays, and
+#01  ; so do the uninstaller and the entry, to finish the job later.
+#01  ${If} ${Errors}
+#01    MessageBox MB_OK|MB_ICONSTOP "Some files in $INSTDIR could not be removed. Close the programs that use them, then uninstall again." /SD IDOK
+#01    Abort "Some files in $INSTDIR could not be removed."
+#01  ${EndIf}
+#01  Delete "$INSTDIR\uninstall.exe"
+#01  SetOutPath "$TEMP"
+#01  ReadRegDWORD $0 HKLM $UninstallKey "CreatedFolders"
+#01  ${ForEach} $1 $0 1 - 1
+#01    ReadRegStr $2 HKLM $UninstallKey "CreatedFolder$1"
+#01    StrCmp $2 "" +2
+#01      RMDir $2
+#01  ${Next}
+#01  DeleteRegKey HKLM $UninstallKey
 #01SectionEnd

@@ -3,6 +3,7 @@
 // NSIS compiler beside the tool.
 #include "ToolFolderFixture.h"
 
+#include "app/FolderTree.h"
 #include "app/SetupScript.h"
 #include "toolkit/Errors.h"
 
@@ -63,6 +64,7 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
     expected.LicensePath = license;
     expected.LicenseExists = true;
     expected.Uninstaller = true;
+    expected.Files = ListFolderTree(plugin->Path()); // the main file has no version resource: no publisher
 
     std::string title;
     PressCreate();

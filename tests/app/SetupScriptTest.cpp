@@ -114,16 +114,31 @@ TEST(SetupScript, UninstallerMarkersGoOnlyWhenAsked)
     EXPECT_EQ(FillSetupScript(kTemplate, inputs), Expected("", "", "", ""));
 }
 
-TEST(SetupScript, LaterReplacementsSeeEarlierValues)
+TEST(SetupScript, ValuesAreInsertedOnceEachWrittenForItsPlace)
 {
-    auto inputs = Inputs({});
-    inputs.PluginName = "A*main_file*B";
+    auto inputs = Inputs({"Fr$nch"});
+    inputs.PluginName = "A*main_file*B#01 $\"";
+    inputs.Folder = "C:\\plug"; // typed without its backslash
+    inputs.MainFile = "*plugin_name*$.wfx";
+    inputs.Uninstaller = true;
     const std::string script = FillSetupScript(kTemplate, inputs);
-    EXPECT_NE(script.find("Name \"Amy.wfxB\""), std::string::npos);
-    // A value inserted late is not searched by earlier placeholders.
-    inputs = Inputs({});
-    inputs.MainFile = "*plugin_name*.wfx";
-    EXPECT_NE(FillSetupScript(kTemplate, inputs).find("OutFile \"*plugin_name*.wfx_setup.exe\""), std::string::npos);
+    // Runtime strings take "$$" for "$", compile-time paths one "$".
+    EXPECT_NE(script.find("Name \"A*main_file*B#01 ${U+24}${U+24}$\\\"\"\r\n"), std::string::npos) << script;
+    EXPECT_NE(script.find("File \"C:\\plug\\*.*\""), std::string::npos) << script;
+    EXPECT_NE(script.find("OutFile \"*plugin_name*${U+24}.wfx_setup.exe\""), std::string::npos) << script;
+    EXPECT_NE(script.find("LoadLanguageFile \"languages\\Fr${U+24}nch.nlf\""), std::string::npos) << script;
+    EXPECT_NE(script.find("\r\n  WriteUninstaller"), std::string::npos) << script;
+}
+
+TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"My Plugin 2.0", "My Plugin 2.0"}, {".", "_"},           {"..", "__"},         {" A. .", " A___"},
+        {"a\\b/c:d*e?f\"g<h>i|j\tk", "a_b_c_d_e_f_g_h_i_j_k"}, {"con", "con_"}, {"Lpt1.x", "Lpt1_.x"},
+        {"COM0", "COM0"},                   {"CONSOLE", "CONSOLE"},
+    };
+    for (const auto& [name, safe] : rows)
+        EXPECT_EQ(FolderSafeName(name), safe) << name;
 }
 
 TEST(SetupScript, ValidationListsEveryProblemInOrder)

@@ -2,7 +2,10 @@
 // install, where, and what their uninstaller removes.
 #include "InstallerTestSupport.h"
 
+#include "app/AppFolder.h"
 #include "app/SetupScript.h"
+#include "app/VersionResource.h"
+#include "toolkit/Handles.h"
 
 #include <algorithm>
 
@@ -40,6 +43,55 @@ std::vector<std::string> With(std::vector<std::string> tree, const std::string& 
     return tree;
 }
 
+// A WFX plugin with an uninstaller.
+TSetupScriptInputs WfxPlugin(const std::string& name, const std::string& folder,
+                             const std::string& mainFile = "fsplugin.wfx")
+{
+    TSetupScriptInputs inputs;
+    inputs.PluginName = name;
+    inputs.Folder = folder;
+    inputs.MainFile = mainFile;
+    inputs.PluginType = "WFX";
+    inputs.Uninstaller = true;
+    return inputs;
+}
+
+ProgramRun Install(const std::string& setup, const std::string& arguments = "/S")
+{
+    return RunProgram("\"" + setup + "\" " + arguments, FolderOfPath(setup));
+}
+
+// Builds the setup of `inputs` in `tool` and runs it; its exit code.
+DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, const std::string& arguments = "/S")
+{
+    const ProgramRun build = CompileSetupScript(tool, inputs);
+    EXPECT_EQ(build.ExitCode, 0u) << build.Output;
+    EXPECT_EQ(build.Output.find("warning"), std::string::npos) << build.Output;
+    const ProgramRun install = Install(tool.Path() + inputs.MainFile + "_setup.exe", arguments);
+    EXPECT_TRUE(install.Ended) << "the silent installer waited for an answer";
+    return install.ExitCode;
+}
+
+// Runs the entry's quiet uninstaller as the system does, from elsewhere. It
+// goes on from a copy of itself; its entry goes last.
+void Uninstall(const std::string& key)
+{
+    const std::string quiet = RegistryText(key, "QuietUninstallString");
+    ASSERT_FALSE(quiet.empty()) << key;
+    TempFolder elsewhere;
+    const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
+    ASSERT_TRUE(uninstall.Ended);
+    EXPECT_EQ(uninstall.ExitCode, 0u);
+    EXPECT_TRUE(WaitFor([&] { return !KeyExists(key); }, 30000)) << "still registered: " << key;
+}
+
+// The plugin library held open, as a running file manager holds it.
+UniqueFile HoldPluginIn(const std::string& folder)
+{
+    return UniqueFile(CreateFileA((folder + "\\fsplugin.wfx").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 } // namespace
 
 TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsCompletely)
@@ -67,6 +119,8 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     const std::string key = kUninstallKeys + "Quillon WFX plugin " + safeName;
     InstallationCleanup cleanup(installed, key);
     ASSERT_FALSE(FolderExists(installed));
+    // The folders above it that the installer creates go with it.
+    const bool quillonExisted = FolderExists(ProgramFilesFolder() + "Quillon");
 
     const ProgramRun install = RunProgram("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /S", tool.Path());
     ASSERT_TRUE(install.Ended) << "the silent installer waited for an answer";
@@ -74,7 +128,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
 
     const std::string uninstaller = "\"" + installed + "uninstall.exe\"";
-    EXPECT_EQ(RegistryText(key, "DisplayName"), inputs.PluginName + " (Quillon WFX plugin)");
+    EXPECT_EQ(RegistryText(key, "DisplayName"), inputs.PluginName);
     EXPECT_EQ(RegistryText(key, "UninstallString"), uninstaller);
     const std::string quiet = RegistryText(key, "QuietUninstallString");
     EXPECT_EQ(quiet, uninstaller + " /S");
@@ -87,6 +141,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     EXPECT_EQ(uninstall.ExitCode, 0u);
     EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 30000)) << "still there: " << installed;
     EXPECT_TRUE(WaitFor([&] { return !KeyExists(key); }, 5000));
+    EXPECT_EQ(FolderExists(ProgramFilesFolder() + "Quillon"), quillonExisted);
 }
 
 TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing)
@@ -119,3 +174,119 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
     EXPECT_FALSE(KeyExists(key));
     EXPECT_FALSE(FolderExists(ProgramFilesFolder() + "Quillon\\plugins\\WLX\\" + inputs.PluginName));
 }
+
+TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const auto inputs = WfxPlugin("Shared", MakePluginFolder(sources, "plugin", "fsplugin.wfx"));
+    // A folder the user chose that holds files of its own, one of them in a
+    // subfolder the plugin uses too.
+    sources.Write("shared\\other.txt", "mine");
+    sources.Write("shared\\keep\\data.dat", "mine");
+    sources.Write("shared\\language\\mine.lng", "mine");
+    const std::string shared = sources.Path() + "shared";
+    const std::vector<std::string> foreign = TreeOf(shared + "\\");
+    const std::string key = kUninstallKeys + "Quillon WFX plugin Shared";
+    InstallationCleanup cleanup(shared, key);
+
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + shared), 0u);
+    EXPECT_TRUE(FileExists(shared + "\\language\\more\\fr.lng") && FileExists(shared + "\\uninstall.exe"));
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_EQ(TreeOf(shared + "\\"), foreign);
+}
+
+TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Upgraded", MakePluginFolder(sources, "version 1", "fsplugin.wfx"));
+    // The first version goes into folders it creates.
+    const std::string outer = sources.Path() + "created", installed = outer + "\\by setup";
+    const std::string key = kUninstallKeys + "Quillon WFX plugin Upgraded";
+    InstallationCleanup cleanup(outer, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
+
+    // The second, with fewer files, finds that folder without /D=.
+    inputs.Folder = sources.MakeFolder("version 2");
+    sources.Write("version 2\\fsplugin.wfx", "MZ version 2");
+    {
+        // While a file of the first is in use, neither its uninstaller nor
+        // the upgrade can remove it: both fail, and the entry stays.
+        const UniqueFile inUse = HoldPluginIn(installed);
+        ASSERT_TRUE(inUse);
+        const ProgramRun uninstall = RunProgram("\"" + installed + "\\uninstall.exe\" /S _?=" + installed, outer);
+        EXPECT_NE(uninstall.ExitCode, 0u);
+        EXPECT_NE(BuildAndInstall(tool, inputs), 0u);
+        EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+    }
+    ASSERT_EQ(Install(tool.Path() + "fsplugin.wfx_setup.exe").ExitCode, 0u);
+    EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
+
+    // Nothing of either version stays, not even the folders the first created.
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(WaitFor([&] { return !FolderExists(outer); }, 10000)) << testing::PrintToString(TreeOf(outer + "\\"));
+
+    // A file the installer cannot write ends the installation.
+    const std::string busy = sources.MakeFolder("busy");
+    const UniqueFile inUse = HoldPluginIn(busy);
+    EXPECT_NE(Install(tool.Path() + "fsplugin.wfx_setup.exe", "/S /D=" + busy.substr(0, busy.size() - 1)).ExitCode, 0u);
+}
+
+namespace {
+
+// Typed names that an installer script could take for its own syntax, with
+// a main file that has a version resource or none.
+struct HostileName {
+    std::string name, folderName;
+    const char* plugin;
+    std::string version, publisher;
+};
+
+class HostileValues : public testing::TestWithParam<HostileName> {};
+
+} // namespace
+
+TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
+{
+    const HostileName& row = GetParam();
+    // The plugin folder, main file, licence and a language file hold such
+    // characters in their names too.
+    ToolFolder tool;
+    TempFolder sources;
+    tool.Write("languages\\Fr$nch 'x' & y%.nlf", ReadWholeFile(tool.Path() + "languages\\French.nlf"));
+    const std::string mainFile = "fs$$ {1} & x.wfx", folder = "cost$\\new ${X} $%TEMP% 'q' `b` \xE9";
+    auto inputs = WfxPlugin(row.name, MakePluginFolder(sources, folder, mainFile), mainFile);
+    ASSERT_TRUE(CopyFileA((DistFolder() + "..\\testplugins\\" + row.plugin).c_str(), (inputs.Folder + mainFile).c_str(), FALSE));
+    sources.Write(folder + "\\$PLUGINSDIR $\\t;#01.txt", "x");
+    inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
+    inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
+    inputs.LicenseExists = true;
+    const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + row.folderName;
+    const std::string key = kUninstallKeys + "Quillon WFX plugin " + row.folderName;
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
+
+    const std::string setup = tool.Path() + mainFile + "_setup.exe";
+    EXPECT_EQ(VersionStringOf(setup, "ProductName"), row.name);
+    EXPECT_EQ(VersionStringOf(setup, "FileVersion"), row.version);
+    EXPECT_EQ(VersionStringOf(setup, "CompanyName"), row.publisher);
+    EXPECT_EQ(RegistryText(key, "DisplayName"), row.name);
+    EXPECT_EQ(RegistryText(key, "DisplayVersion"), row.version);
+    EXPECT_EQ(RegistryText(key, "Publisher"), row.publisher);
+    EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+    EXPECT_GE(RegistryNumber(key, "EstimatedSize"), ReadWholeFile(inputs.Folder + mainFile).size() / 1024);
+    EXPECT_EQ(RegistryNumber(key, "NoModify") + RegistryNumber(key, "NoRepair"), 2u);
+    EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, HostileValues,
+    testing::Values(HostileName{"Cost $WINDIR 100% 'Pro' & \"Co\" `x` ${X} $%TEMP% $\\n #01 *main_file*",
+                                "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_",
+                                "versioned.wfx", "3.1.4.1", "Cost $WINDIR \"Plugins\" & Co. ${X}"},
+                    HostileName{"..", "__", "testfs.wfx", "", ""},
+                    HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9_", "testfs.wfx", "", ""}));

@@ -1,6 +1,9 @@
 #include "InstallerTestSupport.h"
 
+#include "app/AppFolder.h"
+#include "app/FolderTree.h"
 #include "app/SetupScript.h"
+#include "app/VersionResource.h"
 #include "toolkit/Errors.h"
 #include "toolkit/Handles.h"
 
@@ -90,33 +93,9 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
     return RunProgram("\"" + toolFolder + "makensis.exe\" \"" + scriptPath + "\"", toolFolder);
 }
 
-namespace {
-
-void CollectTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& tree)
-{
-    WIN32_FIND_DATAA entry{};
-    UniqueFind find(FindFirstFileA((folder + prefix + "*").c_str(), &entry));
-    if (!find)
-        return;
-    do {
-        const std::string name = entry.cFileName;
-        if (name == "." || name == "..")
-            continue;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            tree.push_back(prefix + name + "\\");
-            CollectTree(folder, prefix + name + "\\", tree);
-        } else {
-            tree.push_back(prefix + name);
-        }
-    } while (FindNextFileA(find.Get(), &entry));
-}
-
-} // namespace
-
 std::vector<std::string> TreeOf(const std::string& folder)
 {
-    std::vector<std::string> tree;
-    CollectTree(folder, std::string(), tree);
+    std::vector<std::string> tree = ListFolderTree(folder);
     std::sort(tree.begin(), tree.end());
     return tree;
 }
@@ -159,8 +138,11 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name, 
     return folder;
 }
 
-ProgramRun CompileSetupScript(const ToolFolder& tool, const TSetupScriptInputs& inputs)
+ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
 {
+    // What "Create setup" reads from the plugin folder.
+    inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
+    inputs.Publisher = VersionStringOf(WithTrailingBackslash(inputs.Folder) + inputs.MainFile, "CompanyName");
     tool.Write("temp.nsi", FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs));
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }
@@ -176,6 +158,16 @@ std::string RegistryText(const std::string& key, const char* value)
     const LONG result = RegQueryValueExA(handle, value, nullptr, &kind, reinterpret_cast<BYTE*>(data), &size);
     RegCloseKey(handle);
     return result == ERROR_SUCCESS && kind == REG_SZ ? std::string(data) : std::string();
+}
+
+DWORD RegistryNumber(const std::string& key, const char* value)
+{
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    return RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
+                   ERROR_SUCCESS
+               ? data
+               : 0;
 }
 
 bool KeyExists(const std::string& key)

@@ -1,6 +1,7 @@
 #pragma once
 // A tool folder like the one users get (makensis.exe, plugin.nsi, languages),
 // and programs run in it the way the tool runs the compiler.
+#include "app/SetupScript.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -43,6 +44,8 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
 
 // A text value under HKEY_LOCAL_MACHINE; empty when the key or value is missing.
 std::string RegistryText(const std::string& key, const char* value);
+// A number under HKEY_LOCAL_MACHINE; 0 when the key or value is missing.
+DWORD RegistryNumber(const std::string& key, const char* value);
 bool KeyExists(const std::string& key);
 
 // Every file and folder below `folder` (with trailing backslash), as relative
@@ -59,8 +62,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs);
 // subfolder, under `parent` as "<name>\"; returns its path.
 std::string MakePluginFolder(const TempFolder& parent, const std::string& name, const std::string& mainFile);
 
-struct TSetupScriptInputs;
-
-// Fills the dist folder's template with `inputs` into the tool folder's
-// temp.nsi and compiles it there with the stand-in.
-ProgramRun CompileSetupScript(const ToolFolder& tool, const TSetupScriptInputs& inputs);
+// Fills the dist folder's template with `inputs` and what the plugin folder
+// holds, as "Create setup" does, into the tool folder's temp.nsi and compiles
+// it there with the stand-in.
+ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs);

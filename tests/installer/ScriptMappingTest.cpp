@@ -26,7 +26,12 @@ TEST(MapDrivePaths, TakesQuotedPathsWholeAndUnquotedOnesUpToABlank)
     EXPECT_EQ(MapDrivePaths("File \"C:\\a b\r\nName x", Bracket), "File \"<C:\\a b>\r\nName x");
     EXPECT_EQ(MapDrivePaths("File \"C:\\a\"\n  LoadLanguageFile \"E:\\l\\French.nlf\"\n", Bracket),
               "File \"<C:\\a>\"\n  LoadLanguageFile \"<E:\\l\\French.nlf>\"\n");
-    EXPECT_EQ(MapDrivePaths("C:\\at\\start", Bracket), "<C:\\at\\start>");
+    EXPECT_EQ(MapDrivePaths("\tfile C:\\at\\end", Bracket), "\tfile <C:\\at\\end>");
+    // Only the file of a File with an output name; the version of a library.
+    EXPECT_EQ(MapDrivePaths("  File \"/oname=$INSTDIR\\C x\" \"C:\\src\\C x\"", Bracket),
+              "  File \"/oname=$INSTDIR\\C x\" \"<C:\\src\\C x>\"");
+    EXPECT_EQ(MapDrivePaths("!getdllversion /noerrors \"C:\\p\\a.wfx\" V_", Bracket),
+              "!getdllversion /noerrors \"<C:\\p\\a.wfx>\" V_");
 }
 
 TEST(MapDrivePaths, LeavesWhatIsNoDrivePathAlone)
@@ -35,11 +40,17 @@ TEST(MapDrivePaths, LeavesWhatIsNoDrivePathAlone)
         "InstallDir \"$PROGRAMFILES\\Quillon\\plugins\\WFX\\x\"",
         "OutFile \"fs.wfx_setup.exe\"",
         "  LoadLanguageFile \"languages\\English.nlf\"",
-        "DetailPrint \"see http://example.org/a\"", // a letter and colon inside a word
-        "Name \"ab:\\c\"",
+        "File \"see http://example.org/a\"", // a letter and colon inside a word
+        "File \"ab:\\c\"",
         "StrCmp $LANGUAGE \"cancel\" 0 +2",
-        "Name \"C:\"", // a drive without a path
-        "Push 1:\\",
+        "File \"C:\"", // a drive without a path
+        "File 1:\\",
+        // Texts the installer shows or writes: only files of the host are mapped.
+        "Name \"Cost C:\\x\" \"Cost C:\\x\"",
+        "  WriteRegStr HKLM $UninstallKey \"DisplayName\" \"Cost C:\\x\"",
+        "VIAddVersionKey ProductName \"Cost C:\\x\"",
+        "; File \"C:\\x\"",
+        "Filed \"C:\\x\"",
     };
     for (const std::string& line : untouched)
         EXPECT_EQ(MapDrivePaths(line, Bracket), line);

@@ -20,6 +20,59 @@ bool StartsDrivePath(const std::string& text, std::size_t at)
     return at == 0 || !IsWordCharacter(text[at - 1]);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Whether the line's instruction is one whose arguments name files of the
+// compiling host: only there are drive paths mapped, so that a name or any
+// other text the installer shows keeps a "C:\" as it is.
+bool TakesHostFiles(const std::string& line)
+{
+    static const char* const instructions[] = {
+        "File",         "ReserveFile",    "OutFile",        "LicenseData",     "LicenseLangString", "LoadLanguageFile",
+        "Icon",         "UninstallIcon",  "CheckBitmap",    "ChangeUI",        "!include",          "!addincludedir",
+        "!addplugindir", "!cd",           "!getdllversion", "!gettlbversion",  "!packhdr",          "!finalize",
+        "!uninstfinalize", "!appendfile", "!delfile",       "!system",         "!execute",          "!makensis",
+        "!searchparse",
+    };
+    std::size_t start = 0;
+    while (start < line.size() && IsBlank(line[start]))
+        ++start;
+    std::size_t end = start;
+    while (end < line.size() && !IsBlank(line[end]))
+        ++end;
+    const std::string word = line.substr(start, end - start);
+    for (const char* instruction : instructions)
+        if (lstrcmpiA(word.c_str(), instruction) == 0)
+            return true;
+    return false;
+}
+
+// The drive paths of one line, mapped.
+std::string MapLine(const std::string& line, const std::function<std::string(const std::string&)>& toHost)
+{
+    std::string result;
+    result.reserve(line.size());
+    std::size_t at = 0;
+    while (at < line.size()) {
+        if (!StartsDrivePath(line, at)) {
+            result += line[at++];
+            continue;
+        }
+        const char opening = at > 0 ? line[at - 1] : '\0';
+        std::size_t end = at;
+        if (IsQuote(opening)) {
+            while (end < line.size() && line[end] != opening)
+                ++end;
+        } else {
+            while (end < line.size() && !IsBlank(line[end]))
+                ++end;
+        }
+        result += toHost(line.substr(at, end - at));
+        at = end;
+    }
+    return result;
+}
+
 std::wstring Widen(const std::string& text, UINT codePage)
 {
     if (text.empty())
@@ -62,20 +115,13 @@ std::string MapDrivePaths(const std::string& script, const std::function<std::st
     result.reserve(script.size());
     std::size_t at = 0;
     while (at < script.size()) {
-        if (!StartsDrivePath(script, at)) {
-            result += script[at++];
-            continue;
-        }
-        const char opening = at > 0 ? script[at - 1] : '\0';
         std::size_t end = at;
-        if (IsQuote(opening)) {
-            while (end < script.size() && script[end] != opening && !IsLineEnd(script[end]))
-                ++end;
-        } else {
-            while (end < script.size() && script[end] != ' ' && script[end] != '\t' && !IsLineEnd(script[end]))
-                ++end;
-        }
-        result += toHost(script.substr(at, end - at));
+        while (end < script.size() && !IsLineEnd(script[end]))
+            ++end;
+        const std::string line = script.substr(at, end - at);
+        result += TakesHostFiles(line) ? MapLine(line, toHost) : line;
+        while (end < script.size() && IsLineEnd(script[end]))
+            result += script[end++];
         at = end;
     }
     return result;

@@ -10,10 +10,13 @@
 // page, as NSIS on Windows reads it.
 std::string ScriptTextAsUtf8(const std::string& scriptBytes);
 
-// Replaces every Windows drive path of `script` ("X:\..." or "X:/...", where X
-// is a letter that starts a word) by `toHost(path)`. A path that follows a
-// quote character runs to the same quote or the end of the line; any other
-// runs to the next blank or the end of the line. Line breaks stay as they are.
+// Replaces every Windows drive path ("X:\..." or "X:/...", where X is a letter
+// that starts a word) on the lines of `script` whose instruction takes host
+// files (File, LicenseData, LoadLanguageFile, !getdllversion, !include and
+// the like) by `toHost(path)`; other lines, such as a Name or a registry
+// value, stay as they are. A path that follows a quote character runs to the
+// same quote or the end of the line; any other runs to the next blank or the
+// end of the line. Line breaks stay as they are.
 std::string MapDrivePaths(const std::string& script, const std::function<std::string(const std::string&)>& toHost);
 
 // `text` as one word for a POSIX shell: in single quotes, with each single
