@@ -1,7 +1,7 @@
 #include "CompilerLogRun.h"
 
+#include "base/Handles.h"
 #include "../launcher/StSpawn.h"
-#include "../toolkit/Handles.h"
 
 namespace {
 

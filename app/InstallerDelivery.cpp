@@ -1,6 +1,6 @@
 #include "InstallerDelivery.h"
 
-#include "AppFolder.h"
+#include "base/Paths.h"
 
 TFileStamp FileStampOf(const std::string& path)
 {

@@ -1,9 +1,9 @@
 #include "NsisInstallation.h"
 
-#include "PluginScan.h"
 #include "ToolFiles.h"
 
-#include "../toolkit/Handles.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <windows.h>
 

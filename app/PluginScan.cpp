@@ -2,7 +2,7 @@
 
 #include "FaultGuard.h"
 
-#include "../toolkit/Handles.h"
+#include "base/Handles.h"
 
 #include <windows.h>
 
@@ -40,32 +40,6 @@ std::string FilterRootName(const char* buffer, std::size_t capacity)
             name += buffer[i];
     }
     return name;
-}
-
-std::vector<std::string> ListFolderEntries(const std::string& pattern)
-{
-    // Every entry the system returns is taken: no attribute is excluded.
-    std::vector<std::string> entries;
-    WIN32_FIND_DATAA entry{};
-    UniqueFind find(FindFirstFileA(pattern.c_str(), &entry));
-    if (!find)
-        return entries;
-    do {
-        entries.emplace_back(entry.cFileName);
-    } while (FindNextFileA(find.Get(), &entry));
-    return entries;
-}
-
-bool FolderExistsAt(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool FileExistsAt(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 namespace {

@@ -23,15 +23,6 @@ int PluginTypeOf(const std::string& entryName);
 // "0" to "z".
 std::string FilterRootName(const char* buffer, std::size_t capacity);
 
-// The names of every entry matching `pattern` (subfolders, hidden and system
-// entries, "." and ".." where reported), in the order the file system
-// returns them. Empty when nothing matches.
-std::vector<std::string> ListFolderEntries(const std::string& pattern);
-
-// Whether a folder, or a file that is not a folder, exists at `path`.
-bool FolderExistsAt(const std::string& path);
-bool FileExistsAt(const std::string& path);
-
 // Size of the buffer FsGetDefRootName receives.
 constexpr int kRootNameCapacity = 256;
 

@@ -4,7 +4,8 @@
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
-#include "../toolkit/Errors.h"
+#include "base/Errors.h"
+#include "base/TextCodes.h"
 
 #include <cstdlib>
 
@@ -16,35 +17,6 @@ constexpr std::size_t kShownLogSize = 64 * 1024;
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-std::string WideToSystem(const wchar_t* text, int length)
-{
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
-// UTF-8 bytes in the system code page; empty when they are no valid UTF-8.
-std::string Utf8ToSystem(const std::string& bytes)
-{
-    const int length =
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (length <= 0)
-        return std::string();
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), length);
-    return WideToSystem(wide.data(), length);
-}
-
-bool IsAscii(const std::string& bytes)
-{
-    for (const char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    return true;
-}
-
 // NSIS on Windows writes its log in the system code page or, by its output
 // character set, as UTF-16 or UTF-8 with a mark; NSIS on other systems in
 // the host's character set, normally UTF-8 without one.
@@ -55,14 +27,13 @@ std::string DecodeLog(const std::string& bytes)
         for (std::size_t i = 0; i < wide.size(); ++i)
             wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
                                            static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
-        return WideToSystem(wide.data(), static_cast<int>(wide.size()));
+        return FromWide(wide, CP_ACP);
     }
     if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
-        return Utf8ToSystem(bytes.substr(3));
-    if (IsAscii(bytes))
-        return bytes;
-    const std::string converted = Utf8ToSystem(bytes);
-    return converted.empty() ? bytes : converted;
+        return FromWide(ToWide(bytes.substr(3), CP_UTF8), CP_ACP);
+    // Plain ASCII is the same in every code page; other bytes that are no
+    // UTF-8 are the system code page's own.
+    return IsUtf8(bytes) ? FromWide(ToWide(bytes, CP_UTF8), CP_ACP) : bytes;
 }
 
 std::string WithCrLf(const std::string& text)

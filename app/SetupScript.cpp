@@ -1,6 +1,6 @@
 #include "SetupScript.h"
 
-#include "AppFolder.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,16 +2,16 @@
 
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
-#include "FolderTree.h"
 #include "PluginScan.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 #include "VersionResource.h"
 
+#include "base/Errors.h"
+#include "base/Paths.h"
 #include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
-#include "../toolkit/Errors.h"
 
 #include <vector>
 

@@ -1,8 +1,7 @@
 #include "UnitFiles.h"
 
-#include "AppFolder.h"
-
-#include "../toolkit/Handles.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <windows.h>
 

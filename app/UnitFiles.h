@@ -1,7 +1,7 @@
 #pragma once
 // Whole-file routines: a file's complete content as one byte string, and a
 // byte string as a file's complete content. Nothing is converted on the way.
-#include "../toolkit/Errors.h"
+#include "base/Errors.h"
 
 #include <string>
 

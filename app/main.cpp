@@ -1,8 +1,8 @@
 // Entry point: the application object, the main window, the message loop.
 #include "Unit1.h"
 
+#include "base/Errors.h"
 #include "../toolkit/Application.h"
-#include "../toolkit/Errors.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

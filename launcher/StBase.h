@@ -2,8 +2,8 @@
 // Base types of the launcher library: its component base and its failures.
 #include "StConst.h"
 
+#include "base/Errors.h"
 #include "../toolkit/Component.h"
-#include "../toolkit/Errors.h"
 
 #include <cstdint>
 #include <string>

@@ -4,7 +4,7 @@
 // reports its end, a time-out or a failure on the user-interface thread.
 #include "StBase.h"
 
-#include "../toolkit/Handles.h"
+#include "base/Handles.h"
 #include "../toolkit/Thread.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "FolderChooser.h"
 
+#include "base/Handles.h"
 #include "toolkit/Application.h"
-#include "toolkit/Handles.h"
 #include "toolkit/TaskWindows.h"
 
 #include <shlobj.h>

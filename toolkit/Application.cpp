@@ -1,8 +1,10 @@
 #include "Application.h"
 
 #include "Dialogs.h"
-#include "Errors.h"
 #include "Form.h"
+
+#include "base/Errors.h"
+#include "base/Paths.h"
 
 #include <commctrl.h>
 
@@ -10,19 +12,6 @@ TApplication* Application = nullptr;
 
 namespace {
 const char kApplicationWindowClass[] = "TApplication";
-}
-
-std::string ModuleFileName()
-{
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 std::string ApplicationTitleFromPath(const std::string& exePath)

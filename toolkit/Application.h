@@ -62,9 +62,6 @@ private:
 
 extern TApplication* Application;
 
-// Full path of the running executable.
-std::string ModuleFileName();
-
 // The application title for an executable path: the file name cut at its first
 // dot, first character kept, every other character lower-cased.
 std::string ApplicationTitleFromPath(const std::string& exePath);

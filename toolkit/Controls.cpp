@@ -1,7 +1,8 @@
 #include "Controls.h"
 
-#include "Errors.h"
 #include "Form.h"
+
+#include "base/Errors.h"
 
 #include <commctrl.h>
 

@@ -1,8 +1,9 @@
 #include "Dialogs.h"
 
 #include "Application.h"
-#include "Errors.h"
 #include "TaskWindows.h"
+
+#include "base/Errors.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

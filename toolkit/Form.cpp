@@ -2,7 +2,8 @@
 
 #include "Application.h"
 #include "Controls.h"
-#include "Errors.h"
+
+#include "base/Errors.h"
 
 TForm::TForm(TComponent* owner, const TFormDesign& design) : TComponent(owner)
 {

@@ -3,7 +3,8 @@
 // them, carries the font they all use, and ends the message loop when it is
 // the main window and is closed.
 #include "Component.h"
-#include "Handles.h"
+
+#include "base/Handles.h"
 
 #include <windows.h>
 

@@ -1,7 +1,8 @@
 #include "Thread.h"
 
 #include "Application.h"
-#include "Errors.h"
+
+#include "base/Errors.h"
 
 #include <process.h>
 

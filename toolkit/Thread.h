@@ -3,7 +3,8 @@
 // their termination notification to the user-interface thread and wait until
 // it has been handled there. A thread marked FreeOnTerminate deletes itself.
 #include "Component.h"
-#include "Handles.h"
+
+#include "base/Handles.h"
 
 #include <windows.h>
 

@@ -1,4 +1,5 @@
 #include "app/AppFolder.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>

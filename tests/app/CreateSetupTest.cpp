@@ -3,9 +3,9 @@
 // NSIS compiler beside the tool.
 #include "ToolFolderFixture.h"
 
-#include "app/FolderTree.h"
 #include "app/SetupScript.h"
-#include "toolkit/Errors.h"
+#include "base/Errors.h"
+#include "base/Paths.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 // order, captions, initial state), the application window beside it, the
 // check list driven by keyboard and mouse, and Exit ending the loop.
 #include "app/Unit1.h"
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 #include "toolkit/Application.h"
 

@@ -2,9 +2,9 @@
 // answers to each thing that can happen to it.
 #include "app/SetupBuild.h"
 #include "app/ToolFiles.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
 #include "tests/support/TestSupport.h"
-#include "toolkit/Errors.h"
-#include "toolkit/Handles.h"
 
 #include <vector>
 

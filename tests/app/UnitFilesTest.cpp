@@ -1,6 +1,6 @@
 #include "app/UnitFiles.h"
+#include "base/Handles.h"
 #include "tests/support/TestSupport.h"
-#include "toolkit/Handles.h"
 
 #include <gtest/gtest.h>
 

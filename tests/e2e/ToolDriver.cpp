@@ -1,7 +1,7 @@
 #include "ToolDriver.h"
 
+#include "base/Errors.h"
 #include "tests/shell/FolderDialogDriver.h"
-#include "toolkit/Errors.h"
 
 #include <commctrl.h>
 #include <shlobj.h>

@@ -2,7 +2,7 @@
 // Drives the built tool from outside, as a user would: it runs as a process of
 // its own, and everything here reaches its windows through messages, with
 // memory in the tool's process wherever a message carries a pointer.
-#include "toolkit/Handles.h"
+#include "base/Handles.h"
 
 #include <windows.h>
 

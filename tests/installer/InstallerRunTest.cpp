@@ -2,10 +2,10 @@
 // install, where, and what their uninstaller removes.
 #include "InstallerTestSupport.h"
 
-#include "app/AppFolder.h"
 #include "app/SetupScript.h"
 #include "app/VersionResource.h"
-#include "toolkit/Handles.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 

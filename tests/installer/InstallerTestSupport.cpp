@@ -1,11 +1,10 @@
 #include "InstallerTestSupport.h"
 
-#include "app/AppFolder.h"
-#include "app/FolderTree.h"
 #include "app/SetupScript.h"
 #include "app/VersionResource.h"
-#include "toolkit/Errors.h"
-#include "toolkit/Handles.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <algorithm>
 

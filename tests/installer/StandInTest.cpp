@@ -2,7 +2,7 @@
 // NSIS compiler behind it.
 #include "InstallerTestSupport.h"
 
-#include "toolkit/Handles.h"
+#include "base/Handles.h"
 
 #include <shellapi.h>
 

@@ -1,10 +1,10 @@
 // The launcher with real processes: every run starts the spawnprobe program
 // (or a document whose verbs run it) through the shell under Wine.
+#include "base/Handles.h"
 #include "launcher/StSpawn.h"
 #include "tests/support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Handles.h"
 
 #include <shlwapi.h>
 

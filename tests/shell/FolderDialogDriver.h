@@ -1,5 +1,6 @@
 #pragma once
 // Drives the shell's folder dialog from a helper thread.
+#include "base/Paths.h"
 #include "tests/support/TestSupport.h"
 
 #include <windows.h>
@@ -47,11 +48,4 @@ inline bool SelectChooserFolder(HWND dialog, const std::string& folder)
             return true;
     }
     return false;
-}
-
-inline std::string WithoutTrailingBackslash(std::string path)
-{
-    if (!path.empty() && path.back() == '\\')
-        path.pop_back();
-    return path;
 }

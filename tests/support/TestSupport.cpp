@@ -1,7 +1,8 @@
 #include "TestSupport.h"
 
+#include "base/Handles.h"
+#include "base/Paths.h"
 #include "../../toolkit/Application.h"
-#include "../../toolkit/Handles.h"
 
 #include <chrono>
 #include <fstream>

@@ -1,11 +1,11 @@
 // The application object with real windows: the application-wide exception
 // handler behind a control's event, and the queue of pending calls served by
 // the loop and by a message box's modal loop.
+#include "base/Errors.h"
 #include "tests/support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Errors.h"
 #include "toolkit/Form.h"
 
 #include <atomic>

@@ -1,9 +1,9 @@
 // Components destroyed by their owner, and worker threads whose end reaches
 // the user-interface thread through the queue of pending calls.
+#include "base/Errors.h"
 #include "tests/support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Component.h"
-#include "toolkit/Errors.h"
 #include "toolkit/Thread.h"
 
 #include <atomic>

@@ -1,5 +1,5 @@
+#include "base/Errors.h"
 #include "toolkit/Application.h"
-#include "toolkit/Errors.h"
 
 #include <gtest/gtest.h>
 

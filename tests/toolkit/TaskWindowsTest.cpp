@@ -1,10 +1,10 @@
 // Task-window disabling with real top-level windows of this thread, and the
 // disabling around a real message box.
+#include "base/Handles.h"
 #include "tests/support/TestSupport.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/Form.h"
-#include "toolkit/Handles.h"
 #include "toolkit/TaskWindows.h"
 
 #include <algorithm>

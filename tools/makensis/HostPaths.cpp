@@ -1,6 +1,7 @@
 #include "HostPaths.h"
 
-#include "toolkit/Errors.h"
+#include "base/Errors.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
@@ -27,15 +28,6 @@ Function Kernel32Function(const char* name)
                                : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)));
 }
 
-std::wstring Utf8ToWide(const std::string& text)
-{
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // The host path of a path that Wine resolves as a whole, or empty.
@@ -44,7 +36,7 @@ std::string ResolvedHostPath(const std::string& windowsPath)
     static const auto toUnix = Kernel32Function<UnixFileNameFunction>("wine_get_unix_file_name");
     if (toUnix == nullptr)
         return std::string();
-    const HeapText<char> unixPath(toUnix(Utf8ToWide(windowsPath).c_str()));
+    const HeapText<char> unixPath(toUnix(ToWide(windowsPath, CP_UTF8).c_str()));
     return unixPath ? std::string(unixPath.get()) : std::string();
 }
 

@@ -1,6 +1,7 @@
 #include "ScriptMapping.h"
 
-#include "toolkit/Errors.h"
+#include "base/Errors.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
@@ -73,32 +74,6 @@ std::string MapLine(const std::string& line, const std::function<std::string(con
     return result;
 }
 
-std::wstring Widen(const std::string& text, UINT codePage)
-{
-    if (text.empty())
-        return std::wstring();
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        throw EOSError(GetLastError(), "The script's text cannot be converted: " + SystemErrorText(GetLastError()));
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage)
-{
-    if (text.empty())
-        return std::string();
-    const int length =
-        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    if (length <= 0)
-        throw EOSError(GetLastError(), "The script's text cannot be converted: " + SystemErrorText(GetLastError()));
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
-                        nullptr);
-    return narrow;
-}
-
 } // namespace
 
 std::string ScriptTextAsUtf8(const std::string& scriptBytes)
@@ -106,7 +81,7 @@ std::string ScriptTextAsUtf8(const std::string& scriptBytes)
     static const std::string utf8Mark = "\xEF\xBB\xBF";
     if (scriptBytes.compare(0, utf8Mark.size(), utf8Mark) == 0)
         return scriptBytes.substr(utf8Mark.size());
-    return Narrow(Widen(scriptBytes, CP_ACP), CP_UTF8);
+    return FromWide(ToWide(scriptBytes, CP_ACP), CP_UTF8);
 }
 
 std::string MapDrivePaths(const std::string& script, const std::function<std::string(const std::string&)>& toHost)

@@ -25,8 +25,9 @@
 #include "HostPaths.h"
 #include "ScriptMapping.h"
 
-#include "toolkit/Errors.h"
-#include "toolkit/Handles.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
@@ -46,26 +47,6 @@ void WriteTo(DWORD stdHandle, const std::string& text)
 }
 
 void Report(const std::string& message) { WriteTo(STD_ERROR_HANDLE, "makensis.exe: " + message + "\r\n"); }
-
-std::string WideToUtf8(const std::wstring& text)
-{
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
-                            nullptr);
-    return narrow;
-}
-
-std::wstring ToWide(const std::string& text, UINT codePage)
-{
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 std::string ReadFileBytes(const std::wstring& path)
 {
@@ -87,7 +68,7 @@ void WriteFileBytes(const std::wstring& path, const std::string& content)
     DWORD written = 0;
     if (!file || !WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) ||
         written != content.size())
-        throw EOSError(GetLastError(), "Cannot write " + WideToUtf8(path) + ": " + SystemErrorText(GetLastError()));
+        throw EOSError(GetLastError(), "Cannot write " + FromWide(path, CP_UTF8) + ": " + SystemErrorText(GetLastError()));
 }
 
 // A folder of this run under the temporary folder; removed with what it holds.
@@ -127,7 +108,7 @@ public:
     // Windows path of a file here.
     std::wstring File(const wchar_t* name) const { return path_ + name; }
     // Host path of a file here, quoted for the shell.
-    std::string HostFile(const wchar_t* name) const { return ShellQuote(HostPathOf(WideToUtf8(File(name)))); }
+    std::string HostFile(const wchar_t* name) const { return ShellQuote(HostPathOf(FromWide(File(name), CP_UTF8))); }
 
 private:
     std::wstring path_;
@@ -270,7 +251,7 @@ std::string HostLogPath(const std::string& log)
     const DWORD length = GetFullPathNameW(name.c_str(), MAX_PATH + 1, full, nullptr);
     if (length == 0 || length > MAX_PATH)
         throw EOSError(GetLastError(), "Cannot use the log file \"" + log + "\": " + SystemErrorText(GetLastError()));
-    return HostPathOf(WideToUtf8(full));
+    return HostPathOf(FromWide(full, CP_UTF8));
 }
 
 // The host compiler names the mapped copy it compiled, a host path under the
@@ -279,7 +260,7 @@ std::string HostLogPath(const std::string& log)
 void NameTheScriptInTheLog(const Arguments& arguments, const std::string& hostScript)
 {
     const std::wstring log = ToWide(arguments.log, CP_ACP);
-    const std::string script = WideToUtf8(ToWide(arguments.script, CP_ACP));
+    const std::string script = FromWide(ToWide(arguments.script, CP_ACP), CP_UTF8);
     try {
         std::string text = ReadFileBytes(log);
         for (std::size_t at = text.find(hostScript); at != std::string::npos;
@@ -318,11 +299,11 @@ int Run(const Arguments& arguments)
 
     WorkFolder work;
     WriteFileBytes(work.File(L"script.nsi"), "\xEF\xBB\xBF" + mapped);
-    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(WideToUtf8(currentFolder)), hostLog));
+    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(FromWide(currentFolder, CP_UTF8)), hostLog));
 
     const std::wstring shell = WindowsPathOfHost("/bin/sh");
     std::wstring commandLine =
-        L"\"" + shell + L"\" \"" + ToWide(HostPathOf(WideToUtf8(work.File(L"run.sh"))), CP_UTF8) + L"\"";
+        L"\"" + shell + L"\" \"" + ToWide(HostPathOf(FromWide(work.File(L"run.sh"), CP_UTF8)), CP_UTF8) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -334,7 +315,7 @@ int Run(const Arguments& arguments)
 
     const int exitCode = WaitForCompiler(work);
     if (!arguments.log.empty())
-        NameTheScriptInTheLog(arguments, HostPathOf(WideToUtf8(work.File(L"script.nsi"))));
+        NameTheScriptInTheLog(arguments, HostPathOf(FromWide(work.File(L"script.nsi"), CP_UTF8)));
     return exitCode;
 }
 

@@ -9,6 +9,7 @@
 #include "app/ToolFiles.h"
 #include "app/Unit1.h"
 #include "app/UnitFiles.h"
+#include "base/Paths.h"
 #include "toolkit/Application.h"
 
 #include <shellapi.h>

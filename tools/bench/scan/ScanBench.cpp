@@ -9,8 +9,8 @@
 // goes all the way to the name), 15 runs. Reports the medians and their
 // ratio; the goal is a ratio of at most 2.
 #include "app/Unit1.h"
+#include "base/Handles.h"
 #include "toolkit/Application.h"
-#include "toolkit/Handles.h"
 
 #include <windows.h>
 

@@ -13,7 +13,7 @@
 // Defaults: 15 runs, ..\dist\SetupCreator.exe and baseline\EmptyWindow.exe
 // beside this program. Reports the medians and their ratio; the goal is a
 // ratio of at most 1.3.
-#include "toolkit/Handles.h"
+#include "base/Handles.h"
 
 #include <windows.h>
 
