@@ -17,9 +17,11 @@ TControl::TControl(TForm* parent, const char* windowClass, DWORD style, DWORD ex
                               bounds.top, bounds.width, bounds.height, parent->Handle(),
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId++)),
                               GetModuleHandleA(nullptr), nullptr);
-    if (handle_ == nullptr)
-        throw EOSError(GetLastError(), std::string("Cannot create control ") + windowClass + ": " +
-                                           SystemErrorText(GetLastError()));
+    if (handle_ == nullptr) {
+        const DWORD error = GetLastError();
+        throw EOSError(error,
+                       std::string("Cannot create control ") + windowClass + ": " + SystemErrorText(error) + ".");
+    }
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(parent->Font()), FALSE);
 }
@@ -46,11 +48,28 @@ std::string TControl::Text() const
     return text;
 }
 
-// One line that never wraps: where a substitute font is wider than the
-// designed one, the caption loses a few pixels at its end rather than its
-// whole second line.
+namespace {
+
+// The place of a right-aligned label sized to its caption in `font`: the
+// designed right edge and top stay, width and height are the caption's.
+TBounds AutoSizedBounds(HFONT font, const TBounds& designed, const std::string& caption)
+{
+    HDC screen = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(screen, font);
+    RECT text{0, 0, 0, 0};
+    DrawTextA(screen, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    const int right = designed.left + designed.width;
+    return TBounds{right - text.right, designed.top, text.right, text.bottom};
+}
+
+} // namespace
+
+// One line that never wraps, as wide as its caption.
 TLabel::TLabel(TForm* parent, const TBounds& bounds, const std::string& caption)
-    : TControl(parent, "STATIC", SS_LEFTNOWORDWRAP, 0, bounds, caption)
+    : TControl(parent, "STATIC", SS_LEFTNOWORDWRAP, 0, AutoSizedBounds(parent->Font(), bounds, caption), caption)
 {
 }
 

@@ -38,6 +38,9 @@ private:
     HWND handle_ = nullptr;
 };
 
+// A right-aligned label sized to its caption in the form's font: it keeps the
+// designed right edge and top, and where the font is wider than the designed
+// one it grows to the left instead of cutting the caption.
 class TLabel : public TControl {
 public:
     TLabel(TForm* parent, const TBounds& bounds, const std::string& caption);

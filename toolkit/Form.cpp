@@ -23,12 +23,16 @@ TForm::TForm(TComponent* owner, const TFormDesign& design) : TComponent(owner)
     handle_ = CreateWindowExA(WS_EX_CONTROLPARENT, design.className, design.caption.c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, design.left, design.top, design.width,
                               design.height, ownerWindow, nullptr, GetModuleHandleA(nullptr), this);
-    if (handle_ == nullptr)
-        throw EOSError(GetLastError(), "Cannot create window: " + SystemErrorText(GetLastError()));
+    if (handle_ == nullptr) {
+        const DWORD error = GetLastError();
+        throw EOSError(error, "Cannot create window: " + SystemErrorText(error) + ".");
+    }
 }
 
 TForm::~TForm()
 {
+    if (IsMainForm())
+        Application->SetMainForm(nullptr);
     if (handle_ != nullptr && IsWindow(handle_))
         DestroyWindow(handle_);
     handle_ = nullptr;
@@ -73,11 +77,24 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     case WM_SHOWWINDOW:
-        if (Application != nullptr && Application->MainForm() == this)
+        // Shown or hidden by itself, not with its owner being minimised or restored.
+        if (IsMainForm() && lParam == 0)
             Application->MainFormVisibilityChanged(wParam != 0);
         break;
+    case WM_ACTIVATE:
+        Activated(LOWORD(wParam));
+        if (LOWORD(wParam) != WA_INACTIVE)
+            return 0; // the focus is placed; the default would put it on the form
+        break;
+    case WM_SYSCOMMAND:
+        // The minimise button: the application goes with its one taskbar entry.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && IsMainForm()) {
+            Application->Minimize();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
-        if (Application != nullptr && Application->MainForm() == this) {
+        if (IsMainForm()) {
             ShowWindow(handle_, SW_HIDE);
             Application->Terminate();
             return 0;
@@ -87,6 +104,28 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+bool TForm::IsMainForm() const noexcept
+{
+    return Application != nullptr && Application->MainForm() == this;
+}
+
+void TForm::Activated(WORD state) noexcept
+{
+    if (state == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(handle_, focus))
+            lastFocus_ = focus;
+        return;
+    }
+    if (IsIconic(handle_))
+        return;
+    HWND target = lastFocus_;
+    if (target == nullptr || !IsWindow(target) || !IsChild(handle_, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(handle_, nullptr, FALSE);
+    SetFocus(target != nullptr ? target : handle_);
 }
 
 LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept

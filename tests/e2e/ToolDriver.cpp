@@ -163,7 +163,7 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
     if (main_ == nullptr)
         return nullptr;
 
-    std::vector<HWND> edits, combos;
+    std::vector<HWND> edits, combos, browsers;
     for (HWND child : ChildrenOf(main_)) {
         const std::string kind = ClassOf(child);
         if (kind == "Edit")
@@ -180,12 +180,19 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
                 controls_.Exit = child;
             else if (caption == "Create uninstaller")
                 controls_.Uninstall = child;
+            else if (caption == "...")
+                browsers.push_back(child);
         }
     }
     // From top to bottom: folder, licence, name; main file, type.
     const auto byTop = [this](HWND a, HWND b) { return TopWithin(main_, a) < TopWithin(main_, b); };
     std::sort(edits.begin(), edits.end(), byTop);
     std::sort(combos.begin(), combos.end(), byTop);
+    std::sort(browsers.begin(), browsers.end(), byTop);
+    if (browsers.size() == 2) {
+        controls_.Browse = browsers[0];
+        controls_.LoadLicense = browsers[1];
+    }
     if (edits.size() == 3) {
         controls_.Folder = edits[0];
         controls_.License = edits[1];

@@ -39,6 +39,8 @@ struct MainControls {
     HWND Uninstall = nullptr;
     HWND Create = nullptr;
     HWND Exit = nullptr;
+    HWND Browse = nullptr;      // "..." beside the folder field
+    HWND LoadLicense = nullptr; // "..." beside the licence field
 };
 
 // SetupCreator.exe of a tool folder, started as its own process. A process

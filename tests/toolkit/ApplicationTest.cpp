@@ -255,3 +255,22 @@ TEST(PendingCalls, FailingCallReachesTheHandlerAndReleasesTheWorker)
     EXPECT_EQ(answerer.Text(), "Queued call failed.");
     EXPECT_FALSE(workerSawException);
 }
+
+TEST(PendingCalls, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
+{
+    // At the end of the loop nothing runs queued calls any more: a worker
+    // still waiting for its call must not keep the process alive.
+    HANDLE queued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    TPendingCalls calls([&] { SetEvent(queued); }, [](std::exception_ptr) {});
+    std::atomic<int> ran{0};
+    std::thread waiting([&] { calls.CallAndWait([&] { ++ran; }); });
+    ASSERT_EQ(WaitForSingleObject(queued, 5000), WAIT_OBJECT_0);
+    calls.Close();
+    waiting.join();
+    std::thread later([&] { calls.CallAndWait([&] { ++ran; }); });
+    later.join();
+    EXPECT_EQ(WaitForSingleObject(queued, 0), static_cast<DWORD>(WAIT_TIMEOUT)); // not woken again
+    EXPECT_FALSE(calls.RunPending());
+    EXPECT_EQ(ran, 0);
+    CloseHandle(queued);
+}

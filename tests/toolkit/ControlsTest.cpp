@@ -122,3 +122,35 @@ TEST(ControlsEvents, ButtonClickHasTheButtonAsSender)
     EXPECT_EQ(senders[0], button);
     EXPECT_EQ(button->Text(), "Go");
 }
+
+TEST(Labels, KeepTheirRightEdgeAndShowTheWholeCaptionInAWiderFont)
+{
+    // The designed font, and a face that is not installed: the system puts a
+    // wider one in its place, as a system without the designed font does.
+    struct Case {
+        const char* face;
+        int height;
+        bool wider;
+    };
+    const TBounds designed{95, 50, 86, 13}; // sized for the caption in the designed font
+    for (const Case& c : {Case{"MS Sans Serif", -11, false}, Case{"No Such Face Installed", -14, true}}) {
+        SCOPED_TRACE(c.face);
+        TForm form(nullptr, TFormDesign{"TControlsTestForm", "Labels", 100, 100, 300, 200, c.face, c.height});
+        auto* label = new TLabel(&form, designed, "License (optional):");
+        HDC dc = GetDC(label->Handle());
+        const HGDIOBJ old = SelectObject(dc, form.Font());
+        SIZE caption{};
+        GetTextExtentPoint32A(dc, "License (optional):", 19, &caption);
+        SelectObject(dc, old);
+        ReleaseDC(label->Handle(), dc);
+        ASSERT_EQ(caption.cx > designed.width, c.wider);
+
+        RECT place{};
+        GetWindowRect(label->Handle(), &place);
+        MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.right, designed.left + designed.width);
+        EXPECT_EQ(place.top, designed.top);
+        EXPECT_EQ(place.right - place.left, caption.cx);
+        EXPECT_GE(place.bottom - place.top, caption.cy);
+    }
+}
