@@ -4,6 +4,7 @@
 #include "InstallerDelivery.h"
 
 #include "../launcher/StSpawn.h"
+#include "../toolkit/CheckListBox.h"
 #include "../toolkit/Controls.h"
 #include "../toolkit/Dialogs.h"
 #include "../toolkit/Form.h"

@@ -3,8 +3,6 @@
 #include "Errors.h"
 #include "Form.h"
 
-#include <commctrl.h>
-
 namespace {
 int nextControlId = 100;
 }
@@ -173,68 +171,4 @@ std::string TComboBox::SelectedText() const
 {
     const int index = ItemIndex();
     return index < 0 ? std::string() : Item(index);
-}
-
-TCheckListBox::TCheckListBox(TForm* parent, const TBounds& bounds)
-    : TControl(parent, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-               WS_EX_CLIENTEDGE, bounds, "")
-{
-    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    LVCOLUMNA column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
-    SendMessageA(Handle(), LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-}
-
-void TCheckListBox::Add(const std::string& item)
-{
-    LVITEMA entry{};
-    entry.mask = LVIF_TEXT;
-    entry.iItem = Count();
-    entry.pszText = const_cast<char*>(item.c_str());
-    SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
-}
-
-void TCheckListBox::AddItems(const std::vector<std::string>& items)
-{
-    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
-    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(Count()) + items.size(), 0);
-    for (const std::string& item : items)
-        Add(item);
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-int TCheckListBox::Count() const
-{
-    return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
-}
-
-std::string TCheckListBox::Item(int index) const
-{
-    std::string text(1024, '\0');
-    LVITEMA entry{};
-    entry.iSubItem = 0;
-    entry.pszText = text.data();
-    entry.cchTextMax = static_cast<int>(text.size());
-    const LRESULT length = SendMessageA(Handle(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&entry));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
-bool TCheckListBox::Checked(int index) const
-{
-    const LRESULT state = SendMessageA(Handle(), LVM_GETITEMSTATE, index, LVIS_STATEIMAGEMASK);
-    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
-}
-
-void TCheckListBox::SetChecked(int index, bool checked)
-{
-    LVITEMA entry{};
-    entry.stateMask = LVIS_STATEIMAGEMASK;
-    entry.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    SendMessageA(Handle(), LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&entry));
 }

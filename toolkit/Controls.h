@@ -33,6 +33,8 @@ protected:
     virtual void Command(WORD /*code*/) {}
     // A WM_NOTIFY notification sent by this control.
     virtual LRESULT Notify(const NMHDR& /*header*/) { return 0; }
+    // WM_DRAWITEM for an owner-drawn control: draws the item.
+    virtual void DrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
 private:
     HWND handle_ = nullptr;
@@ -90,18 +92,4 @@ public:
     void SetItemIndex(int index);
     // Text of the selected item; empty when nothing is selected.
     std::string SelectedText() const;
-};
-
-// A list with a check box per item; mouse and space toggle an item between
-// unchecked and checked. Items keep the order they were added in.
-class TCheckListBox : public TControl {
-public:
-    TCheckListBox(TForm* parent, const TBounds& bounds);
-    void Add(const std::string& item);
-    // Adds many items with one repaint at the end instead of one per item.
-    void AddItems(const std::vector<std::string>& items);
-    int Count() const;
-    std::string Item(int index) const;
-    bool Checked(int index) const;
-    void SetChecked(int index, bool checked);
 };

@@ -70,6 +70,16 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         break;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) {
+            if (TControl* control = TControl::FromHandle(item.hwndItem)) {
+                control->DrawItem(item);
+                return TRUE;
+            }
+        }
+        break;
+    }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (TControl* control = TControl::FromHandle(header->hwndFrom))

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <uxtheme.h>
 
 #include <utility>
 
@@ -77,6 +78,14 @@ struct WindowTraits {
     static void Close(Type h) noexcept { DestroyWindow(h); }
 };
 using UniqueWindow = UniqueResource<WindowTraits>;
+
+struct ThemeTraits {
+    using Type = HTHEME;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { CloseThemeData(h); }
+};
+// Visual-style data of a window class; null when no visual style is active.
+using UniqueTheme = UniqueResource<ThemeTraits>;
 
 // A counted COM interface pointer; releases its reference once.
 template <typename T>
