@@ -258,8 +258,7 @@ TEST(PendingCalls, FailingCallReachesTheHandlerAndReleasesTheWorker)
 
 TEST(PendingCalls, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
 {
-    // At the end of the loop nothing runs queued calls any more: a worker
-    // still waiting for its call must not keep the process alive.
+    // Nothing runs queued calls after the loop: no worker may wait for ever.
     HANDLE queued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     TPendingCalls calls([&] { SetEvent(queued); }, [](std::exception_ptr) {});
     std::atomic<int> ran{0};
@@ -267,8 +266,7 @@ TEST(PendingCalls, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
     ASSERT_EQ(WaitForSingleObject(queued, 5000), WAIT_OBJECT_0);
     calls.Close();
     waiting.join();
-    std::thread later([&] { calls.CallAndWait([&] { ++ran; }); });
-    later.join();
+    std::thread([&] { calls.CallAndWait([&] { ++ran; }); }).join();
     EXPECT_EQ(WaitForSingleObject(queued, 0), static_cast<DWORD>(WAIT_TIMEOUT)); // not woken again
     EXPECT_FALSE(calls.RunPending());
     EXPECT_EQ(ran, 0);
