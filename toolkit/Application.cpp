@@ -109,12 +109,7 @@ LRESULT CALLBACK TApplication::WindowProc(HWND window, UINT message, WPARAM wPar
 {
     if (Application == nullptr || Application->handle_ != window)
         return DefWindowProcA(window, message, wParam, lParam);
-    try {
-        return Application->WndProc(message, wParam, lParam);
-    } catch (...) {
-        Application->HandleException(std::current_exception());
-        return 0;
-    }
+    return HandleInCallback([&] { return Application->WndProc(message, wParam, lParam); });
 }
 
 LRESULT TApplication::WndProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -86,6 +86,21 @@ private:
 
 extern TApplication* Application;
 
+// For window procedures and other system callbacks: no exception may unwind
+// through the system's frames, so a failure of `handle` goes to the
+// application-wide handler, and the callback returns 0 and goes on.
+template <typename Handler>
+LRESULT HandleInCallback(Handler&& handle) noexcept
+{
+    try {
+        return handle();
+    } catch (...) {
+        if (Application != nullptr)
+            Application->HandleException(std::current_exception());
+        return 0;
+    }
+}
+
 // Full path of the running executable.
 std::string ModuleFileName();
 

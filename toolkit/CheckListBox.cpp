@@ -61,15 +61,7 @@ void TCheckListBox::Add(const std::string& item)
 
 void TCheckListBox::AddItems(const std::vector<std::string>& items)
 {
-    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
-    std::size_t bytes = 0;
-    for (const std::string& item : items)
-        bytes += item.size() + 1;
-    SendMessageA(Handle(), LB_INITSTORAGE, items.size(), bytes);
-    for (const std::string& item : items)
-        Add(item);
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Handle(), nullptr, TRUE);
+    AddStrings(LB_INITSTORAGE, LB_ADDSTRING, items);
 }
 
 int TCheckListBox::Count() const
@@ -79,13 +71,7 @@ int TCheckListBox::Count() const
 
 std::string TCheckListBox::Item(int index) const
 {
-    const LRESULT length = SendMessageA(Handle(), LB_GETTEXTLEN, index, 0);
-    if (length == LB_ERR)
-        return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(Handle(), LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied == LB_ERR ? 0 : static_cast<std::size_t>(copied));
-    return text;
+    return ItemText(LB_GETTEXTLEN, LB_GETTEXT, index);
 }
 
 bool TCheckListBox::Checked(int index) const
@@ -234,11 +220,5 @@ LRESULT CALLBACK TCheckListBox::SubclassProc(HWND window, UINT message, WPARAM w
     auto* list = static_cast<TCheckListBox*>(FromHandle(window));
     if (list == nullptr)
         return CallWindowProcA(listBoxProc, window, message, wParam, lParam);
-    try {
-        return list->WndProc(message, wParam, lParam);
-    } catch (...) {
-        if (Application != nullptr)
-            Application->HandleException(std::current_exception());
-        return 0;
-    }
+    return HandleInCallback([&] { return list->WndProc(message, wParam, lParam); });
 }

@@ -46,6 +46,31 @@ std::string TControl::Text() const
     return text;
 }
 
+void TControl::AddStrings(UINT reserve, UINT add, const std::vector<std::string>& items)
+{
+    SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
+    std::size_t bytes = 0;
+    for (const std::string& item : items)
+        bytes += item.size() + 1;
+    SendMessageA(handle_, reserve, items.size(), bytes);
+    for (const std::string& item : items)
+        SendMessageA(handle_, add, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+std::string TControl::ItemText(UINT lengthMessage, UINT textMessage, int index) const
+{
+    // LB_ERR and CB_ERR are both -1.
+    const LRESULT length = SendMessageA(handle_, lengthMessage, index, 0);
+    if (length < 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(handle_, textMessage, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied < 0 ? 0 : static_cast<std::size_t>(copied));
+    return text;
+}
+
 namespace {
 
 // The place of a right-aligned label sized to its caption in `font`: the
@@ -129,16 +154,8 @@ TComboBox::TComboBox(TForm* parent, const TBounds& bounds)
 
 void TComboBox::SetItems(const std::vector<std::string>& items)
 {
-    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
     SendMessageA(Handle(), CB_RESETCONTENT, 0, 0);
-    std::size_t bytes = 0;
-    for (const std::string& item : items)
-        bytes += item.size() + 1;
-    SendMessageA(Handle(), CB_INITSTORAGE, items.size(), bytes);
-    for (const std::string& item : items)
-        SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Handle(), nullptr, TRUE);
+    AddStrings(CB_INITSTORAGE, CB_ADDSTRING, items);
 }
 
 int TComboBox::Count() const
@@ -148,13 +165,7 @@ int TComboBox::Count() const
 
 std::string TComboBox::Item(int index) const
 {
-    const LRESULT length = SendMessageA(Handle(), CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR)
-        return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(Handle(), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied == CB_ERR ? 0 : static_cast<std::size_t>(copied));
-    return text;
+    return ItemText(CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 int TComboBox::ItemIndex() const

@@ -28,6 +28,13 @@ protected:
     TControl(TForm* parent, const char* windowClass, DWORD style, DWORD exStyle, const TBounds& bounds,
              const std::string& text);
 
+    // For lists: adds `items` with `add` (LB_ADDSTRING, CB_ADDSTRING) after
+    // reserving room with `reserve`, with one repaint at the end.
+    void AddStrings(UINT reserve, UINT add, const std::vector<std::string>& items);
+    // A list item's text, asked for with its length and text messages; empty
+    // when there is no such item.
+    std::string ItemText(UINT lengthMessage, UINT textMessage, int index) const;
+
     friend class TForm;
     // A WM_COMMAND notification code sent by this control.
     virtual void Command(WORD /*code*/) {}

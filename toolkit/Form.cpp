@@ -155,13 +155,5 @@ LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, 
         form->handle_ = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    // No exception may unwind through the system's frames: a handler's
-    // failure goes to the application-wide handler and the loop goes on.
-    try {
-        return form->WndProc(message, wParam, lParam);
-    } catch (...) {
-        if (Application != nullptr)
-            Application->HandleException(std::current_exception());
-        return 0;
-    }
+    return HandleInCallback([&] { return form->WndProc(message, wParam, lParam); });
 }
