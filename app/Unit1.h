@@ -5,6 +5,7 @@
 #include "SetupBuild.h"
 
 #include "../launcher/StSpawn.h"
+#include "../toolkit/CheckListBox.h"
 #include "../toolkit/Controls.h"
 #include "../toolkit/Dialogs.h"
 #include "../toolkit/Form.h"

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "base/Errors.h"
+#include "base/Paths.h"
 #include "../toolkit/Application.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -13,9 +14,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         FormMain->Show();
         application.Run();
     } catch (...) {
-        // Start-up itself failed: there is no loop to return to.
-        MessageBoxA(nullptr, ExceptionDisplayText(ExceptionMessage(std::current_exception())).c_str(), "Setup creator",
-                    MB_OK | MB_ICONERROR);
+        // Start-up itself failed: there is no loop to return to, and perhaps
+        // no application object to take the title from.
+        const std::string text = ExceptionDisplayText(ExceptionMessage(std::current_exception()));
+        MessageBoxA(nullptr, text.c_str(), ApplicationTitleFromPath(ModuleFileName()).c_str(), MB_OK | MB_ICONERROR);
         return 1;
     }
     return 0;

@@ -10,15 +10,20 @@ TComponent::TComponent(TComponent* owner) : owner_(owner)
 
 TComponent::~TComponent()
 {
-    // Owned components go newest first; each removes itself from our list.
+    DestroyComponents();
+    if (owner_ != nullptr)
+        owner_->Remove(this);
+}
+
+void TComponent::DestroyComponents() noexcept
+{
+    // Newest first; each is taken off our list before it goes.
     while (!components_.empty()) {
         TComponent* child = components_.back();
         child->owner_ = nullptr;
         components_.pop_back();
         delete child;
     }
-    if (owner_ != nullptr)
-        owner_->Remove(this);
 }
 
 void TComponent::Remove(TComponent* child)

@@ -51,6 +51,10 @@ public:
 
     std::string Name;
 
+protected:
+    // Destroys every owned component, newest first.
+    void DestroyComponents() noexcept;
+
 private:
     void Insert(TComponent* child) { components_.push_back(child); }
     void Remove(TComponent* child);

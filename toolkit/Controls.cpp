@@ -18,9 +18,11 @@ TControl::TControl(TForm* parent, const char* windowClass, DWORD style, DWORD ex
                               bounds.top, bounds.width, bounds.height, parent->Handle(),
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextControlId++)),
                               GetModuleHandleA(nullptr), nullptr);
-    if (handle_ == nullptr)
-        throw EOSError(GetLastError(), std::string("Cannot create control ") + windowClass + ": " +
-                                           SystemErrorText(GetLastError()));
+    if (handle_ == nullptr) {
+        const DWORD error = GetLastError();
+        throw EOSError(error,
+                       std::string("Cannot create control ") + windowClass + ": " + SystemErrorText(error) + ".");
+    }
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(parent->Font()), FALSE);
 }
@@ -47,11 +49,53 @@ std::string TControl::Text() const
     return text;
 }
 
-// One line that never wraps: where a substitute font is wider than the
-// designed one, the caption loses a few pixels at its end rather than its
-// whole second line.
+void TControl::AddStrings(UINT reserve, UINT add, const std::vector<std::string>& items)
+{
+    SendMessageA(handle_, WM_SETREDRAW, FALSE, 0);
+    std::size_t bytes = 0;
+    for (const std::string& item : items)
+        bytes += item.size() + 1;
+    SendMessageA(handle_, reserve, items.size(), bytes);
+    for (const std::string& item : items)
+        SendMessageA(handle_, add, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    SendMessageA(handle_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(handle_, nullptr, TRUE);
+}
+
+std::string TControl::ItemText(UINT lengthMessage, UINT textMessage, int index) const
+{
+    // LB_ERR and CB_ERR are both -1.
+    const LRESULT length = SendMessageA(handle_, lengthMessage, index, 0);
+    if (length < 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(handle_, textMessage, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied < 0 ? 0 : static_cast<std::size_t>(copied));
+    return text;
+}
+
+namespace {
+
+// The place of a right-aligned label sized to its caption in `font`: the
+// designed right edge and top stay, width and height are the caption's.
+TBounds AutoSizedBounds(HFONT font, const TBounds& designed, const std::string& caption)
+{
+    HDC screen = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(screen, font);
+    RECT text{0, 0, 0, 0};
+    DrawTextA(screen, caption.c_str(), static_cast<int>(caption.size()), &text,
+              DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS);
+    SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    const int right = designed.left + designed.width;
+    return TBounds{right - text.right, designed.top, text.right, text.bottom};
+}
+
+} // namespace
+
+// One line that never wraps, as wide as its caption.
 TLabel::TLabel(TForm* parent, const TBounds& bounds, const std::string& caption)
-    : TControl(parent, "STATIC", SS_LEFTNOWORDWRAP, 0, bounds, caption)
+    : TControl(parent, "STATIC", SS_LEFTNOWORDWRAP, 0, AutoSizedBounds(parent->Font(), bounds, caption), caption)
 {
 }
 
@@ -113,16 +157,8 @@ TComboBox::TComboBox(TForm* parent, const TBounds& bounds)
 
 void TComboBox::SetItems(const std::vector<std::string>& items)
 {
-    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
     SendMessageA(Handle(), CB_RESETCONTENT, 0, 0);
-    std::size_t bytes = 0;
-    for (const std::string& item : items)
-        bytes += item.size() + 1;
-    SendMessageA(Handle(), CB_INITSTORAGE, items.size(), bytes);
-    for (const std::string& item : items)
-        SendMessageA(Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Handle(), nullptr, TRUE);
+    AddStrings(CB_INITSTORAGE, CB_ADDSTRING, items);
 }
 
 int TComboBox::Count() const
@@ -132,13 +168,7 @@ int TComboBox::Count() const
 
 std::string TComboBox::Item(int index) const
 {
-    const LRESULT length = SendMessageA(Handle(), CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR)
-        return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(Handle(), CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied == CB_ERR ? 0 : static_cast<std::size_t>(copied));
-    return text;
+    return ItemText(CB_GETLBTEXTLEN, CB_GETLBTEXT, index);
 }
 
 int TComboBox::ItemIndex() const
@@ -155,68 +185,4 @@ std::string TComboBox::SelectedText() const
 {
     const int index = ItemIndex();
     return index < 0 ? std::string() : Item(index);
-}
-
-TCheckListBox::TCheckListBox(TForm* parent, const TBounds& bounds)
-    : TControl(parent, WC_LISTVIEWA, WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-               WS_EX_CLIENTEDGE, bounds, "")
-{
-    SendMessageA(Handle(), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
-                 LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    RECT client{};
-    GetClientRect(Handle(), &client);
-    LVCOLUMNA column{};
-    column.mask = LVCF_WIDTH;
-    column.cx = client.right - client.left - GetSystemMetrics(SM_CXVSCROLL);
-    SendMessageA(Handle(), LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
-}
-
-void TCheckListBox::Add(const std::string& item)
-{
-    LVITEMA entry{};
-    entry.mask = LVIF_TEXT;
-    entry.iItem = Count();
-    entry.pszText = const_cast<char*>(item.c_str());
-    SendMessageA(Handle(), LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&entry));
-}
-
-void TCheckListBox::AddItems(const std::vector<std::string>& items)
-{
-    SendMessageA(Handle(), WM_SETREDRAW, FALSE, 0);
-    SendMessageA(Handle(), LVM_SETITEMCOUNT, static_cast<WPARAM>(Count()) + items.size(), 0);
-    for (const std::string& item : items)
-        Add(item);
-    SendMessageA(Handle(), WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Handle(), nullptr, TRUE);
-}
-
-int TCheckListBox::Count() const
-{
-    return static_cast<int>(SendMessageA(Handle(), LVM_GETITEMCOUNT, 0, 0));
-}
-
-std::string TCheckListBox::Item(int index) const
-{
-    std::string text(1024, '\0');
-    LVITEMA entry{};
-    entry.iSubItem = 0;
-    entry.pszText = text.data();
-    entry.cchTextMax = static_cast<int>(text.size());
-    const LRESULT length = SendMessageA(Handle(), LVM_GETITEMTEXTA, index, reinterpret_cast<LPARAM>(&entry));
-    text.resize(static_cast<std::size_t>(length));
-    return text;
-}
-
-bool TCheckListBox::Checked(int index) const
-{
-    const LRESULT state = SendMessageA(Handle(), LVM_GETITEMSTATE, index, LVIS_STATEIMAGEMASK);
-    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
-}
-
-void TCheckListBox::SetChecked(int index, bool checked)
-{
-    LVITEMA entry{};
-    entry.stateMask = LVIS_STATEIMAGEMASK;
-    entry.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
-    SendMessageA(Handle(), LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&entry));
 }

@@ -28,16 +28,28 @@ protected:
     TControl(TForm* parent, const char* windowClass, DWORD style, DWORD exStyle, const TBounds& bounds,
              const std::string& text);
 
+    // For lists: adds `items` with `add` (LB_ADDSTRING, CB_ADDSTRING) after
+    // reserving room with `reserve`, with one repaint at the end.
+    void AddStrings(UINT reserve, UINT add, const std::vector<std::string>& items);
+    // A list item's text, asked for with its length and text messages; empty
+    // when there is no such item.
+    std::string ItemText(UINT lengthMessage, UINT textMessage, int index) const;
+
     friend class TForm;
     // A WM_COMMAND notification code sent by this control.
     virtual void Command(WORD /*code*/) {}
     // A WM_NOTIFY notification sent by this control.
     virtual LRESULT Notify(const NMHDR& /*header*/) { return 0; }
+    // WM_DRAWITEM for an owner-drawn control: draws the item.
+    virtual void DrawItem(const DRAWITEMSTRUCT& /*item*/) {}
 
 private:
     HWND handle_ = nullptr;
 };
 
+// A right-aligned label sized to its caption in the form's font: it keeps the
+// designed right edge and top, and where the font is wider than the designed
+// one it grows to the left instead of cutting the caption.
 class TLabel : public TControl {
 public:
     TLabel(TForm* parent, const TBounds& bounds, const std::string& caption);
@@ -87,18 +99,4 @@ public:
     void SetItemIndex(int index);
     // Text of the selected item; empty when nothing is selected.
     std::string SelectedText() const;
-};
-
-// A list with a check box per item; mouse and space toggle an item between
-// unchecked and checked. Items keep the order they were added in.
-class TCheckListBox : public TControl {
-public:
-    TCheckListBox(TForm* parent, const TBounds& bounds);
-    void Add(const std::string& item);
-    // Adds many items with one repaint at the end instead of one per item.
-    void AddItems(const std::vector<std::string>& items);
-    int Count() const;
-    std::string Item(int index) const;
-    bool Checked(int index) const;
-    void SetChecked(int index, bool checked);
 };

@@ -13,6 +13,14 @@
 
 namespace {
 
+// A modal loop that receives the application's quit ends its dialog and posts
+// the quit again; the file-open dialog then reports a confirmed file under Wine.
+bool QuitPending() noexcept
+{
+    MSG quit;
+    return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 int ShowBox(const std::string& text, UINT type)
 {
     const HWND owner = Application != nullptr ? Application->Handle() : nullptr;
@@ -231,7 +239,7 @@ bool TOpenDialog::Execute()
     bool confirmed = false;
     {
         TTaskWindowsDisabled disabled(nullptr);
-        confirmed = GetOpenFileNameA(&request) != FALSE;
+        confirmed = GetOpenFileNameA(&request) != FALSE && !QuitPending();
     }
     if (confirmed)
         FileName = name.data();

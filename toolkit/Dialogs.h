@@ -1,6 +1,7 @@
 #pragma once
 // Modal dialogs of the tool. Each is owned by the application window and
-// wrapped in task-window disabling that excludes no window.
+// wrapped in task-window disabling that excludes no window; afterwards the
+// window and control that were active before it are active again.
 #include "Component.h"
 
 #include <string>
@@ -26,5 +27,6 @@ public:
     std::string FileName;   // the chosen file's full path after Execute
 
     // True when the user confirmed a file name; the file need not exist.
+    // False when the dialog ended because the application is closing.
     bool Execute();
 };

@@ -24,12 +24,16 @@ TForm::TForm(TComponent* owner, const TFormDesign& design) : TComponent(owner)
     handle_ = CreateWindowExA(WS_EX_CONTROLPARENT, design.className, design.caption.c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, design.left, design.top, design.width,
                               design.height, ownerWindow, nullptr, GetModuleHandleA(nullptr), this);
-    if (handle_ == nullptr)
-        throw EOSError(GetLastError(), "Cannot create window: " + SystemErrorText(GetLastError()));
+    if (handle_ == nullptr) {
+        const DWORD error = GetLastError();
+        throw EOSError(error, "Cannot create window: " + SystemErrorText(error) + ".");
+    }
 }
 
 TForm::~TForm()
 {
+    if (IsMainForm())
+        Application->SetMainForm(nullptr);
     if (handle_ != nullptr && IsWindow(handle_))
         DestroyWindow(handle_);
     handle_ = nullptr;
@@ -67,6 +71,16 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
             }
         }
         break;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item.CtlType != ODT_MENU) {
+            if (TControl* control = TControl::FromHandle(item.hwndItem)) {
+                control->DrawItem(item);
+                return TRUE;
+            }
+        }
+        break;
+    }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (TControl* control = TControl::FromHandle(header->hwndFrom))
@@ -74,11 +88,24 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     case WM_SHOWWINDOW:
-        if (Application != nullptr && Application->MainForm() == this)
+        // Shown or hidden by itself, not with its owner being minimised or restored.
+        if (IsMainForm() && lParam == 0)
             Application->MainFormVisibilityChanged(wParam != 0);
         break;
+    case WM_ACTIVATE:
+        Activated(LOWORD(wParam));
+        if (LOWORD(wParam) != WA_INACTIVE)
+            return 0; // the focus is placed; the default would put it on the form
+        break;
+    case WM_SYSCOMMAND:
+        // The minimise button: the application goes with its one taskbar entry.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE && IsMainForm()) {
+            Application->Minimize();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
-        if (Application != nullptr && Application->MainForm() == this) {
+        if (IsMainForm()) {
             ShowWindow(handle_, SW_HIDE);
             Application->Terminate();
             return 0;
@@ -88,6 +115,28 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+bool TForm::IsMainForm() const noexcept
+{
+    return Application != nullptr && Application->MainForm() == this;
+}
+
+void TForm::Activated(WORD state) noexcept
+{
+    if (state == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(handle_, focus))
+            lastFocus_ = focus;
+        return;
+    }
+    if (IsIconic(handle_))
+        return;
+    HWND target = lastFocus_;
+    if (target == nullptr || !IsWindow(target) || !IsChild(handle_, target) || !IsWindowVisible(target) ||
+        !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(handle_, nullptr, FALSE);
+    SetFocus(target != nullptr ? target : handle_);
 }
 
 LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
@@ -107,13 +156,5 @@ LRESULT CALLBACK TForm::StaticWndProc(HWND window, UINT message, WPARAM wParam, 
         form->handle_ = nullptr;
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    // No exception may unwind through the system's frames: a handler's
-    // failure goes to the application-wide handler and the loop goes on.
-    try {
-        return form->WndProc(message, wParam, lParam);
-    } catch (...) {
-        if (Application != nullptr)
-            Application->HandleException(std::current_exception());
-        return 0;
-    }
+    return HandleInCallback([&] { return form->WndProc(message, wParam, lParam); });
 }

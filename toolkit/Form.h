@@ -1,7 +1,9 @@
 #pragma once
 // A top-level window that hosts controls: it reflects their notifications to
 // them, carries the font they all use, and ends the message loop when it is
-// the main window and is closed.
+// the main window and is closed. Like a dialog, it gives the keyboard focus
+// back to the control that had it when it is activated again, and to the first
+// control of the tab order when it is activated the first time.
 #include "Component.h"
 
 #include "base/Handles.h"
@@ -41,7 +43,11 @@ protected:
 
 private:
     static LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void Activated(WORD state) noexcept;
+    bool IsMainForm() const noexcept;
 
     HWND handle_ = nullptr;
     UniqueGdiObject font_;
+    // The control that had the focus when the form was last deactivated.
+    HWND lastFocus_ = nullptr;
 };

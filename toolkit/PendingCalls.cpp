@@ -23,12 +23,13 @@ void TPendingCalls::CallAndWait(std::function<void()> call)
     }
     auto entry = std::make_shared<Entry>();
     entry->call = std::move(call);
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        queue_.push_back(entry);
-    }
-    wake_();
     std::unique_lock<std::mutex> guard(lock_);
+    if (closed_)
+        return;
+    queue_.push_back(entry);
+    // Woken under the lock: Close cannot pass in between, so the owner of
+    // what `wake` touches is still there.
+    wake_();
     finished_.wait(guard, [&] { return entry->done; });
 }
 
@@ -61,4 +62,16 @@ bool TPendingCalls::Empty() const
 {
     std::lock_guard<std::mutex> guard(lock_);
     return queue_.empty();
+}
+
+void TPendingCalls::Close()
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        closed_ = true;
+        for (const auto& entry : queue_)
+            entry->done = true;
+        queue_.clear();
+    }
+    finished_.notify_all();
 }

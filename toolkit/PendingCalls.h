@@ -22,7 +22,8 @@ public:
 
     // Runs `call` on the UI thread and returns when it has run. Called on the
     // UI thread itself it runs the call at once. Never throws what the call
-    // throws: that goes to `onFailure`.
+    // throws: that goes to `onFailure`. Once the queue is closed the call is
+    // dropped and this returns at once.
     void CallAndWait(std::function<void()> call);
 
     // Runs every queued call, oldest first, on the calling (UI) thread.
@@ -30,6 +31,10 @@ public:
     bool RunPending();
 
     bool Empty() const;
+
+    // For the end of the UI thread's loop: queued and later calls never run,
+    // and every worker waiting for one returns. `wake` is not called again.
+    void Close();
 
 private:
     struct Entry {
@@ -45,4 +50,5 @@ private:
     mutable std::mutex lock_;
     std::condition_variable finished_;
     std::deque<std::shared_ptr<Entry>> queue_;
+    bool closed_ = false;
 };

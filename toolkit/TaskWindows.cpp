@@ -25,7 +25,22 @@ BOOL CALLBACK DisableOne(HWND window, LPARAM data) noexcept
     return TRUE; // always to the end
 }
 
+bool CanTakeInput(HWND window) noexcept
+{
+    return window != nullptr && IsWindow(window) && IsWindowVisible(window) && IsWindowEnabled(window);
+}
+
 } // namespace
+
+TSavedActivation::~TSavedActivation()
+{
+    if (!CanTakeInput(active_))
+        return;
+    if (GetActiveWindow() != active_)
+        SetActiveWindow(active_);
+    if (CanTakeInput(focus_) && (focus_ == active_ || IsChild(active_, focus_)))
+        SetFocus(focus_);
+}
 
 TTaskWindowsDisabled::TTaskWindowsDisabled(HWND exclude) : exclude_(exclude)
 {

@@ -15,12 +15,12 @@ long TThread::Running() noexcept
     return runningThreads;
 }
 
-TThread::TThread()
+TThread::TThread() : handOver_(Application != nullptr ? Application->PendingCalls() : nullptr)
 {
     unsigned id = 0;
     const uintptr_t handle = _beginthreadex(nullptr, 0, ThreadProc, this, CREATE_SUSPENDED, &id);
     if (handle == 0)
-        throw EThread("Thread creation error: " + SystemErrorText(GetLastError()));
+        throw EThread("Thread creation error: " + SystemErrorText(GetLastError()) + ".");
     handle_.Reset(reinterpret_cast<HANDLE>(handle));
     threadId_ = id;
 }
@@ -42,7 +42,7 @@ void TThread::Start()
     if (ResumeThread(handle_.Get()) == static_cast<DWORD>(-1)) {
         --runningThreads;
         started_ = false;
-        throw EThread("Thread error: " + SystemErrorText(GetLastError()));
+        throw EThread("Thread error: " + SystemErrorText(GetLastError()) + ".");
     }
 }
 
@@ -62,14 +62,13 @@ void TThread::Run() noexcept
     try {
         Execute();
     } catch (...) {
-        if (Application != nullptr) {
+        if (handOver_) {
             auto error = std::current_exception();
-            Application->Synchronize([error] { std::rethrow_exception(error); });
+            handOver_->CallAndWait([error] { std::rethrow_exception(error); });
         }
     }
-    if (OnTerminate.Assigned() && Application != nullptr) {
-        Application->Synchronize([this] { OnTerminate(this); });
-    }
+    if (OnTerminate.Assigned() && handOver_)
+        handOver_->CallAndWait([this] { OnTerminate(this); });
     // Once Finished() holds, an owner may delete this object: read what is
     // still needed before saying so.
     const bool freeOnTerminate = FreeOnTerminate;

@@ -3,16 +3,19 @@
 // their termination notification to the user-interface thread and wait until
 // it has been handled there. A thread marked FreeOnTerminate deletes itself.
 #include "Component.h"
+#include "PendingCalls.h"
 
 #include "base/Handles.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 
 class TThread : public TObject {
 public:
-    // Creates the system thread, suspended. Throws EThread when it cannot.
+    // Creates the system thread, suspended, handing over to the application's
+    // queue of pending calls. Throws EThread when it cannot.
     TThread();
     // Never to be called on a running thread; a thread that was never started
     // is woken and ended here without running its body.
@@ -40,6 +43,9 @@ private:
     static unsigned __stdcall ThreadProc(void* self) noexcept;
     void Run() noexcept;
 
+    // Held by the thread itself: it may still hand over while the application
+    // object goes, and a closed queue lets it go at once.
+    std::shared_ptr<TPendingCalls> handOver_;
     UniqueHandle handle_;
     DWORD threadId_ = 0;
     bool started_ = false;

@@ -3,7 +3,6 @@
 #include "base/Errors.h"
 #include "tests/shell/FolderDialogDriver.h"
 
-#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -163,14 +162,14 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
     if (main_ == nullptr)
         return nullptr;
 
-    std::vector<HWND> edits, combos;
+    std::vector<HWND> edits, combos, browsers;
     for (HWND child : ChildrenOf(main_)) {
         const std::string kind = ClassOf(child);
         if (kind == "Edit")
             edits.push_back(child);
         else if (kind == "ComboBox")
             combos.push_back(child);
-        else if (kind == WC_LISTVIEWA)
+        else if (kind == "ListBox")
             controls_.Languages = child;
         else if (kind == "Button") {
             const std::string caption = ControlText(child);
@@ -180,12 +179,19 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
                 controls_.Exit = child;
             else if (caption == "Create uninstaller")
                 controls_.Uninstall = child;
+            else if (caption == "...")
+                browsers.push_back(child);
         }
     }
     // From top to bottom: folder, licence, name; main file, type.
     const auto byTop = [this](HWND a, HWND b) { return TopWithin(main_, a) < TopWithin(main_, b); };
     std::sort(edits.begin(), edits.end(), byTop);
     std::sort(combos.begin(), combos.end(), byTop);
+    std::sort(browsers.begin(), browsers.end(), byTop);
+    if (browsers.size() == 2) {
+        controls_.Browse = browsers[0];
+        controls_.LoadLicense = browsers[1];
+    }
     if (edits.size() == 3) {
         controls_.Folder = edits[0];
         controls_.License = edits[1];
@@ -248,9 +254,9 @@ std::string ToolProcess::Describe() const
             std::string text = kind == "ComboBox" ? ComboSelection(child) : ControlText(child);
             if (kind == "Button" && (GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTOCHECKBOX)
                 text += ButtonChecked(child) ? " [checked]" : " [unchecked]";
-            if (kind == WC_LISTVIEWA) {
+            if (kind == "ListBox") {
                 text = "checked:";
-                const std::vector<std::string> items = CheckListItems(process_.Get(), child);
+                const std::vector<std::string> items = CheckListItems(child);
                 for (int i = 0; i < static_cast<int>(items.size()); ++i) {
                     if (CheckListChecked(child, i))
                         text += " " + items[static_cast<std::size_t>(i)];
@@ -314,61 +320,44 @@ std::string DialogText(HWND dialog)
     return text;
 }
 
-std::vector<std::string> CheckListItems(HANDLE process, HWND list)
+std::vector<std::string> CheckListItems(HWND list)
 {
-    constexpr std::size_t kTextSize = 512;
-    RemoteMemory memory(process, sizeof(LVITEMA) + kTextSize);
     std::vector<std::string> items;
-    const LRESULT count = Ask(list, LVM_GETITEMCOUNT, 0, 0);
+    const LRESULT count = Ask(list, LB_GETCOUNT, 0, 0);
     for (LRESULT i = 0; i < count; ++i) {
-        LVITEMA request{};
-        request.pszText = reinterpret_cast<char*>(memory.Address() + sizeof(LVITEMA));
-        request.cchTextMax = kTextSize;
-        memory.Write(&request, sizeof(request));
-        const auto length = static_cast<std::size_t>(
-            Ask(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(i), memory.Address()));
-        std::string text(std::min(length, kTextSize), '\0');
-        memory.Read(text.data(), text.size(), sizeof(LVITEMA));
-        items.push_back(text);
+        // Wine hands another process's item text over in wide characters.
+        const LRESULT length = AskWide(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        const LRESULT copied = AskWide(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(copied, 0, length)));
+        items.push_back(Narrow(text));
     }
     return items;
 }
 
 bool CheckListChecked(HWND list, int item)
 {
-    const LRESULT state = Ask(list, LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_STATEIMAGEMASK);
-    return ((state & LVIS_STATEIMAGEMASK) >> 12) == 2;
+    return Ask(list, LB_GETITEMDATA, static_cast<WPARAM>(item), 0) == 1;
 }
 
-bool ClickCheckListBox(HANDLE process, HWND list, int item)
+bool ClickCheckListBox(HWND list, int item)
 {
-    Ask(list, LVM_ENSUREVISIBLE, static_cast<WPARAM>(item), FALSE);
-    RemoteMemory memory(process, sizeof(LVHITTESTINFO) + sizeof(RECT));
-    RECT bounds{};
-    bounds.left = LVIR_BOUNDS;
-    memory.Write(&bounds, sizeof(bounds));
-    if (!Ask(list, LVM_GETITEMRECT, static_cast<WPARAM>(item), memory.Address()))
+    const LRESULT top = Ask(list, LB_GETTOPINDEX, 0, 0);
+    RECT client{};
+    GetClientRect(list, &client);
+    const LRESULT height = std::max<LRESULT>(Ask(list, LB_GETITEMHEIGHT, 0, 0), 1);
+    if (item < top || item >= top + client.bottom / height)
+        Ask(list, LB_SETTOPINDEX, static_cast<WPARAM>(item), 0);
+    RECT row{};
+    if (Ask(list, LB_GETITEMRECT, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&row)) == LB_ERR ||
+        row.bottom <= row.top)
         return false;
-    memory.Read(&bounds, sizeof(bounds));
-
-    // The check box lies at the item's left end; the list's own hit test says
-    // exactly where.
-    const int y = (bounds.top + bounds.bottom) / 2;
-    for (int x = bounds.left; x < bounds.left + 40; ++x) {
-        LVHITTESTINFO hit{};
-        hit.pt = {x, y};
-        memory.Write(&hit, sizeof(hit));
-        const LRESULT found = Ask(list, LVM_HITTEST, 0, memory.Address());
-        memory.Read(&hit, sizeof(hit));
-        if (found == item && (hit.flags & LVHT_ONITEMSTATEICON)) {
-            const LPARAM point = MAKELPARAM(x + 3, y);
-            PostMessageA(list, WM_MOUSEMOVE, 0, point);
-            PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-            PostMessageA(list, WM_LBUTTONUP, 0, point);
-            return true;
-        }
-    }
-    return false;
+    // The check box lies at the row's left end.
+    const LPARAM point = MAKELPARAM(row.left + 8, (row.top + row.bottom) / 2);
+    PostMessageA(list, WM_MOUSEMOVE, 0, point);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageA(list, WM_LBUTTONUP, 0, point);
+    return true;
 }
 
 void ClickButton(HWND button) { PostMessageA(button, BM_CLICK, 0, 0); }

@@ -39,6 +39,8 @@ struct MainControls {
     HWND Uninstall = nullptr;
     HWND Create = nullptr;
     HWND Exit = nullptr;
+    HWND Browse = nullptr;      // "..." beside the folder field
+    HWND LoadLicense = nullptr; // "..." beside the licence field
 };
 
 // SetupCreator.exe of a tool folder, started as its own process. A process
@@ -85,11 +87,11 @@ std::vector<std::string> ComboItems(HWND combo);
 // Text of the static controls of a dialog, one line each.
 std::string DialogText(HWND dialog);
 
-// Items of a check list (a list view with check boxes) in `process`.
-std::vector<std::string> CheckListItems(HANDLE process, HWND list);
+// Items of a check list (a list box whose item data are the check states).
+std::vector<std::string> CheckListItems(HWND list);
 bool CheckListChecked(HWND list, int item);
 // Scrolls the item into view and clicks its check box with the mouse.
-bool ClickCheckListBox(HANDLE process, HWND list, int item);
+bool ClickCheckListBox(HWND list, int item);
 
 // Clicks a button as the mouse would, without waiting for its handler.
 void ClickButton(HWND button);

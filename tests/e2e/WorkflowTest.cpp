@@ -115,12 +115,12 @@ protected:
 
     void CheckLanguages(const std::vector<std::string>& languages)
     {
-        const std::vector<std::string> items = CheckListItems(tool_->Handle(), main_.Languages);
+        const std::vector<std::string> items = CheckListItems(main_.Languages);
         for (const std::string& language : languages) {
             const auto found = std::find(items.begin(), items.end(), language);
             ASSERT_NE(found, items.end()) << language << " is not listed among " << items.size() << " languages";
             const int index = static_cast<int>(found - items.begin());
-            ASSERT_TRUE(ClickCheckListBox(tool_->Handle(), main_.Languages, index)) << "no check box for " << language;
+            ASSERT_TRUE(ClickCheckListBox(main_.Languages, index)) << "no check box for " << language;
             ASSERT_TRUE(Eventually([&] { return CheckListChecked(main_.Languages, index); }, 3000))
                 << language << " did not get checked";
         }

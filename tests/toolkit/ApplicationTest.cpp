@@ -313,3 +313,20 @@ TEST(PendingCalls, FailingCallReachesTheHandlerAndReleasesTheWorker)
     EXPECT_EQ(answerer.Text(), "Queued call failed.");
     EXPECT_FALSE(workerSawException);
 }
+
+TEST(PendingCalls, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
+{
+    // Nothing runs queued calls after the loop: no worker may wait for ever.
+    HANDLE queued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    TPendingCalls calls([&] { SetEvent(queued); }, [](std::exception_ptr) {});
+    std::atomic<int> ran{0};
+    std::thread waiting([&] { calls.CallAndWait([&] { ++ran; }); });
+    ASSERT_EQ(WaitForSingleObject(queued, 5000), WAIT_OBJECT_0);
+    calls.Close();
+    waiting.join();
+    std::thread([&] { calls.CallAndWait([&] { ++ran; }); }).join();
+    EXPECT_EQ(WaitForSingleObject(queued, 0), static_cast<DWORD>(WAIT_TIMEOUT)); // not woken again
+    EXPECT_FALSE(calls.RunPending());
+    EXPECT_EQ(ran, 0);
+    CloseHandle(queued);
+}

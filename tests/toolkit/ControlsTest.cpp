@@ -122,3 +122,28 @@ TEST(ControlsEvents, ButtonClickHasTheButtonAsSender)
     EXPECT_EQ(senders[0], button);
     EXPECT_EQ(button->Text(), "Go");
 }
+
+TEST(Labels, KeepTheirRightEdgeAndShowTheWholeCaptionInAWiderFont)
+{
+    // Sized for the designed font; a face that is not installed gets a wider
+    // one in its place, as on a system without the designed font.
+    const TBounds designed{95, 50, 86, 13};
+    for (const auto& [face, height] : {std::pair{"MS Sans Serif", -11}, {"No Such Face Installed", -14}}) {
+        SCOPED_TRACE(face);
+        TForm form(nullptr, TFormDesign{"TControlsTestForm", "Labels", 100, 100, 300, 200, face, height});
+        auto* label = new TLabel(&form, designed, "License (optional):");
+        HDC dc = GetDC(label->Handle());
+        const HGDIOBJ old = SelectObject(dc, form.Font());
+        SIZE caption{};
+        GetTextExtentPoint32A(dc, "License (optional):", 19, &caption);
+        SelectObject(dc, old);
+        ReleaseDC(label->Handle(), dc);
+        RECT place{};
+        GetWindowRect(label->Handle(), &place);
+        MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&place), 2);
+        EXPECT_EQ(place.right, designed.left + designed.width);
+        EXPECT_EQ(place.top, designed.top);
+        EXPECT_EQ(place.right - place.left, caption.cx); // 86 in the designed font, more in the other
+        EXPECT_GE(place.bottom - place.top, caption.cy);
+    }
+}

@@ -1,0 +1,199 @@
+// The tool as a Windows desktop program, where windows are managed as on
+// Windows (this program runs in a Wine virtual desktop, and the tool it starts
+// runs there too): closing through the application window, minimising and
+// activation, and the keyboard focus, read from the system.
+#include "ToolDriver.h"
+
+#include "tests/installer/InstallerTestSupport.h"
+#include "toolkit/Application.h"
+
+#include <memory>
+#include <utility>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Generous for a loaded machine; every wait polls and ends as soon as it can.
+constexpr DWORD kTimeoutMs = 20000;
+
+// The tool's active window and the window with the keyboard focus.
+std::pair<HWND, HWND> InputOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return {info.hwndActive, info.hwndFocus};
+}
+
+enum class Compiler { None, EndsAtOnce, RunsUntilClosed };
+
+class Desktop : public testing::Test {
+protected:
+    // The tool of the dist folder, or of a copy whose compiler is a program
+    // of the build, with a plugin folder entered.
+    void Start(Compiler compiler = Compiler::None)
+    {
+        std::string folder = DistFolder();
+        if (compiler != Compiler::None) {
+            toolFolder_ = std::make_unique<ToolFolder>();
+            folder = toolFolder_->Path();
+            const std::string tool = DistFolder() + "SetupCreator.exe";
+            const std::string program = TestProgramFolder() + (compiler == Compiler::EndsAtOnce
+                                                                   ? "spawnprobe.exe"
+                                                                   : "..\\bench\\baseline\\EmptyWindow.exe");
+            ASSERT_TRUE(CopyFileA(tool.c_str(), (folder + "SetupCreator.exe").c_str(), FALSE));
+            ASSERT_TRUE(CopyFileA(program.c_str(), (folder + "makensis.exe").c_str(), FALSE)) << program;
+        }
+        tool_ = std::make_unique<ToolProcess>(folder);
+        main_ = tool_->WaitForMainWindow(kTimeoutMs);
+        ASSERT_NE(main_, nullptr) << tool_->Describe();
+        controls_ = tool_->Controls();
+        app_ = GetWindow(main_, GW_OWNER); // the owner gets the taskbar entry; the main window none
+        ASSERT_NE(app_, nullptr);
+        if (compiler != Compiler::None) {
+            plugin_.Write("viewer.wlx");
+            SetControlText(controls_.Folder, plugin_.Path());
+            ASSERT_TRUE(Eventually([&] { return ControlText(controls_.Name) == "viewer"; }, kTimeoutMs));
+        }
+    }
+
+    bool InputBecomes(HWND active, HWND focus)
+    {
+        return Eventually([&] { return InputOf(main_) == std::make_pair(active, focus); }, kTimeoutMs);
+    }
+
+    HWND OpenDialog(HWND button)
+    {
+        ClickButton(button);
+        return tool_->WaitForDialog(kTimeoutMs);
+    }
+
+    TempFolder plugin_;
+    std::unique_ptr<ToolFolder> toolFolder_;
+    std::unique_ptr<ToolProcess> tool_;
+    HWND main_ = nullptr;
+    HWND app_ = nullptr;
+    MainControls controls_;
+};
+
+} // namespace
+
+TEST_F(Desktop, StartsWithTheFocusInTheFolderField)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(InputBecomes(main_, controls_.Folder)) << tool_->Describe();
+}
+
+enum class Close { Message, SystemCommand, AltF4 };
+
+struct CloseCase {
+    const char* name;
+    Compiler compiler;
+    HWND MainControls::*button; // what is open: the dialog of this button, or the compiler it starts
+    Close close;
+};
+
+class Closing : public Desktop, public testing::WithParamInterface<CloseCase> {};
+
+TEST_P(Closing, ThroughTheApplicationWindowEndsTheToolWithExitCodeZero)
+{
+    const CloseCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(Start(c.compiler));
+    if (c.compiler == Compiler::RunsUntilClosed) {
+        ClickButton(controls_.*c.button);
+        ASSERT_TRUE(Eventually([] { return FindWindowA("TEmptyWindow", nullptr) != nullptr; }, kTimeoutMs));
+    } else if (c.button != nullptr) {
+        ASSERT_NE(OpenDialog(controls_.*c.button), nullptr) << tool_->Describe();
+    }
+    if (c.close == Close::Message)
+        PostMessageA(app_, WM_CLOSE, 0, 0);
+    if (c.close == Close::SystemCommand) // as the taskbar's "Close window"
+        PostMessageA(app_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (c.close == Close::AltF4) {
+        SetForegroundWindow(app_);
+        const std::pair<BYTE, DWORD> keys[] = {{VK_MENU, 0}, {VK_F4, 0}, {VK_F4, KEYEVENTF_KEYUP},
+                                               {VK_MENU, KEYEVENTF_KEYUP}};
+        for (const auto& [key, flags] : keys)
+            keybd_event(key, 0, flags, 0);
+    }
+    DWORD exitCode = 1;
+    EXPECT_TRUE(tool_->WaitForExit(kTimeoutMs, exitCode)) << tool_->Describe();
+    EXPECT_EQ(exitCode, 0u);
+    if (const HWND compiler = FindWindowA("TEmptyWindow", nullptr))
+        PostMessageA(compiler, WM_CLOSE, 0, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, Closing,
+    testing::Values(CloseCase{"Message", Compiler::None, nullptr, Close::Message},
+                    CloseCase{"SystemCommand", Compiler::None, nullptr, Close::SystemCommand},
+                    CloseCase{"AltF4", Compiler::None, nullptr, Close::AltF4},
+                    CloseCase{"OverMessageBox", Compiler::None, &MainControls::Create, Close::SystemCommand},
+                    CloseCase{"OverFileDialog", Compiler::None, &MainControls::LoadLicense, Close::Message},
+                    CloseCase{"OverFolderChooser", Compiler::None, &MainControls::Browse, Close::SystemCommand},
+                    CloseCase{"WhileCompilerRuns", Compiler::RunsUntilClosed, &MainControls::Create, Close::Message}),
+    [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
+
+TEST_F(Desktop, MinimiseRestoreAndActivationGoThroughTheApplication)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ClickButton(controls_.Uninstall); // the focus on another control than at start-up
+    ASSERT_TRUE(InputBecomes(main_, controls_.Uninstall)) << tool_->Describe();
+
+    // The main window's minimise button, then a click on the taskbar entry.
+    PostMessageA(main_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(Eventually([&] { return IsIconic(app_) && IsWindowVisible(app_) && !IsWindowVisible(main_); },
+                           kTimeoutMs));
+    PostMessageA(app_, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(Eventually([&] { return !IsIconic(app_) && IsWindowVisible(main_); }, kTimeoutMs));
+    EXPECT_TRUE(InputBecomes(main_, controls_.Uninstall)) << tool_->Describe();
+
+    // Another program takes the activation; the taskbar or Alt+Tab bring the
+    // application back: its main window, or the dialog open over it.
+    const HWND other = Application->Handle();
+    ShowWindow(other, SW_SHOW);
+    for (const bool withDialog : {false, true}) {
+        const HWND expected = withDialog ? OpenDialog(controls_.Create) : main_;
+        ASSERT_NE(expected, nullptr) << tool_->Describe();
+        ASSERT_TRUE(Eventually([&] { return SetForegroundWindow(other) && InputOf(main_).first == nullptr; },
+                               kTimeoutMs));
+        SetForegroundWindow(app_);
+        EXPECT_TRUE(Eventually([&] { return InputOf(main_).first == expected; }, kTimeoutMs)) << tool_->Describe();
+    }
+    ShowWindow(other, SW_HIDE);
+}
+
+struct DialogCase {
+    const char* name;
+    Compiler compiler;
+    HWND MainControls::*button;
+    int answer;
+};
+
+class AfterDialog : public Desktop, public testing::WithParamInterface<DialogCase> {};
+
+TEST_P(AfterDialog, TheWindowAndControlThatHadTheFocusHaveItAgain)
+{
+    const DialogCase& c = GetParam();
+    ASSERT_NO_FATAL_FAILURE(Start(c.compiler));
+    const HWND button = controls_.*c.button;
+    const HWND dialog = OpenDialog(button);
+    ASSERT_NE(dialog, nullptr) << tool_->Describe();
+    Sleep(300); // a dialog still starting may lose the answer
+    if (c.compiler == Compiler::EndsAtOnce) {
+        EXPECT_NE(DialogText(dialog).find("could not be created"), std::string::npos) << DialogText(dialog);
+    }
+    PressDialogButton(dialog, c.answer);
+    EXPECT_TRUE(InputBecomes(main_, button)) << tool_->Describe();
+}
+
+// The compiler that ends at once writes no installer: the run's end, handed
+// to the window through the queue of pending calls, shows the error box.
+INSTANTIATE_TEST_SUITE_P(
+    Desktop, AfterDialog,
+    testing::Values(DialogCase{"MessageBox", Compiler::None, &MainControls::Create, IDOK},
+                    DialogCase{"FileDialog", Compiler::None, &MainControls::LoadLicense, IDCANCEL},
+                    DialogCase{"FolderChooser", Compiler::None, &MainControls::Browse, IDCANCEL},
+                    DialogCase{"ErrorBoxOfACompilerRun", Compiler::EndsAtOnce, &MainControls::Create, IDOK}),
+    [](const testing::TestParamInfo<DialogCase>& info) { return info.param.name; });
