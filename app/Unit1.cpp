@@ -308,7 +308,10 @@ void TFormMain::PlaceInstaller()
     const std::string installer = AppFolder + installerName;
     std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
     if (folder.empty()) {
-        DeleteFileA(installer.c_str());
+        // Closing the tool ends the question unanswered: the installer stays
+        // in the tool folder rather than being thrown away.
+        if (!Application->Closing())
+            DeleteFileA(installer.c_str());
         return;
     }
     if (folder.back() != '\\')

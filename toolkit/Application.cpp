@@ -205,6 +205,7 @@ void TApplication::MainFormVisibilityChanged(bool visible) noexcept
 
 void TApplication::Terminate() noexcept
 {
+    closing_ = true;
     PostQuitMessage(0);
 }
 

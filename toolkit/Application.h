@@ -45,6 +45,10 @@ public:
     void ProcessMessages();
     bool Terminated() const noexcept { return terminated_; }
     void Terminate() noexcept;
+    // Whether the application is closing: Terminate has been called and the
+    // loop has not ended yet. A modal dialog that ends meanwhile was closed
+    // by that, not answered by the user.
+    bool Closing() const noexcept { return closing_ || terminated_; }
 
     // Hides the application's windows behind its minimised taskbar entry.
     void Minimize() noexcept;
@@ -81,6 +85,7 @@ private:
     HWND handle_ = nullptr;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
+    bool closing_ = false;
     std::shared_ptr<TPendingCalls> pending_;
 };
 

@@ -17,6 +17,8 @@ namespace {
 // the quit again; the file-open dialog then reports a confirmed file under Wine.
 bool QuitPending() noexcept
 {
+    if (Application != nullptr && Application->Closing())
+        return true;
     MSG quit;
     return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
 }
