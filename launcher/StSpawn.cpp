@@ -1,5 +1,7 @@
 #include "StSpawn.h"
 
+#include "base/LazyLibrary.h"
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -189,7 +191,7 @@ HANDLE TStSpawnApplication::Execute()
     info.nShow = show;
     info.hInstApp = nullptr;
 
-    const BOOL started = ShellExecuteExA(&info);
+    const BOOL started = LazyFunction<decltype(&ShellExecuteExA)>("shell32.dll", "ShellExecuteExA")(&info);
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     processHandle_.Reset(info.hProcess);
 

@@ -1,6 +1,7 @@
 #include "FolderChooser.h"
 
 #include "base/Handles.h"
+#include "base/LazyLibrary.h"
 #include "toolkit/Application.h"
 #include "toolkit/TaskWindows.h"
 
@@ -13,16 +14,29 @@ static_assert(sizeof(BROWSEINFOA) == 32, "the browse request is eight 32-bit fie
 
 namespace {
 
+// The shell's and COM's functions, bound when the chooser first needs them.
+template <typename Function>
+Function Shell32(const char* name)
+{
+    return LazyFunction<Function>("shell32.dll", name);
+}
+
+template <typename Function>
+Function Ole32(const char* name)
+{
+    return LazyFunction<Function>("ole32.dll", name);
+}
+
 // COM for the calling thread while the dialog is prepared and shown. The
 // dialog and the desktop folder need it; a thread that has it already keeps
 // it (the counts nest), and one in another apartment model goes on in that.
 class ComApartment {
 public:
-    ComApartment() noexcept : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ComApartment() : initialized_(SUCCEEDED(Ole32<decltype(&CoInitialize)>("CoInitialize")(nullptr))) {}
     ~ComApartment()
     {
         if (initialized_)
-            CoUninitialize();
+            Ole32<decltype(&CoUninitialize)>("CoUninitialize")();
     }
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
@@ -55,7 +69,7 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
     ComApartment apartment;
     ComPtr<IMalloc> allocator;
     ComPtr<IShellFolder> desktop; // released after the item lists are freed
-    if (SHGetMalloc(allocator.Put()) != S_OK || !allocator)
+    if (Shell32<decltype(&SHGetMalloc)>("SHGetMalloc")(allocator.Put()) != S_OK || !allocator)
         return result;
 
     ShellAllocation displayName(allocator.Get(), allocator->Alloc(MAX_PATH));
@@ -63,7 +77,7 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
         return result; // as without an allocator: no dialog
 
     ShellAllocation root;
-    if (SUCCEEDED(SHGetDesktopFolder(desktop.Put())) && desktop) {
+    if (SUCCEEDED(Shell32<decltype(&SHGetDesktopFolder)>("SHGetDesktopFolder")(desktop.Put())) && desktop) {
         // The parse's status is not needed: without an item list the root
         // stays empty, and the dialog offers the whole namespace.
         LPITEMIDLIST rootList = nullptr;
@@ -83,12 +97,12 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
     ShellAllocation chosen;
     {
         TTaskWindowsDisabled disabled(ApplicationWindow());
-        chosen = ShellAllocation(allocator.Get(), SHBrowseForFolderA(&request));
+        chosen = ShellAllocation(allocator.Get(), Shell32<decltype(&SHBrowseForFolderA)>("SHBrowseForFolderA")(&request));
     }
 
     result = chosen.Get() != nullptr;
     if (result) {
-        SHGetPathFromIDListA(chosen.As<ITEMIDLIST>(), displayName.As<char>());
+        Shell32<decltype(&SHGetPathFromIDListA)>("SHGetPathFromIDListA")(chosen.As<ITEMIDLIST>(), displayName.As<char>());
         chosen.Reset();
         path = std::string(displayName.As<char>(), strnlen(displayName.As<char>(), MAX_PATH)) + '\\';
     }
@@ -105,7 +119,7 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM d
             break;
         case BFFM_SELCHANGED: {
             char folder[MAX_PATH + 1] = {};
-            if (SHGetPathFromIDListA(reinterpret_cast<LPCITEMIDLIST>(argument), folder))
+            if (Shell32<decltype(&SHGetPathFromIDListA)>("SHGetPathFromIDListA")(reinterpret_cast<LPCITEMIDLIST>(argument), folder))
                 SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder));
             break;
         }

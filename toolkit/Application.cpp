@@ -223,6 +223,7 @@ void TApplication::ProcessMessages()
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             terminated_ = true;
+            closing_ = false;
             return;
         }
         Dispatch(message);

@@ -46,9 +46,9 @@ public:
     bool Terminated() const noexcept { return terminated_; }
     void Terminate() noexcept;
     // Whether the application is closing: Terminate has been called and the
-    // loop has not ended yet. A modal dialog that ends meanwhile was closed
-    // by that, not answered by the user.
-    bool Closing() const noexcept { return closing_ || terminated_; }
+    // loop has not seen the quit yet. A modal dialog that ends meanwhile was
+    // closed by that, not answered by the user.
+    bool Closing() const noexcept { return closing_; }
 
     // Hides the application's windows behind its minimised taskbar entry.
     void Minimize() noexcept;

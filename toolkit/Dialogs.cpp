@@ -4,6 +4,7 @@
 #include "TaskWindows.h"
 
 #include "base/Errors.h"
+#include "base/LazyLibrary.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -241,7 +242,7 @@ bool TOpenDialog::Execute()
     bool confirmed = false;
     {
         TTaskWindowsDisabled disabled(nullptr);
-        confirmed = GetOpenFileNameA(&request) != FALSE && !QuitPending();
+        confirmed = LazyFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA")(&request) != FALSE && !QuitPending();
     }
     if (confirmed)
         FileName = name.data();
