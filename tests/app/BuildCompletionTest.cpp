@@ -7,27 +7,7 @@
 
 namespace {
 
-class BuildCompletion : public MainWindowTest {
-protected:
-    // From the helper thread: the destination chooser, once the build has
-    // ended; answered with `folder` as AnswerChooser does.
-    static bool AnswerDestination(const std::string& folder, int button = IDOK)
-    {
-        HWND chooser = NextDialog(nullptr, kBuildTimeoutMs);
-        return chooser != nullptr && AnswerChooser(chooser, folder, button);
-    }
-    // From the helper thread: the next message box's text, answered with `button`.
-    static std::string AnswerMessage(int button)
-    {
-        HWND box = NextDialog();
-        if (box == nullptr)
-            return std::string();
-        const std::string text = ReadDialog(box).Text;
-        PressDialogButton(box, button);
-        Gone(box);
-        return text;
-    }
-};
+using BuildCompletion = MainWindowTest;
 
 } // namespace
 
@@ -39,13 +19,10 @@ TEST_F(BuildCompletion, InstallerMovesToTheChosenFolder)
     std::string title, status;
     PressCreate();
     ASSERT_TRUE(Answer([&] {
-        HWND chooser = NextDialog(nullptr, kBuildTimeoutMs);
-        if (chooser == nullptr)
-            return;
-        LetChooserSettle();
-        title = ChooserTitle(chooser);
-        status = ChooserStatusLine(chooser);
-        AnswerChooser(chooser, destination.Path());
+        AnswerDestination(destination.Path(), IDOK, [&](HWND chooser) {
+            title = ChooserTitle(chooser);
+            status = ChooserStatusLine(chooser);
+        });
     }));
     EXPECT_EQ(title, kDestinationQuestion);
     EXPECT_EQ(status, WithoutTrailingBackslash(tool_)); // opens at the tool's folder
@@ -60,12 +37,7 @@ TEST_F(BuildCompletion, CancellingTheChooserDeletesTheFreshInstaller)
     const std::string installer = tool_ + "fs.wfx_setup.exe";
     bool seen = false;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND chooser = NextDialog(nullptr, kBuildTimeoutMs)) {
-            seen = FileExistsAt(installer);
-            AnswerChooser(chooser, "", IDCANCEL);
-        }
-    }));
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL, [&](HWND) { seen = FileExistsAt(installer); }); }));
     EXPECT_TRUE(seen); // it was there while the user chose
     EXPECT_FALSE(FileExistsAt(installer));
 }
@@ -161,8 +133,8 @@ TEST_F(BuildCompletion, AnOccupiedDestinationIsReplacedOnlyWhenTheUserSaysYes)
     PressCreate();
     ASSERT_TRUE(Answer([&] {
         if (AnswerDestination(destination.Path())) {
-            question = AnswerMessage(IDNO);
-            notice = AnswerMessage(IDOK);
+            question = AnswerMessage(IDNO).Text;
+            notice = AnswerMessage(IDOK).Text;
         }
     }));
     EXPECT_NE(question.find(target), std::string::npos) << question;
@@ -195,7 +167,7 @@ TEST_F(BuildCompletion, AFailedMoveIsReportedAndKeepsTheInstaller)
             RemoveDirectoryA(doomed.c_str()); // vanishes before the move
             PressDialogButton(chooser, IDOK);
             Gone(chooser);
-            text = AnswerMessage(IDOK);
+            text = AnswerMessage(IDOK).Text;
         }
     }));
     EXPECT_NE(text.find("could not be moved"), std::string::npos) << text;

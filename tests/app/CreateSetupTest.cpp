@@ -63,12 +63,8 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
 
     std::string title;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND chooser = NextDialog(nullptr, kBuildTimeoutMs)) {
-            title = ChooserTitle(chooser);
-            AnswerChooser(chooser, "", IDCANCEL); // the installer goes
-        }
-    }));
+    // Cancelled: the installer goes.
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL, [&](HWND chooser) { title = ChooserTitle(chooser); }); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     EXPECT_EQ(script, FillSetupScript(ReadWholeFile(tool_ + kTemplateFileName), expected));
     EXPECT_NE(script.find("  Page license\r\n  LicenseData \"" + license + "\""), std::string::npos);
@@ -83,10 +79,7 @@ TEST_F(CreateSetup, UninstallerMarkersStayWhenNotAskedFor)
     TypeInto(form_->EditLicense, tool_ + "no such licence.txt");
     TypeInto(form_->EditName, "MyPlugin");
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND chooser = NextDialog(nullptr, kBuildTimeoutMs))
-            AnswerChooser(chooser, "", IDCANCEL);
-    }));
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     EXPECT_NE(script.find("#01"), std::string::npos);
     EXPECT_EQ(script.find("LicenseData"), std::string::npos); // a missing licence gives no page
@@ -144,15 +137,9 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
     const HANDLE firstProcess = form_->Spawn->ProcessHandle();
     PressCreate();
     ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            refusal = ReadDialog(box).Text;
-            PressDialogButton(box, IDOK);
-            Gone(box);
-        }
-        if (HWND chooser = NextDialog(nullptr, kBuildTimeoutMs)) {
+        refusal = AnswerMessage(IDOK).Text;
+        if (AnswerDestination("", IDCANCEL))
             ++choosers;
-            AnswerChooser(chooser, "", IDCANCEL);
-        }
         if (HWND another = NextDialog(nullptr, 3000)) { // none may follow
             ++choosers;
             PressDialogButton(another, IDCANCEL);

@@ -98,21 +98,16 @@ TEST_F(LicensePicker, PickedFileSetsItsPathOnceAndTheSameFileAgainRaisesNothing)
 {
     TempFolder folder;
     const std::string licence = folder.Write("licence.txt", "Use it freely.\r\n");
-    Pick(licence.c_str());
-    EXPECT_EQ(form_->EditLicense->Text(), licence);
-    ASSERT_EQ(senders_.size(), 1u);
-    EXPECT_EQ(senders_[0], form_->EditLicense);
-
-    // The very file the field already names: nothing changes, nothing rescans.
-    Pick(licence.c_str());
-    EXPECT_EQ(form_->EditLicense->Text(), licence);
-    EXPECT_EQ(senders_.size(), 1u);
-
-    // Another file is a change again.
     const std::string other = folder.Write("other.rtf", "{\\rtf1 x}");
-    Pick(other.c_str());
-    EXPECT_EQ(form_->EditLicense->Text(), other);
-    EXPECT_EQ(senders_.size(), 2u);
+    // The very file the field already names again: nothing changes, nothing
+    // rescans; another file is a change again.
+    const std::pair<std::string, std::size_t> picks[] = {{licence, 1}, {licence, 1}, {other, 2}};
+    for (const auto& [file, changes] : picks) {
+        Pick(file.c_str());
+        EXPECT_EQ(form_->EditLicense->Text(), file);
+        EXPECT_EQ(senders_.size(), changes);
+    }
+    EXPECT_EQ(senders_[0], form_->EditLicense);
 }
 
 TEST_F(LicensePicker, TypedNameOfAMissingFileIsAccepted)
@@ -128,11 +123,6 @@ TEST_F(LicensePicker, TypedNameOfAMissingFileIsAccepted)
 
 TEST_F(LicensePicker, PendingCallRunsInsideTheFileDialogsLoop)
 {
-    const CallInModalLoop seen = QueueCallIntoDialog(
-        [&] { SendMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0); }, IDCANCEL);
-    ASSERT_TRUE(seen.Answered);
-    EXPECT_TRUE(seen.RanBeforeClose);
-    EXPECT_TRUE(seen.DialogOpen);
-    EXPECT_EQ(seen.RanOn, GetCurrentThreadId());
+    ExpectQueuedCallRunsInside([&] { SendMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0); }, IDCANCEL);
     EXPECT_TRUE(senders_.empty());
 }

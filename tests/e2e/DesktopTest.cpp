@@ -72,8 +72,7 @@ protected:
     TempFolder plugin_;
     std::unique_ptr<ToolFolder> toolFolder_;
     std::unique_ptr<ToolProcess> tool_;
-    HWND main_ = nullptr;
-    HWND app_ = nullptr;
+    HWND main_ = nullptr, app_ = nullptr;
     MainControls controls_;
 };
 

@@ -65,26 +65,22 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
     if (main_ == nullptr)
         return nullptr;
 
+    const std::pair<const char*, HWND MainControls::*> buttons[] = {
+        {"Create setup", &MainControls::Create}, {"Exit", &MainControls::Exit}, {"Create uninstaller", &MainControls::Uninstall}};
     std::vector<HWND> edits, combos, browsers;
     for (HWND child : ChildrenOf(main_)) {
-        const std::string kind = ClassOf(child);
+        const std::string kind = ClassOf(child), caption = WindowTextOf(child);
         if (kind == "Edit")
             edits.push_back(child);
-        else if (kind == "ComboBox")
+        if (kind == "ComboBox")
             combos.push_back(child);
-        else if (kind == "ListBox")
+        if (kind == "ListBox")
             controls_.Languages = child;
-        else if (kind == "Button") {
-            const std::string caption = WindowTextOf(child);
-            if (caption == "Create setup")
-                controls_.Create = child;
-            else if (caption == "Exit")
-                controls_.Exit = child;
-            else if (caption == "Create uninstaller")
-                controls_.Uninstall = child;
-            else if (caption == "...")
-                browsers.push_back(child);
-        }
+        if (kind == "Button" && caption == "...")
+            browsers.push_back(child);
+        for (const auto& [text, control] : buttons)
+            if (kind == "Button" && caption == text)
+                controls_.*control = child;
     }
     // From top to bottom: folder, licence, name; main file, type.
     const auto byTop = [this](HWND a, HWND b) { return TopWithin(main_, a) < TopWithin(main_, b); };

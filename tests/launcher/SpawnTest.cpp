@@ -78,12 +78,8 @@ struct Reports {
     }
     std::atomic<int> completed{0};
     int timeOuts = 0;
-    std::vector<DWORD> errors;
-    std::vector<DWORD> exitCodes;
-    bool senderWasLauncher = false;
-    bool onUiThread = false;
-    bool eventOpenDuringHandler = false;
-    bool dialogOpen = false;
+    std::vector<DWORD> errors, exitCodes;
+    bool senderWasLauncher = false, onUiThread = false, eventOpenDuringHandler = false, dialogOpen = false;
 };
 
 // A launcher whose reports are collected, and the probe program it starts.
@@ -99,6 +95,17 @@ protected:
 
     // The spawn's process ended; the handle stays valid until the next Execute.
     static bool ProcessEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
+
+    // Once every wait has ended and a moment more has passed: how many runs
+    // were reported completed and timed out, and that none failed.
+    void ExpectReported(int completed, int timeOuts = 0)
+    {
+        ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
+        PumpFor(300);
+        EXPECT_EQ(reports_.completed, completed);
+        EXPECT_EQ(reports_.timeOuts, timeOuts);
+        EXPECT_TRUE(reports_.errors.empty());
+    }
 
     // Starts the probe, which sleeps `sleepMs`, records how it was started
     // into `record` when one is given and exits with `exitCode`.
@@ -144,11 +151,7 @@ TEST_F(Spawn, CompletesOnceOnTheUiThreadAfterTheProcessEnds)
     EXPECT_EQ(spawn_.EventHandle(), nullptr);
     EXPECT_EQ(spawn_.WaitThread(), nullptr);
 
-    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
-    PumpFor(300);
-    EXPECT_EQ(reports_.completed, 1);
-    EXPECT_TRUE(reports_.errors.empty());
-    EXPECT_EQ(reports_.timeOuts, 0);
+    ExpectReported(1);
     EXPECT_EQ(OpenRunEvents(before, after), 0);
 
     // The program got the parameters and the working folder as given.
@@ -186,10 +189,7 @@ TEST_F(Spawn, TimeOutIsReportedAndTheLaterEndIsNot)
     EXPECT_EQ(spawn_.EventHandle(), nullptr);
 
     ASSERT_TRUE(Eventually([&] { return ProcessEnded(process); }));
-    PumpFor(300);
-    EXPECT_EQ(reports_.timeOuts, 1);
-    EXPECT_EQ(reports_.completed, 0);
-    EXPECT_TRUE(reports_.errors.empty());
+    ExpectReported(0, 1);
 }
 
 TEST_F(Spawn, NotifyWhenDoneClearedDuringTheRunStillClosesTheEvent)
@@ -440,10 +440,7 @@ TEST_F(Spawn, OverlappingRunsEachCompleteOnce)
 
     ASSERT_TRUE(Eventually([&] { return reports_.completed == 2; }));
     EXPECT_EQ(reports_.exitCodes, (std::vector<DWORD>{11, 22}));
-    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
-    PumpFor(300);
-    EXPECT_EQ(reports_.completed, 2);
-    EXPECT_TRUE(reports_.errors.empty());
+    ExpectReported(2);
     EXPECT_EQ(spawn_.EventHandle(), nullptr);
 }
 

@@ -17,12 +17,9 @@
 namespace {
 
 struct ChooserSeen {
-    std::string title;
-    std::string statusAtStart;
-    std::string statusAfterSelection;
+    std::string title, statusAtStart, statusAfterSelection;
     HWND owner = nullptr;
-    bool selected = false;
-    bool otherWindowEnabled = true;
+    bool selected = false, otherWindowEnabled = true;
 };
 
 } // namespace

@@ -9,7 +9,10 @@
 
 #include <shlobj.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
+#include <atomic>
 #include <fstream>
 
 namespace {
@@ -56,22 +59,24 @@ private:
     void* address_ = nullptr;
 };
 
+template <typename Send>
+LRESULT AskWith(Send send, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    DWORD_PTR result = 0;
+    return send(window, message, wParam, lParam, SMTO_NORMAL, kReplyTimeoutMs, &result) ? static_cast<LRESULT>(result)
+                                                                                         : 0;
+}
+
 } // namespace
 
 LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kReplyTimeoutMs, &result))
-        return 0;
-    return static_cast<LRESULT>(result);
+    return AskWith(SendMessageTimeoutA, window, message, wParam, lParam);
 }
 
 LRESULT AskWide(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, kReplyTimeoutMs, &result))
-        return 0;
-    return static_cast<LRESULT>(result);
+    return AskWith(SendMessageTimeoutW, window, message, wParam, lParam);
 }
 
 std::string WindowTextOf(HWND window)
@@ -186,20 +191,20 @@ std::string FailureBoxOf(const std::function<void()>& action, DWORD timeoutMs)
     return answerer.Answered() ? answerer.Seen().Text : std::string();
 }
 
-CallInModalLoop QueueCallIntoDialog(const std::function<void()>& openDialog, int closeButton)
+void ExpectQueuedCallRunsInside(const std::function<void()>& openDialog, int closeButton)
 {
-    CallInModalLoop seen;
-    std::atomic<bool> ran{false};
+    std::atomic<bool> ran{false}, dialogOpen{false}, ranBeforeClose{false};
+    std::atomic<DWORD> ranOn{0};
     std::thread worker;
     DialogAnswerer answerer([&](HWND dialog) {
         worker = std::thread([&, dialog] {
             Application->Synchronize([&, dialog] {
-                seen.RanOn = GetCurrentThreadId();
-                seen.DialogOpen = IsWindow(dialog) && IsWindowVisible(dialog);
+                ranOn = GetCurrentThreadId();
+                dialogOpen = IsWindow(dialog) && IsWindowVisible(dialog);
                 ran = true;
             });
         });
-        seen.RanBeforeClose = Eventually([&] { return ran.load(); });
+        ranBeforeClose = Eventually([&] { return ran.load(); });
         PressDialogButton(dialog, closeButton);
     });
     openDialog();
@@ -209,8 +214,10 @@ CallInModalLoop QueueCallIntoDialog(const std::function<void()>& openDialog, int
         Eventually([&] { return ran.load(); });
         worker.join();
     }
-    seen.Answered = answerer.Answered();
-    return seen;
+    ASSERT_TRUE(answerer.Answered()) << "no dialog appeared";
+    EXPECT_TRUE(ranBeforeClose);
+    EXPECT_TRUE(dialogOpen);
+    EXPECT_EQ(ranOn, GetCurrentThreadId());
 }
 
 // Control identifiers of the shell's folder chooser.

@@ -70,18 +70,11 @@ private:
 // this thread until it has; the box's text, empty when none came.
 std::string FailureBoxOf(const std::function<void()>& action, DWORD timeoutMs = 20000);
 
-// What a call, queued for this thread by a worker while a modal dialog was
-// up, saw of the dialog's loop.
-struct CallInModalLoop {
-    bool Answered = false;       // the dialog appeared and was answered
-    bool RanBeforeClose = false; // the call ran while the dialog was up
-    bool DialogOpen = false;     // and saw it open
-    DWORD RanOn = 0;             // the thread it ran on
-};
 // Runs `openDialog`, which returns when its modal dialog has closed. Once the
-// dialog is up, a worker queues a call for this thread; once the call has run
+// dialog is up, a worker queues a call for this thread, which must run on
+// this thread inside the dialog's loop, while the dialog is still open; then
 // the dialog is closed with `closeButton`.
-CallInModalLoop QueueCallIntoDialog(const std::function<void()>& openDialog, int closeButton);
+void ExpectQueuedCallRunsInside(const std::function<void()>& openDialog, int closeButton);
 
 // The title of the chooser that asks where a built installer goes, and how
 // long a build by the real compiler may take on a busy machine before it asks.

@@ -95,26 +95,41 @@ bool MainWindowTest::Answer(std::function<void()> script, DWORD timeoutMs)
     return ended;
 }
 
-DialogView MainWindowTest::AnswerBox(int button, DWORD timeoutMs)
+DialogView MainWindowTest::AnswerBox(int button)
 {
     DialogView seen;
-    bool shown = false;
-    EXPECT_TRUE(Answer([&] {
-        if (HWND box = NextDialog(nullptr, timeoutMs)) {
-            shown = true;
-            seen = ReadDialog(box);
-            PressDialogButton(box, button);
-        }
-    }));
-    EXPECT_TRUE(shown) << "no message box appeared";
+    EXPECT_TRUE(Answer([&] { seen = AnswerMessage(button, kBuildTimeoutMs); }));
+    EXPECT_FALSE(seen.Caption.empty()) << "no message box appeared";
     return seen;
 }
 
-bool MainWindowTest::AnswerChooser(HWND chooser, const std::string& folder, int button)
+DialogView MainWindowTest::AnswerMessage(int button, DWORD timeoutMs)
+{
+    HWND box = NextDialog(nullptr, timeoutMs);
+    if (box == nullptr)
+        return DialogView();
+    const DialogView seen = ReadDialog(box);
+    PressDialogButton(box, button);
+    Gone(box);
+    return seen;
+}
+
+bool MainWindowTest::AnswerChooser(HWND chooser, const std::string& folder, int button,
+                                   const std::function<void(HWND)>& look)
 {
     LetChooserSettle();
+    if (look)
+        look(chooser);
     const bool selected = !folder.empty() && SelectChooserFolder(chooser, WithoutTrailingBackslash(folder));
     PressDialogButton(chooser, button);
     Gone(chooser);
     return selected;
+}
+
+bool MainWindowTest::AnswerDestination(const std::string& folder, int button, const std::function<void(HWND)>& look)
+{
+    HWND chooser = NextDialog(nullptr, kBuildTimeoutMs);
+    if (chooser != nullptr)
+        AnswerChooser(chooser, folder, button, look);
+    return chooser != nullptr;
 }

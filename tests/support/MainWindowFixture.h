@@ -48,11 +48,21 @@ protected:
     bool Answer(std::function<void()> script, DWORD timeoutMs = kBuildTimeoutMs);
     // Serves the window until the next message box has appeared, answers it
     // with `button` from the helper thread and tells what it showed.
-    DialogView AnswerBox(int button = IDOK, DWORD timeoutMs = kBuildTimeoutMs);
-    // From a helper thread: selects `folder` (with trailing backslash) in a
-    // folder chooser unless it is empty, presses `button` and waits until the
-    // chooser has gone; whether the folder was selected.
-    static bool AnswerChooser(HWND chooser, const std::string& folder, int button = IDOK);
+    DialogView AnswerBox(int button = IDOK);
+
+    // From the helper thread: the next message box, read, answered with
+    // `button` and gone; what it showed (nothing when none came).
+    static DialogView AnswerMessage(int button, DWORD timeoutMs = 30000);
+    // From a helper thread: lets a folder chooser settle, lets `look` read
+    // it, selects `folder` (with trailing backslash) unless it is empty,
+    // presses `button` and waits until the chooser has gone; whether the
+    // folder was selected.
+    static bool AnswerChooser(HWND chooser, const std::string& folder, int button = IDOK,
+                              const std::function<void(HWND)>& look = {});
+    // From the helper thread: answers the destination chooser of a build, as
+    // AnswerChooser does, once the build has ended; whether it came.
+    static bool AnswerDestination(const std::string& folder, int button = IDOK,
+                                  const std::function<void(HWND)>& look = {});
 
     std::string tool_;
     std::unique_ptr<TFormMain> form_;

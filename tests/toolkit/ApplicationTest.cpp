@@ -189,11 +189,7 @@ TEST(PendingCalls, CallFromUiThreadRunsAtOnce)
 
 TEST(PendingCalls, CallRunsInsideTheModalLoopOfAMessageBox)
 {
-    const CallInModalLoop seen = QueueCallIntoDialog([] { ShowMessage("Waiting for the worker"); }, IDOK);
-    ASSERT_TRUE(seen.Answered);
-    EXPECT_TRUE(seen.RanBeforeClose);
-    EXPECT_TRUE(seen.DialogOpen);
-    EXPECT_EQ(seen.RanOn, GetCurrentThreadId());
+    ExpectQueuedCallRunsInside([] { ShowMessage("Waiting for the worker"); }, IDOK);
 }
 
 TEST(PendingCalls, FailingCallReachesTheHandlerAndReleasesTheWorker)
