@@ -96,14 +96,16 @@ TEST(UnitFiles, TargetsThatCannotBeCreated)
 
     // A folder of that name.
     folder.MakeFolder("sub");
-    ExpectFailure<EFCreateError>([] { SaveTextFile("x", "sub"); }, CreateFailure(folder.Path() + "sub", ERROR_ACCESS_DENIED));
+    ExpectFailure<EFCreateError>([] { SaveTextFile("x", "sub"); },
+                                 CreateFailure(folder.Path() + "sub", ERROR_ACCESS_DENIED));
 
     // A file another opener holds.
     const std::string held = folder.Write("held.txt", "keep me");
     {
         UniqueFile other(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(other);
-        ExpectFailure<EFCreateError>([] { SaveTextFile("new", "held.txt"); }, CreateFailure(held, ERROR_SHARING_VIOLATION));
+        ExpectFailure<EFCreateError>([] { SaveTextFile("new", "held.txt"); },
+                                     CreateFailure(held, ERROR_SHARING_VIOLATION));
     }
     EXPECT_EQ(ReadWholeFile(held), "keep me");
 

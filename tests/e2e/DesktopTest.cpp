@@ -41,9 +41,10 @@ protected:
             toolFolder_ = std::make_unique<ToolFolder>();
             folder = toolFolder_->Path();
             CopyFileTo(DistFolder() + "SetupCreator.exe", folder + "SetupCreator.exe");
-            CopyFileTo(BuildFolder() + (compiler == Compiler::EndsAtOnce ? "tests\\spawnprobe.exe"
-                                                                         : "bench\\baseline\\EmptyWindow.exe"),
-                       folder + "makensis.exe");
+            const std::string program = compiler == Compiler::EndsAtOnce
+                                            ? SpawnProbe()
+                                            : BuildFolder() + "bench\\baseline\\EmptyWindow.exe";
+            CopyFileTo(program, folder + "makensis.exe");
         }
         tool_ = std::make_unique<ToolProcess>(folder);
         main_ = tool_->WaitForMainWindow(kTimeoutMs);

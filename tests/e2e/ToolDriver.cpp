@@ -65,8 +65,9 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
     if (main_ == nullptr)
         return nullptr;
 
-    const std::pair<const char*, HWND MainControls::*> buttons[] = {
-        {"Create setup", &MainControls::Create}, {"Exit", &MainControls::Exit}, {"Create uninstaller", &MainControls::Uninstall}};
+    const std::pair<const char*, HWND MainControls::*> buttons[] = {{"Create setup", &MainControls::Create},
+                                                                    {"Exit", &MainControls::Exit},
+                                                                    {"Create uninstaller", &MainControls::Uninstall}};
     std::vector<HWND> edits, combos, browsers;
     for (HWND child : ChildrenOf(main_)) {
         const std::string kind = ClassOf(child), caption = WindowTextOf(child);

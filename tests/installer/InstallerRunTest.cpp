@@ -72,7 +72,8 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     // Characters a folder or registry key name cannot hold become "_"; a
     // typed name may hold characters beyond ASCII (the system code page's).
     const std::string unique = std::to_string(GetCurrentProcessId());
-    auto inputs = WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
+    auto inputs =
+        WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
     const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique;
     // With several languages the installer would ask for one, unless silent.
     inputs.CheckedLanguages = {"English", "French", "German"};
@@ -171,7 +172,8 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
 
     // Nothing of either version stays, not even the folders the first created.
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(outer); }, 10000)) << testing::PrintToString(TreeOf(outer + "\\"));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(outer); }))
+        << testing::PrintToString(TreeOf(outer + "\\"));
 
     // A file the installer cannot write ends the installation.
     const std::string busy = sources.MakeFolder("busy");

@@ -19,8 +19,6 @@
 
 namespace {
 
-std::string ProbePath() { return BuildFolder() + "tests\\spawnprobe.exe"; }
-
 std::string Quoted(const std::string& text)
 {
     return "\"" + text + "\"";
@@ -111,7 +109,7 @@ protected:
     // into `record` when one is given and exits with `exitCode`.
     HANDLE Run(DWORD sleepMs, DWORD exitCode, const std::string& record = std::string())
     {
-        spawn_.FileName = ProbePath();
+        spawn_.FileName = SpawnProbe();
         spawn_.RunParameters = ProbeArgs(sleepMs, exitCode, record);
         return spawn_.Execute();
     }
@@ -127,7 +125,7 @@ protected:
 TEST_F(Spawn, CompletesOnceOnTheUiThreadAfterTheProcessEnds)
 {
     const std::string record = folder_.Path() + "run.rec";
-    spawn_.FileName = ProbePath();
+    spawn_.FileName = SpawnProbe();
     spawn_.RunParameters = ProbeArgs(400, 7, record) + " \"two words\"";
     spawn_.DefaultDir = folder_.Path();
 
@@ -374,7 +372,7 @@ private:
         for (const char* verb : {"open", "print", "tidy up"}) {
             registered_ = registered_ &&
                           SetDefaultValue(root, std::string(kDocumentClass) + "\\shell\\" + verb + "\\command",
-                                          Quoted(ProbePath()) + " --record " + Quoted(folder + verb + ".rec") +
+                                          Quoted(SpawnProbe()) + " --record " + Quoted(folder + verb + ".rec") +
                                               " \"%1\"");
         }
     }
@@ -448,7 +446,7 @@ TEST_F(Spawn, DestroyedLauncherIsNeverCalledBack)
 {
     auto* spawn = new TStSpawnApplication(nullptr);
     Reports reports(*spawn);
-    spawn->FileName = ProbePath();
+    spawn->FileName = SpawnProbe();
     spawn->RunParameters = ProbeArgs(8000, 0);
     ASSERT_NE(spawn->Execute(), nullptr);
     HANDLE own = nullptr;

@@ -22,6 +22,8 @@ std::string DistFolder() { return BuildFolder() + "dist\\"; }
 
 std::string TestPlugin(const std::string& file) { return BuildFolder() + "testplugins\\" + file; }
 
+std::string SpawnProbe() { return BuildFolder() + "tests\\spawnprobe.exe"; }
+
 std::string PictureFolder()
 {
     const std::string folder = BuildFolder() + "screenshots\\";
@@ -119,8 +121,10 @@ std::string WriteWholeFile(const std::string& path, const std::string& content)
 
 void CopyFileTo(const std::string& source, const std::string& target)
 {
-    if (!CopyFileA(source.c_str(), target.c_str(), FALSE))
-        throw EOSError(GetLastError(), "Cannot copy " + source + " to " + target + ": " + SystemErrorText(GetLastError()));
+    if (!CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        const DWORD error = GetLastError();
+        throw EOSError(error, "Cannot copy " + source + " to " + target + ": " + SystemErrorText(error));
+    }
 }
 
 std::vector<std::string> EntriesOf(const std::string& pattern)

@@ -12,6 +12,9 @@ std::string BuildFolder();
 std::string DistFolder();
 // A plugin library the build makes for the tests: <build>\testplugins\<file>.
 std::string TestPlugin(const std::string& file);
+// The program the launcher's tests start, which records how it was started:
+// <build>\tests\spawnprobe.exe.
+std::string SpawnProbe();
 // <build>\screenshots\, for the pictures a test run saves.
 std::string PictureFolder();
 

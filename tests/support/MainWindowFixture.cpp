@@ -79,7 +79,8 @@ void MainWindowTest::PressCreate() { PostMessageA(form_->ButtonCreate->Handle(),
 
 void MainWindowTest::ExtendTemplate(const std::string& extra)
 {
-    WriteWholeFile(tool_ + kTemplateFileName, ReadWholeFile(DistFolder() + kTemplateFileName) + "\r\n" + extra + "\r\n");
+    const std::string original = ReadWholeFile(DistFolder() + kTemplateFileName);
+    WriteWholeFile(tool_ + kTemplateFileName, original + "\r\n" + extra + "\r\n");
 }
 
 bool MainWindowTest::Answer(std::function<void()> script, DWORD timeoutMs)

@@ -6,7 +6,8 @@
 
 inline std::unique_ptr<TForm> MakeTestForm(const char* face = "MS Sans Serif", int height = -11)
 {
-    auto form = std::make_unique<TForm>(nullptr, TFormDesign{"TTestForm", "Test form", 100, 100, 300, 200, face, height});
+    auto form =
+        std::make_unique<TForm>(nullptr, TFormDesign{"TTestForm", "Test form", 100, 100, 300, 200, face, height});
     form->Show();
     return form;
 }
