@@ -70,6 +70,9 @@ protected:
         Eventually([&] { return FindDialog() == nullptr && IsWindowEnabled(main); });
         PumpFor(100);
         answerer.Join();
+        // The dialog made the picked file's folder the working folder, which
+        // would keep the test from deleting it.
+        SetCurrentDirectoryA(tool_.c_str());
         ASSERT_TRUE(answered);
         if (fileName != nullptr) {
             ASSERT_TRUE(seen.typed);

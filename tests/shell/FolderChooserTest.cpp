@@ -101,7 +101,7 @@ TEST_F(FolderChooser, DriveRootEndsInTwoBackslashes)
     std::string path;
     ChooserSeen view;
     ASSERT_TRUE(Browse("", "C:\\", IDOK, path, view));
-    ASSERT_TRUE(view.selected);
+    ASSERT_TRUE(view.selected) << view.statusAfterSelection;
     EXPECT_EQ(path, "C:\\\\");
 }
 
@@ -152,6 +152,6 @@ TEST_F(FolderChooser, RootThatParsesToNothingOffersTheWholeNamespace)
     ChooserSeen view;
     ASSERT_TRUE(Browse(folder.Path(), WithoutTrailingBackslash(chosen), IDOK, path, view,
                        L"C:\\no such folder\\anywhere"));
-    ASSERT_TRUE(view.selected);
+    ASSERT_TRUE(view.selected) << view.statusAfterSelection;
     EXPECT_EQ(path, chosen);
 }

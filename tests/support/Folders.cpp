@@ -1,5 +1,6 @@
 #include "Folders.h"
 
+#include "Polling.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
@@ -9,6 +10,17 @@
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+
+namespace {
+
+// Wine's folder chooser keeps each folder's last access time in the ids of
+// the folders it lists, and looks a folder up by comparing ids: a folder that
+// is read for the first time after a change gets a new access time, and the
+// chooser then no longer finds it, nor anything below it. Reading each
+// changed folder once, before any chooser opens, settles its access time.
+void SettleAccessTime(const std::string& folder) { EntriesOf(folder + "*"); }
+
+} // namespace
 
 std::string TestProgramFolder() { return FolderOfPath(ModuleFileName()); }
 
@@ -31,6 +43,22 @@ std::string PictureFolder()
     return folder;
 }
 
+void UseTemporaryFolderOfItsOwn()
+{
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    const std::string program = NameWithoutExtension(ModuleFileName().substr(TestProgramFolder().size()));
+    const std::string folder = std::string(base) + program;
+    // Kept from run to run, so that the shared temporary folder does not
+    // change while the programs run; what an earlier run left in it goes.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EmptyFolder(folder + "\\", std::string());
+    SettleAccessTime(base);
+    SettleAccessTime(folder + "\\");
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+}
+
 TempFolder::TempFolder()
 {
     static int counter = 0;
@@ -40,6 +68,8 @@ TempFolder::TempFolder()
     name << base << "sctest_" << GetCurrentProcessId() << "_" << GetTickCount() << "_" << ++counter << "\\";
     path_ = name.str();
     CreateDirectoryA(path_.c_str(), nullptr);
+    SettleAccessTime(base);
+    SettleAccessTime(path_);
 }
 
 TempFolder::~TempFolder() { DeleteTree(path_); }
@@ -52,8 +82,12 @@ std::string TempFolder::MakeFolder(const std::string& relative) const
     while (std::getline(parts, part, '\\')) {
         if (part.empty())
             continue;
+        const std::string parent = path;
         path += part + "\\";
-        CreateDirectoryA(path.c_str(), nullptr);
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
+            SettleAccessTime(parent);
+            SettleAccessTime(path);
+        }
     }
     return path;
 }
@@ -61,9 +95,10 @@ std::string TempFolder::MakeFolder(const std::string& relative) const
 std::string TempFolder::Write(const std::string& relative, const std::string& content) const
 {
     const std::size_t slash = relative.find_last_of('\\');
-    if (slash != std::string::npos)
-        MakeFolder(relative.substr(0, slash));
-    return WriteWholeFile(path_ + relative, content);
+    const std::string folder = slash == std::string::npos ? path_ : MakeFolder(relative.substr(0, slash));
+    WriteWholeFile(path_ + relative, content);
+    SettleAccessTime(folder);
+    return path_ + relative;
 }
 
 std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
@@ -149,8 +184,13 @@ std::vector<std::string> TreeOf(const std::string& folder)
 
 void DeleteTree(const std::string& folder)
 {
-    EmptyFolder(WithTrailingBackslash(folder), std::string());
-    RemoveDirectoryA(folder.c_str());
+    Eventually(
+        [&] {
+            EmptyFolder(WithTrailingBackslash(folder), std::string());
+            RemoveDirectoryA(folder.c_str());
+            return !FolderExistsAt(folder);
+        },
+        5000);
 }
 
 void EmptyFolder(const std::string& folder, const std::string& keep)

@@ -18,6 +18,15 @@ std::string SpawnProbe();
 // <build>\screenshots\, for the pictures a test run saves.
 std::string PictureFolder();
 
+// Gives this program a temporary folder of its own, emptied of what an
+// earlier run left, for itself and the programs it starts. Programs running
+// at once then share no temporary files, and none changes a folder on the
+// way to another's temporary folders: Wine's folder chooser compares a
+// folder's time stamp as well as its name when it looks for a path, and
+// fails to find a folder that changed since it listed it. Left-over folders
+// had been seen to make it miss new ones, too.
+void UseTemporaryFolderOfItsOwn();
+
 // A fresh, empty folder under the system's temporary folder, deleted with its
 // contents at the end of the test.
 class TempFolder {
@@ -76,6 +85,8 @@ std::vector<std::string> EntriesOf(const std::string& pattern);
 // paths, folders ending with a backslash, sorted.
 std::vector<std::string> TreeOf(const std::string& folder);
 // Removes a folder with everything in it; nothing happens when it is missing.
+// A program the test started may hold the folder for a moment after it has
+// ended (its console host, as its working folder): then it tries again.
 void DeleteTree(const std::string& folder);
 // Removes everything in `folder` (with trailing backslash) but `keep`.
 void EmptyFolder(const std::string& folder, const std::string& keep);
