@@ -10,7 +10,9 @@ build_all
 
 start_headless_wine
 status=0
-ctest --test-dir "$BUILD_DIR" --output-on-failure "$@" || status=$?
+# Two test programs at a time: those that show windows take turns on the
+# display (tests/CMakeLists.txt), the others run beside them.
+ctest --test-dir "$BUILD_DIR" --output-on-failure -j2 "$@" || status=$?
 # Pictures the window tests saved, as PNG files beside them.
 for picture in "$BUILD_DIR"/screenshots/*.bmp; do
     [ -e "$picture" ] && convert "$picture" "${picture%.bmp}.png" 2>/dev/null && rm -f "$picture"

@@ -1,17 +1,9 @@
 #include "app/AppFolder.h"
-#include "base/Paths.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Folders.h"
 
 #include <algorithm>
 
 #include <gtest/gtest.h>
-
-TEST(AppFolder, IsTheFolderPartWithTrailingBackslash)
-{
-    EXPECT_EQ(FolderOfPath("C:\\x.y\\MyTool.v2.exe"), "C:\\x.y\\");
-    EXPECT_EQ(FolderOfPath("C:\\MyTool.exe"), "C:\\");
-    EXPECT_EQ(FolderOfPath("\\\\server\\share\\tool.exe"), "\\\\server\\share\\");
-}
 
 TEST(LanguageNames, DropOnlyTheLastExtensionInFileSystemOrder)
 {
@@ -24,14 +16,8 @@ TEST(LanguageNames, DropOnlyTheLastExtensionInFileSystemOrder)
 
     // The order is whatever the file system returns; read it from there.
     std::vector<std::string> expected;
-    WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA((folder.Path() + "languages\\*.nlf").c_str(), &entry);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    do {
-        std::string name = entry.cFileName;
-        expected.push_back(name.substr(0, name.rfind('.')));
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    for (const std::string& file : EntriesOf(folder.Path() + "languages\\*.nlf"))
+        expected.push_back(file.substr(0, file.rfind('.')));
 
     const auto names = ListLanguageNames(folder.Path() + "languages\\*.nlf");
     EXPECT_EQ(names, expected);

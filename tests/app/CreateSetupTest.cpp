@@ -1,60 +1,55 @@
 // "Create setup" in the real window: the input check, the generated script,
 // the template and script failures, and the compiler run through the real
 // NSIS compiler beside the tool.
-#include "ToolFolderFixture.h"
-
 #include "app/SetupScript.h"
+#include "app/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "tests/support/MainWindowFixture.h"
+#include "toolkit/Application.h"
 
 namespace {
 
-using CreateSetup = ToolFolderTest;
+using CreateSetup = MainWindowTest;
 
-const char kChooserTitle[] = "In which folder would you like to place the setup?";
+// The problems a message box lists, without the line break after the last.
+std::string Problems(const DialogView& box) { return box.Text.substr(0, box.Text.find_last_not_of("\r\n") + 1); }
 
 } // namespace
 
 TEST_F(CreateSetup, MissingInputsAreListedOnceInAPlainBox)
 {
     PressCreate();
-    const TBoxSeen box = AnswerBox();
-    ASSERT_TRUE(box.Shown);
-    EXPECT_EQ(box.Text.substr(0, box.Text.find_last_not_of("\r\n") + 1),
-              "You must specify a plugin name\r\nYou must specify a folder");
-    EXPECT_FALSE(box.Icon);
+    const DialogView box = AnswerBox();
+    EXPECT_EQ(Problems(box), "You must specify a plugin name\r\nYou must specify a folder");
+    EXPECT_EQ(box.Icon, nullptr);
     EXPECT_EQ(box.Caption, Application->Title());
-    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
-    EXPECT_EQ(FindProcessDialog(), nullptr); // shown once
+    EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+    EXPECT_EQ(FindDialog(), nullptr); // shown once
 }
 
 TEST_F(CreateSetup, FolderWithoutPluginAsksOnlyForTheMainFile)
 {
-    TempFolder plugin;
-    plugin.Write("readme.txt");
-    Enter(plugin, " "); // a blank is a name
+    Enter(PluginFolder({}), " "); // a blank is a name
     PressCreate();
-    const std::string text = AnswerBox().Text;
-    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), "You must specify the plugin main file");
-    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
+    EXPECT_EQ(Problems(AnswerBox()), "You must specify the plugin main file");
+    EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
 }
 
 TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
 {
-    auto plugin = PluginFolder({"viewer.wlx"});
+    const std::string plugin = EnterPlugin({"viewer.wlx"});
     TempFolder docs;
     const std::string license = docs.Write("license.txt", "Free to use.\r\n");
-    Enter(*plugin, "Viewer[2]");
-    form_->EditLicense->SetText(license);
-    form_->EditName->SetText("Viewer[2]"); // the licence change rescanned and renamed it
+    TypeInto(form_->EditLicense, license);
+    TypeInto(form_->EditName, "Viewer[2]"); // the licence change rescanned and renamed it
     Check("German");
     Check("French");
     form_->CheckBoxUninstall->SetChecked(true);
-    Installer("viewer.wlx_setup.exe");
 
     TSetupScriptInputs expected;
     expected.PluginName = "Viewer[2]";
-    expected.Folder = plugin->Path();
+    expected.Folder = plugin;
     expected.MainFile = "viewer.wlx";
     expected.PluginType = "WLX";
     for (int i = 0; i < form_->ListLanguages->Count(); ++i) // in list order
@@ -64,37 +59,27 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
     expected.LicensePath = license;
     expected.LicenseExists = true;
     expected.Uninstaller = true;
-    expected.Files = ListFolderTree(plugin->Path()); // the main file has no version resource: no publisher
+    expected.Files = ListFolderTree(plugin); // the main file has no version resource: no publisher
 
     std::string title;
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        HWND chooser = NextDialog(nullptr, 60000);
-        if (chooser == nullptr)
-            return;
-        title = ChooserTitle(chooser);
-        AnswerChooser(chooser, ""); // cancel: the installer goes
-    }));
+    // Cancelled: the installer goes.
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL, [&](HWND chooser) { title = ChooserTitle(chooser); }); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     EXPECT_EQ(script, FillSetupScript(ReadWholeFile(tool_ + kTemplateFileName), expected));
     EXPECT_NE(script.find("  Page license\r\n  LicenseData \"" + license + "\""), std::string::npos);
     EXPECT_EQ(script.find("#01"), std::string::npos);
-    EXPECT_EQ(title, kChooserTitle);
-    EXPECT_TRUE(PumpUntil([&] { return !FileExists(tool_ + "viewer.wlx_setup.exe"); }, 5000));
+    EXPECT_EQ(title, kDestinationQuestion);
+    EXPECT_TRUE(Eventually([&] { return !FileExistsAt(tool_ + "viewer.wlx_setup.exe"); }, 5000));
 }
 
 TEST_F(CreateSetup, UninstallerMarkersStayWhenNotAskedFor)
 {
-    auto plugin = PluginFolder({"fs.wfx"});
-    Enter(*plugin);
-    form_->EditLicense->SetText(tool_ + "no such licence.txt");
-    form_->EditName->SetText("MyPlugin");
-    Installer("fs.wfx_setup.exe");
+    EnterPlugin();
+    TypeInto(form_->EditLicense, tool_ + "no such licence.txt");
+    TypeInto(form_->EditName, "MyPlugin");
     PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        if (HWND chooser = NextDialog(nullptr, 60000))
-            AnswerChooser(chooser, "");
-    }));
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     EXPECT_NE(script.find("#01"), std::string::npos);
     EXPECT_EQ(script.find("LicenseData"), std::string::npos); // a missing licence gives no page
@@ -103,25 +88,21 @@ TEST_F(CreateSetup, UninstallerMarkersStayWhenNotAskedFor)
 
 TEST_F(CreateSetup, MissingTemplateEndsWithTheOpenFailure)
 {
-    auto plugin = PluginFolder({"fs.wfx"});
-    Enter(*plugin);
+    EnterPlugin();
     DeleteFileA((tool_ + kTemplateFileName).c_str());
-    PlaceText(kScriptFileName, "earlier script");
+    WriteWholeFile(tool_ + kScriptFileName, "earlier script");
     PressCreate();
-    const TBoxSeen box = AnswerBox();
-    const std::string& text = box.Text;
-    const bool icon = box.Icon;
-    EXPECT_EQ(text, "Impossible d'ouvrir le fichier \"" + tool_ + kTemplateFileName + "\". " +
-                        SystemErrorText(ERROR_FILE_NOT_FOUND) + ".");
-    EXPECT_TRUE(icon);
+    const DialogView box = AnswerBox();
+    EXPECT_EQ(box.Text, "Impossible d'ouvrir le fichier \"" + tool_ + kTemplateFileName + "\". " +
+                            SystemErrorText(ERROR_FILE_NOT_FOUND) + ".");
+    EXPECT_NE(box.Icon, nullptr);
     EXPECT_EQ(ReadWholeFile(tool_ + kScriptFileName), "earlier script");
     EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr); // nothing started
 }
 
 TEST_F(CreateSetup, UnwritableScriptEndsWithTheCreationFailure)
 {
-    auto plugin = PluginFolder({"fs.wfx"});
-    Enter(*plugin);
+    EnterPlugin();
     ASSERT_TRUE(CreateDirectoryA((tool_ + kScriptFileName).c_str(), nullptr)); // a folder cannot be written
     PressCreate();
     const std::string text = AnswerBox().Text;
@@ -131,47 +112,34 @@ TEST_F(CreateSetup, UnwritableScriptEndsWithTheCreationFailure)
 
 TEST_F(CreateSetup, CompilerThatCannotStartIsReported)
 {
-    auto plugin = PluginFolder({"fs.wfx"});
-    Enter(*plugin);
+    EnterPlugin();
     DeleteFileA((tool_ + kCompilerFileName).c_str());
     PressCreate();
-    const TBoxSeen box = AnswerBox();
-    const std::string& text = box.Text;
-    const bool icon = box.Icon;
-    EXPECT_NE(text.find("could not be started"), std::string::npos) << text;
-    EXPECT_NE(text.find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos) << text;
-    EXPECT_NE(text.find("Stubs, Plugins and Include folders"), std::string::npos) << text; // what to copy
-    EXPECT_TRUE(icon);
-    EXPECT_TRUE(FileExists(tool_ + kScriptFileName)); // the script stays written
+    const DialogView box = AnswerBox();
+    EXPECT_NE(box.Text.find("could not be started"), std::string::npos) << box.Text;
+    EXPECT_NE(box.Text.find(SystemErrorText(ERROR_FILE_NOT_FOUND)), std::string::npos) << box.Text;
+    EXPECT_NE(box.Text.find("Stubs, Plugins and Include folders"), std::string::npos) << box.Text; // what to copy
+    EXPECT_NE(box.Icon, nullptr);
+    EXPECT_TRUE(FileExistsAt(tool_ + kScriptFileName)); // the script stays written
     // The failed wait that follows reports nothing more.
     PumpFor(500);
-    EXPECT_EQ(FindProcessDialog(), nullptr);
+    EXPECT_EQ(FindDialog(), nullptr);
 }
 
 TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
 {
     ExtendTemplate("!system \"sleep 3\"");
-    auto plugin = PluginFolder({"fs.wfx"});
-    Enter(*plugin);
-    Installer("fs.wfx_setup.exe");
-    HANDLE firstProcess = nullptr;
+    EnterPlugin();
     std::string refusal;
     int choosers = 0;
     PressCreate();
-    ASSERT_TRUE(PumpUntil([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
-    firstProcess = form_->Spawn->ProcessHandle();
+    ASSERT_TRUE(Eventually([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
+    const HANDLE firstProcess = form_->Spawn->ProcessHandle();
     PressCreate();
     ASSERT_TRUE(Answer([&] {
-        if (HWND box = NextDialog()) {
-            refusal = MessageText(box);
-            PressDialogButton(box, IDOK);
-            WaitGone(box);
-        }
-        if (HWND chooser = NextDialog(nullptr, 60000)) {
+        refusal = AnswerMessage(IDOK).Text;
+        if (AnswerDestination("", IDCANCEL))
             ++choosers;
-            AnswerChooser(chooser, "");
-            WaitGone(chooser);
-        }
         if (HWND another = NextDialog(nullptr, 3000)) { // none may follow
             ++choosers;
             PressDialogButton(another, IDCANCEL);
@@ -193,7 +161,7 @@ struct StaleWindow {
     const char* problems;
 };
 
-class StaleInputs : public ToolFolderTest, public testing::WithParamInterface<StaleWindow> {};
+class StaleInputs : public MainWindowTest, public testing::WithParamInterface<StaleWindow> {};
 
 void HalfTypeTheFolder(TFormMain& form, const std::string& parent) { form.EditFolder->SetText(parent + "pl"); }
 void DeleteTheMainFile(TFormMain&, const std::string& parent) { DeleteFileA((parent + "plx\\fs.wfx").c_str()); }
@@ -205,15 +173,12 @@ TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
     TempFolder parent;
     parent.Write("plx\\fs.wfx", "not a real library");
     parent.Write("plan\\other.txt"); // "...\pl*.*" would pack it too
-    if (GetParam().name != nullptr) {
-        form_->EditFolder->SetText(parent.Path() + "plx\\");
-        form_->EditName->SetText(GetParam().name);
-    }
+    if (GetParam().name != nullptr)
+        Enter(parent.Path() + "plx\\", GetParam().name);
     GetParam().change(*form_, parent.Path());
     PressCreate();
-    const std::string text = AnswerBox().Text;
-    EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), GetParam().problems);
-    EXPECT_FALSE(FileExists(tool_ + kScriptFileName));
+    EXPECT_EQ(Problems(AnswerBox()), GetParam().problems);
+    EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
     EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr);
 }
 

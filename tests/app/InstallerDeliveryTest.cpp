@@ -1,5 +1,6 @@
 #include "app/InstallerDelivery.h"
-#include "tests/support/TestSupport.h"
+#include "base/Paths.h"
+#include "tests/support/Folders.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ TEST(InstallerDelivery, MoveReportsAnExistingTargetAndReplacesOnlyWhenAsked)
     EXPECT_EQ(ReadWholeFile(target), "older");
 
     EXPECT_EQ(MoveInstaller(source, target, true, error), TMoveOutcome::Moved);
-    EXPECT_FALSE(FileExists(source));
+    EXPECT_FALSE(FileExistsAt(source));
     EXPECT_EQ(ReadWholeFile(target), "new");
 }
 

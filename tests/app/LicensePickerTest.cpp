@@ -1,16 +1,12 @@
 // The licence picker driven through the real file-open dialog: a helper
 // thread finds the dialog, types into its file-name field and confirms or
 // cancels it.
-#include "app/Unit1.h"
-#include "tests/support/TestSupport.h"
+#include "base/Paths.h"
+#include "tests/support/MainWindowFixture.h"
 #include "toolkit/Application.h"
 
 #include <atomic>
-#include <memory>
-#include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,45 +14,27 @@ namespace {
 // (extended or not) with the edit inside.
 constexpr int kFileNameField = 0x047C;
 
-BOOL CALLBACK FindEdit(HWND window, LPARAM data)
-{
-    char name[32] = {};
-    GetClassNameA(window, name, sizeof(name));
-    if (lstrcmpiA(name, "Edit") == 0) {
-        *reinterpret_cast<HWND*>(data) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 HWND FileNameEdit(HWND dialog)
 {
     const HWND field = GetDlgItem(dialog, kFileNameField);
-    if (field == nullptr)
-        return nullptr;
-    char name[32] = {};
-    GetClassNameA(field, name, sizeof(name));
-    if (lstrcmpiA(name, "Edit") == 0)
+    if (field == nullptr || lstrcmpiA(ClassOf(field).c_str(), "Edit") == 0)
         return field;
-    HWND edit = nullptr;
-    EnumChildWindows(field, FindEdit, reinterpret_cast<LPARAM>(&edit));
-    return edit;
+    for (HWND child : ChildrenOf(field))
+        if (lstrcmpiA(ClassOf(child).c_str(), "Edit") == 0)
+            return child;
+    return nullptr;
 }
 
 struct DialogSeen {
     std::atomic<bool> mainWindowDisabled{false};
-    std::atomic<bool> ownedByApplicationWindow{false};
     std::atomic<bool> typed{false};
 };
 
-class LicensePicker : public testing::Test {
+class LicensePicker : public MainWindowTest {
 protected:
     void SetUp() override
     {
-        form_.reset(new TFormMain(nullptr));
-        FormMain = form_.get();
-        Application->SetMainForm(form_.get());
-        form_->Show();
+        MainWindowTest::SetUp();
         // Count the licence field's change events, then run the handler wired to it.
         const TNotifyEvent wired = form_->EditLicense->OnChange;
         ASSERT_TRUE(wired.Assigned());
@@ -66,22 +44,14 @@ protected:
         });
     }
 
-    void TearDown() override
-    {
-        ShowWindow(form_->Handle(), SW_HIDE);
-        Application->SetMainForm(nullptr);
-        FormMain = nullptr;
-        form_.reset();
-    }
-
     // Clicks the licence button; the dialog gets `fileName` typed into its
     // file-name field and is confirmed, or is cancelled when `fileName` is null.
-    void Pick(const char* fileName, DialogSeen& seen)
+    void Pick(const char* fileName)
     {
+        DialogSeen seen;
         const HWND main = form_->Handle();
         DialogAnswerer answerer([&, main](HWND dialog) {
             seen.mainWindowDisabled = !IsWindowEnabled(main);
-            seen.ownedByApplicationWindow = GetWindow(dialog, GW_OWNER) == Application->Handle();
             if (fileName == nullptr) {
                 PressDialogButton(dialog, IDCANCEL);
                 return;
@@ -95,22 +65,24 @@ protected:
         });
         // A posted click, as a user's: the dialog's modal loop runs in the pump.
         PostMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0);
-        const bool answered = PumpUntil([&] { return answerer.Answered(); }, 20000);
+        const bool answered = Eventually([&] { return answerer.Answered(); }, 20000);
         // Wait until the dialog is gone and the handler has returned.
-        PumpUntil([&] { return FindProcessDialog() == nullptr && IsWindowEnabled(main); }, 10000);
+        Eventually([&] { return FindDialog() == nullptr && IsWindowEnabled(main); });
         PumpFor(100);
         answerer.Join();
+        // The dialog made the picked file's folder the working folder, which
+        // would keep the test from deleting it.
+        SetCurrentDirectoryA(tool_.c_str());
         ASSERT_TRUE(answered);
         if (fileName != nullptr) {
             ASSERT_TRUE(seen.typed);
         }
-        EXPECT_EQ(FindProcessDialog(), nullptr);
+        EXPECT_EQ(FindDialog(), nullptr);
         EXPECT_TRUE(seen.mainWindowDisabled);
-        EXPECT_TRUE(seen.ownedByApplicationWindow);
+        EXPECT_EQ(answerer.Seen().Owner, Application->Handle());
         EXPECT_TRUE(IsWindowEnabled(main));
     }
 
-    std::unique_ptr<TFormMain> form_;
     std::vector<TObject*> senders_;
 };
 
@@ -120,8 +92,7 @@ TEST_F(LicensePicker, CancelLeavesTheFieldUnchanged)
 {
     form_->EditLicense->SetText("C:\\licences\\old.txt");
     senders_.clear();
-    DialogSeen seen;
-    Pick(nullptr, seen);
+    Pick(nullptr);
     EXPECT_EQ(form_->EditLicense->Text(), "C:\\licences\\old.txt");
     EXPECT_TRUE(senders_.empty());
 }
@@ -130,73 +101,31 @@ TEST_F(LicensePicker, PickedFileSetsItsPathOnceAndTheSameFileAgainRaisesNothing)
 {
     TempFolder folder;
     const std::string licence = folder.Write("licence.txt", "Use it freely.\r\n");
-    {
-        DialogSeen seen;
-        Pick(licence.c_str(), seen);
-    }
-    EXPECT_EQ(form_->EditLicense->Text(), licence);
-    ASSERT_EQ(senders_.size(), 1u);
-    EXPECT_EQ(senders_[0], form_->EditLicense);
-
-    // The very file the field already names: nothing changes, nothing rescans.
-    {
-        DialogSeen seen;
-        Pick(licence.c_str(), seen);
-    }
-    EXPECT_EQ(form_->EditLicense->Text(), licence);
-    EXPECT_EQ(senders_.size(), 1u);
-
-    // Another file is a change again.
     const std::string other = folder.Write("other.rtf", "{\\rtf1 x}");
-    {
-        DialogSeen seen;
-        Pick(other.c_str(), seen);
+    // The very file the field already names again: nothing changes, nothing
+    // rescans; another file is a change again.
+    const std::pair<std::string, std::size_t> picks[] = {{licence, 1}, {licence, 1}, {other, 2}};
+    for (const auto& [file, changes] : picks) {
+        Pick(file.c_str());
+        EXPECT_EQ(form_->EditLicense->Text(), file);
+        EXPECT_EQ(senders_.size(), changes);
     }
-    EXPECT_EQ(form_->EditLicense->Text(), other);
-    EXPECT_EQ(senders_.size(), 2u);
+    EXPECT_EQ(senders_[0], form_->EditLicense);
 }
 
 TEST_F(LicensePicker, TypedNameOfAMissingFileIsAccepted)
 {
     TempFolder folder;
     const std::string missing = folder.Path() + "missing-licence.txt";
-    ASSERT_FALSE(FileExists(missing));
-    {
-        DialogSeen seen;
-        Pick(missing.c_str(), seen);
-    }
+    ASSERT_FALSE(FileExistsAt(missing));
+    Pick(missing.c_str());
     EXPECT_EQ(form_->EditLicense->Text(), missing);
     EXPECT_EQ(senders_.size(), 1u);
-    EXPECT_FALSE(FileExists(missing)); // nothing was created either
+    EXPECT_FALSE(FileExistsAt(missing)); // nothing was created either
 }
 
 TEST_F(LicensePicker, PendingCallRunsInsideTheFileDialogsLoop)
 {
-    std::atomic<bool> ran{false};
-    std::atomic<bool> ranBeforeClose{false};
-    std::atomic<DWORD> ranOn{0};
-    std::thread worker;
-    DialogAnswerer answerer([&](HWND dialog) {
-        worker = std::thread([&] {
-            Application->Synchronize([&] {
-                ranOn = GetCurrentThreadId();
-                ran = true;
-            });
-        });
-        const DWORD start = GetTickCount();
-        while (!ran && GetTickCount() - start < 10000)
-            Sleep(10);
-        ranBeforeClose = ran.load();
-        PressDialogButton(dialog, IDCANCEL);
-    });
-    SendMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0); // returns when the dialog has closed
-    answerer.Join();
-    if (worker.joinable()) {
-        PumpUntil([&] { return ran.load(); }, 5000);
-        worker.join();
-    }
-    ASSERT_TRUE(answerer.Answered());
-    EXPECT_TRUE(ranBeforeClose);
-    EXPECT_EQ(ranOn, GetCurrentThreadId());
+    ExpectQueuedCallRunsInside([&] { SendMessageA(form_->ButtonLoadLicense->Handle(), BM_CLICK, 0, 0); }, IDCANCEL);
     EXPECT_TRUE(senders_.empty());
 }

@@ -1,17 +1,14 @@
 // The real main window: its controls as designed (names, kinds, places, tab
 // order, captions, initial state), the application window beside it, the
 // check list driven by keyboard and mouse, and Exit ending the loop.
-#include "app/Unit1.h"
 #include "base/Paths.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/MainWindowFixture.h"
 #include "toolkit/Application.h"
 
+#include <algorithm>
 #include <atomic>
-#include <memory>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -45,13 +42,6 @@ const DesignedControl kDesign[] = {
     {"EditLicense", Kind::Edit, 200, 44, 249, 21, ""},
 };
 
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
 void PressKey(HWND window, WPARAM key)
 {
     const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16;
@@ -67,62 +57,8 @@ RECT ClientRectOf(HWND control)
     return rect;
 }
 
-// The tool's languages folder beside the test program, with a few language
-// files, removed again at the end.
-class LanguagesFolder {
-public:
-    explicit LanguagesFolder(const std::vector<std::string>& files)
-        : folder_(TestProgramFolder() + "languages\\")
-    {
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        for (const std::string& file : files) {
-            const std::string path = folder_ + file;
-            HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (handle != INVALID_HANDLE_VALUE)
-                CloseHandle(handle);
-            paths_.push_back(path);
-        }
-    }
-    ~LanguagesFolder()
-    {
-        for (const std::string& path : paths_)
-            DeleteFileA(path.c_str());
-        RemoveDirectoryA(folder_.c_str());
-    }
-    const std::string& Path() const { return folder_; }
-
-private:
-    std::string folder_;
-    std::vector<std::string> paths_;
-};
-
-class MainWindow : public testing::Test {
+class MainWindow : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        languages_ = std::make_unique<LanguagesFolder>(
-            std::vector<std::string>{"English.nlf", "Simp.Chinese.nlf", "German.nlf", "Readme.txt"});
-        form_.reset(new TFormMain(nullptr));
-        FormMain = form_.get();
-        Application->SetMainForm(form_.get());
-    }
-
-    void TearDown() override
-    {
-        if (form_ && form_->Handle() != nullptr)
-            ShowWindow(form_->Handle(), SW_HIDE);
-        Application->SetMainForm(nullptr);
-        FormMain = nullptr;
-        form_.reset();
-        languages_.reset();
-    }
-
-    void ShowAndSettle()
-    {
-        form_->Show();
-        PumpFor(200);
-    }
-
     TControl* Control(const std::string& name) const
     {
         for (TComponent* component : form_->Components())
@@ -130,16 +66,12 @@ protected:
                 return dynamic_cast<TControl*>(component);
         return nullptr;
     }
-
-    std::unique_ptr<LanguagesFolder> languages_;
-    std::unique_ptr<TFormMain> form_;
 };
 
 } // namespace
 
 TEST_F(MainWindow, ControlsHaveTheirNamesKindsPlacesAndCaptions)
 {
-    ShowAndSettle();
     std::vector<TControl*> controls;
     for (TComponent* component : form_->Components())
         if (auto* control = dynamic_cast<TControl*>(component))
@@ -233,7 +165,6 @@ TEST_F(MainWindow, ControlsHaveTheirNamesKindsPlacesAndCaptions)
 TEST_F(MainWindow, LabelCaptionsFitOnOneLine)
 {
     // In whatever font the system has in place of the designed one.
-    ShowAndSettle();
     for (TLabel* label : {form_->Label1, form_->Label2, form_->Label3, form_->Label4, form_->Label5, form_->Label6}) {
         SCOPED_TRACE(label->Name);
         const HWND window = label->Handle();
@@ -253,7 +184,6 @@ TEST_F(MainWindow, LabelCaptionsFitOnOneLine)
 
 TEST_F(MainWindow, TabOrderFollowsTheDesign)
 {
-    ShowAndSettle();
     const char* expected[] = {"Button2",      "EditName",         "ComboBoxMainFile",  "ComboBoxType",
                               "ButtonCreate", "ButtonExit",       "ListLanguages",     "CheckBoxUninstall",
                               "ButtonLoadLicense", "EditLicense", "EditFolder"};
@@ -281,7 +211,6 @@ TEST_F(MainWindow, TabOrderFollowsTheDesign)
 
 TEST_F(MainWindow, InitialStateAndLanguages)
 {
-    ShowAndSettle();
     ASSERT_EQ(form_->ComboBoxType->Count(), 2);
     EXPECT_EQ(form_->ComboBoxType->Item(0), "WFX");
     EXPECT_EQ(form_->ComboBoxType->Item(1), "WLX");
@@ -295,27 +224,22 @@ TEST_F(MainWindow, InitialStateAndLanguages)
 
     EXPECT_EQ(AppFolder, TestProgramFolder());
 
-    // The languages, in the order the file system gives them, last extension off.
+    // The languages, in the order the file system gives them, last extension
+    // off, among them one with a dot in its name; other files are no languages.
+    WriteWholeFile(tool_ + "languages\\Simp.Chinese.nlf", "");
+    WriteWholeFile(tool_ + "languages\\Readme.txt", "");
+    CloseWindow();
+    OpenWindow();
     std::vector<std::string> expected;
-    WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA((languages_->Path() + "*.nlf").c_str(), &entry);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE);
-    do {
-        const std::string name = entry.cFileName;
-        expected.push_back(name.substr(0, name.rfind('.')));
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    ASSERT_EQ(expected.size(), 3u);
-
-    ASSERT_EQ(form_->ListLanguages->Count(), 3);
-    for (int i = 0; i < 3; ++i) {
+    for (const std::string& file : EntriesOf(tool_ + "languages\\*.nlf"))
+        expected.push_back(file.substr(0, file.rfind('.')));
+    ASSERT_EQ(expected.size(), 4u);
+    ASSERT_EQ(form_->ListLanguages->Count(), 4);
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(form_->ListLanguages->Item(i), expected[static_cast<std::size_t>(i)]);
         EXPECT_FALSE(form_->ListLanguages->Checked(i));
     }
-    bool hasSimpChinese = false;
-    for (int i = 0; i < 3; ++i)
-        hasSimpChinese = hasSimpChinese || form_->ListLanguages->Item(i) == "Simp.Chinese";
-    EXPECT_TRUE(hasSimpChinese);
+    EXPECT_NE(std::find(expected.begin(), expected.end(), "Simp.Chinese"), expected.end());
 
     // The controls are wired to their handlers.
     EXPECT_TRUE(form_->EditFolder->OnChange.Assigned());
@@ -326,32 +250,31 @@ TEST_F(MainWindow, InitialStateAndLanguages)
     EXPECT_EQ(form_->OpenDialog1->DefaultExt, "txt");
     EXPECT_EQ(form_->OpenDialog1->Filter, "License (txt, rtf)|*.txt;*.rtf");
 
-    SaveWindowPicture(form_->Handle(), PictureFolder() + "main-window.bmp");
+    SaveWindowPicture(form_->Handle(), "main-window.bmp");
 }
 
 TEST_F(MainWindow, NoLanguagesFolderLeavesTheListEmpty)
 {
-    TearDown();
     // No folder at all, silently.
-    RemoveDirectoryA((TestProgramFolder() + "languages\\").c_str());
-    ASSERT_FALSE(FolderExists(TestProgramFolder() + "languages\\"));
-    form_.reset(new TFormMain(nullptr));
+    CloseWindow();
+    DeleteTree(tool_ + "languages");
+    ASSERT_FALSE(FolderExistsAt(tool_ + "languages\\"));
+    OpenWindow(false);
     EXPECT_EQ(form_->ListLanguages->Count(), 0);
-    EXPECT_EQ(FindProcessDialog(), nullptr);
-    form_.reset();
+    EXPECT_EQ(FindDialog(), nullptr);
+    // The application window stays hidden until the main window is shown.
+    EXPECT_FALSE(IsWindowVisible(Application->Handle()));
     // A folder without language files.
-    LanguagesFolder empty({"notes.txt"});
-    form_.reset(new TFormMain(nullptr));
+    CloseWindow();
+    CreateDirectoryA((tool_ + "languages").c_str(), nullptr);
+    WriteWholeFile(tool_ + "languages\\notes.txt", "");
+    OpenWindow(false);
     EXPECT_EQ(form_->ListLanguages->Count(), 0);
-    form_.reset();
 }
 
 TEST_F(MainWindow, WindowFrameAndApplicationWindow)
 {
     const HWND app = Application->Handle();
-    EXPECT_FALSE(IsWindowVisible(app)); // the main window is not shown yet
-    ShowAndSettle();
-
     RECT outer{};
     GetWindowRect(form_->Handle(), &outer);
     EXPECT_EQ(outer.left, 475);
@@ -418,7 +341,6 @@ void Click(HWND window, POINT point)
 
 TEST_F(MainWindow, CheckListTogglesWithSpaceAndMouse)
 {
-    ShowAndSettle();
     TCheckListBox* list = form_->ListLanguages;
     ASSERT_EQ(list->Count(), 3);
 
@@ -429,17 +351,13 @@ TEST_F(MainWindow, CheckListTogglesWithSpaceAndMouse)
     PumpFor(50);
     ASSERT_EQ(GetFocus(), list->Handle());
 
-    PressKey(list->Handle(), VK_SPACE);
-    PumpFor(100);
-    EXPECT_TRUE(list->Checked(1));
-    EXPECT_FALSE(list->Checked(0));
-    EXPECT_FALSE(list->Checked(2));
-    PressKey(list->Handle(), VK_SPACE);
-    PumpFor(100);
-    EXPECT_FALSE(list->Checked(1));
-    PressKey(list->Handle(), VK_SPACE);
-    PumpFor(100);
-    EXPECT_TRUE(list->Checked(1));
+    for (const bool checked : {true, false, true}) {
+        PressKey(list->Handle(), VK_SPACE);
+        PumpFor(100);
+        EXPECT_EQ(list->Checked(1), checked);
+        EXPECT_FALSE(list->Checked(0));
+        EXPECT_FALSE(list->Checked(2));
+    }
 
     // A click on an item's check box toggles that item.
     POINT point{};
@@ -469,15 +387,11 @@ TEST_F(MainWindow, CheckListTogglesWithSpaceAndMouse)
 // program runs the loop.
 TEST_F(MainWindow, ExitClosesTheWindowAndEndsTheLoop)
 {
-    ShowAndSettle();
     ASSERT_TRUE(IsWindowVisible(Application->Handle()));
     std::atomic<bool> loopEnded{false};
     std::atomic<bool> forced{false};
     std::thread guard([&] {
-        const DWORD start = GetTickCount();
-        while (!loopEnded && GetTickCount() - start < 10000)
-            Sleep(20);
-        if (!loopEnded) {
+        if (!Eventually([&] { return loopEnded.load(); })) {
             forced = true;
             PostThreadMessageA(Application->MainThreadId(), WM_QUIT, 0, 0);
         }

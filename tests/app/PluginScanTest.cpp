@@ -1,52 +1,18 @@
 // The plugin folder scan in the real main window: real folders, real plugin
 // libraries loaded into this process, the fields read back from the controls.
 #include "app/PluginScan.h"
-#include "app/Unit1.h"
-#include "tests/support/TestSupport.h"
-#include "toolkit/Application.h"
-
-#include <gtest/gtest.h>
+#include "base/Paths.h"
+#include "tests/support/MainWindowFixture.h"
 
 #include <string>
 #include <vector>
 
 namespace {
 
-// The plugin libraries the build makes for the tests: <build>\testplugins\.
-std::string TestPlugin(const std::string& file)
-{
-    std::string folder = TestProgramFolder();
-    folder.pop_back();
-    return folder.substr(0, folder.find_last_of('\\') + 1) + "testplugins\\" + file;
-}
-
 // Puts a copy of a test plugin into `folder` under `name`.
 void CopyPlugin(const TempFolder& folder, const std::string& plugin, const std::string& name)
 {
-    ASSERT_TRUE(CopyFileA(TestPlugin(plugin).c_str(), (folder.Path() + name).c_str(), FALSE))
-        << TestPlugin(plugin) << " -> " << folder.Path() + name;
-}
-
-std::string WithoutBackslash(std::string path)
-{
-    if (!path.empty() && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-// The folder's entries as the file system returns them.
-std::vector<std::string> EntriesOf(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA((folder + "*.*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        names.emplace_back(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return names;
+    CopyFileTo(TestPlugin(plugin), folder.Path() + name);
 }
 
 } // namespace
@@ -80,39 +46,24 @@ TEST(PluginScanRules, NameFilterKeepsZeroToSmallZ)
     EXPECT_EQ(FilterRootName(noNul, 3), "abc");
 }
 
-class PluginScan : public testing::Test {
+class PluginScan : public MainWindowTest {
 protected:
-    void SetUp() override
-    {
-        form = new TFormMain(Application);
-        form->Show();
-    }
-    void TearDown() override { delete form; }
-
     // The user types a folder into the folder field.
-    void TypeFolder(const std::string& text)
-    {
-        SendMessageA(form->EditFolder->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    void TypeName(const std::string& text)
-    {
-        SendMessageA(form->EditName->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    void ChooseType(int index) { SendMessageA(form->ComboBoxType->Handle(), CB_SETCURSEL, index, 0); }
+    void TypeFolder(const std::string& text) { TypeInto(form_->EditFolder, text); }
+    void TypeName(const std::string& text) { TypeInto(form_->EditName, text); }
+    void ChooseType(int index) { SendMessageA(form_->ComboBoxType->Handle(), CB_SETCURSEL, index, 0); }
 
     std::vector<std::string> MainFiles() const
     {
         std::vector<std::string> items;
-        for (int i = 0; i < form->ComboBoxMainFile->Count(); ++i)
-            items.push_back(form->ComboBoxMainFile->Item(i));
+        for (int i = 0; i < form_->ComboBoxMainFile->Count(); ++i)
+            items.push_back(form_->ComboBoxMainFile->Item(i));
         return items;
     }
-    std::string Folder() const { return form->EditFolder->Text(); }
-    std::string Name() const { return form->EditName->Text(); }
-    std::string Type() const { return form->ComboBoxType->SelectedText(); }
-    std::string MainFile() const { return form->ComboBoxMainFile->SelectedText(); }
-
-    TFormMain* form = nullptr;
+    std::string Folder() const { return form_->EditFolder->Text(); }
+    std::string Name() const { return form_->EditName->Text(); }
+    std::string Type() const { return form_->ComboBoxType->SelectedText(); }
+    std::string MainFile() const { return form_->ComboBoxMainFile->SelectedText(); }
 };
 
 TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
@@ -122,11 +73,11 @@ TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
     folder.Write("ab\\inside.txt");
     folder.Write("top.txt");
     TypeFolder(folder.Path());
-    const std::vector<std::string> topEntries = EntriesOf(folder.Path());
+    const std::vector<std::string> topEntries = EntriesOf(folder.Path() + "*.*");
     ASSERT_EQ(MainFiles(), topEntries);
 
     // The user puts the caret at the end once and types on from there.
-    HWND edit = form->EditFolder->Handle();
+    HWND edit = form_->EditFolder->Handle();
     const int end = GetWindowTextLengthA(edit);
     SendMessageA(edit, EM_SETSEL, end, end);
     auto type = [&](char c) { SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1); };
@@ -135,11 +86,11 @@ TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
     EXPECT_EQ(MainFiles(), topEntries);
     type('b');
     EXPECT_EQ(Folder(), folder.Path() + "ab\\");
-    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
+    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\*.*"));
     // Typing goes on at the end of the rewritten text.
     type('c');
     EXPECT_EQ(Folder(), folder.Path() + "ab\\c");
-    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\"));
+    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\*.*"));
 }
 
 TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
@@ -154,7 +105,7 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
         folder.Write("readme.txt");
         folder.MakeFolder("docs");
 
-        const std::vector<std::string> entries = EntriesOf(folder.Path());
+        const std::vector<std::string> entries = EntriesOf(folder.Path() + "*.*");
         int last = -1;
         for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
             if (entries[i] == names.first || entries[i] == names.second)
@@ -164,37 +115,13 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
         const bool wfxLast = entries[last] == names.first;
 
         TypeName("Former");
-        TypeFolder(WithoutBackslash(folder.Path()));
+        TypeFolder(WithoutTrailingBackslash(folder.Path()));
         EXPECT_EQ(Folder(), folder.Path());
         EXPECT_EQ(MainFiles(), entries);
-        EXPECT_EQ(form->ComboBoxMainFile->ItemIndex(), last);
+        EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), last);
         EXPECT_EQ(Type(), wfxLast ? "WFX" : "WLX");
         EXPECT_EQ(Name(), wfxLast ? "TestFS" : "beta");
     }
-}
-
-TEST_F(PluginScan, SubfolderNamedLikePluginIsSelectedButGivesNoName)
-{
-    TempFolder folder;
-    folder.MakeFolder("remote.wfx");
-    folder.Write("readme.txt");
-    ChooseType(1);
-    TypeName("Former");
-    TypeFolder(folder.Path());
-    EXPECT_EQ(MainFile(), "remote.wfx");
-    EXPECT_EQ(Type(), "WFX");
-    EXPECT_EQ(Name(), "Former");
-}
-
-TEST_F(PluginScan, UpperCaseExtensionIsAPlugin)
-{
-    TempFolder folder;
-    CopyPlugin(folder, "ftpplugin.wfx", "PLUGIN.WFX");
-    ChooseType(1);
-    TypeFolder(folder.Path());
-    EXPECT_EQ(MainFile(), "PLUGIN.WFX");
-    EXPECT_EQ(Type(), "WFX");
-    EXPECT_EQ(Name(), "MyFTPPlugin20");
 }
 
 TEST_F(PluginScan, FolderWithoutPluginListsEntriesAndKeepsTypeAndName)
@@ -208,8 +135,8 @@ TEST_F(PluginScan, FolderWithoutPluginListsEntriesAndKeepsTypeAndName)
     ASSERT_EQ(Name(), "viewer");
 
     TypeFolder(plain.Path());
-    EXPECT_EQ(MainFiles(), EntriesOf(plain.Path()));
-    EXPECT_EQ(form->ComboBoxMainFile->ItemIndex(), -1);
+    EXPECT_EQ(MainFiles(), EntriesOf(plain.Path() + "*.*"));
+    EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), -1);
     EXPECT_EQ(Type(), "WLX");
     EXPECT_EQ(Name(), "viewer");
 }
@@ -239,20 +166,20 @@ TEST_F(PluginScan, LicenceFieldRescansTheFolderFieldsFolder)
     CopyPlugin(other, "testfs.wfx", "other.wfx");
     TypeFolder(folder.Path());
     TypeName("Typed by hand");
-    SendMessageA(form->ComboBoxMainFile->Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageA(form_->ComboBoxMainFile->Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
 
     // The licence path is never scanned itself, even when it names a folder.
     const std::string licence = other.Path();
-    SendMessageA(form->EditLicense->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(licence.c_str()));
+    SendMessageA(form_->EditLicense->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(licence.c_str()));
     EXPECT_EQ(Folder(), folder.Path());
     EXPECT_EQ(MainFile(), "viewer.wlx");
     EXPECT_EQ(Name(), "viewer");
 }
 
-TEST_F(PluginScan, EachPluginGivesItsNameOrKeepsTheFormerOne)
+TEST_F(PluginScan, EachPluginGivesItsTypeAndItsNameOrKeepsTheFormerOne)
 {
     struct Case {
-        const char* plugin;
+        const char* plugin; // null: a subfolder of that name; empty: a file that is no library
         const char* fileName;
         std::string expected;
     };
@@ -262,12 +189,15 @@ TEST_F(PluginScan, EachPluginGivesItsNameOrKeepsTheFormerOne)
     const Case cases[] = {
         {"testfs.wfx", "testfs.wfx", "TestFS"},
         {"ftpplugin.wfx", "ftp.wfx", "MyFTPPlugin20"},
+        {"ftpplugin.wfx", "PLUGIN.WFX", "MyFTPPlugin20"},
         {"brackets.wfx", "brackets.wfx", "a_b[c]dez"},
         {"emptyname.wfx", "empty.wfx", ""},
         {"noentry.wfx", "noentry.wfx", ""},
         {"fullbuffer.wfx", "full.wfx", alphabet},
         {"refuseload.wfx", "refuse.wfx", ""},
+        {"", "junk.wfx", ""},
         {"viewer.wlx", "my viewer.v2.wlx", "my viewer.v2"},
+        {nullptr, "remote.wfx", "Former"},
         // Faults in the plugin's code: the name stays as it was.
         {"faultcall.wfx", "faultcall.wfx", "Former"},
         {"raisecall.wfx", "raisecall.wfx", "Former"},
@@ -278,25 +208,28 @@ TEST_F(PluginScan, EachPluginGivesItsNameOrKeepsTheFormerOne)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileName);
         TempFolder folder;
-        CopyPlugin(folder, c.plugin, c.fileName);
+        if (c.plugin == nullptr)
+            folder.MakeFolder(c.fileName);
+        else if (*c.plugin == '\0')
+            folder.Write(c.fileName, "not a library");
+        else
+            CopyPlugin(folder, c.plugin, c.fileName);
+        folder.Write("readme.txt");
+        // The type list shows the other type first.
+        const bool wlx = std::string(c.fileName).ends_with(".wlx");
+        ChooseType(wlx ? 0 : 1);
         TypeName("Former");
         TypeFolder(folder.Path());
         EXPECT_EQ(MainFile(), c.fileName);
+        EXPECT_EQ(Type(), wlx ? "WLX" : "WFX");
         EXPECT_EQ(Name(), c.expected);
     }
 
-    // A file that is no library at all cannot be loaded: an empty name.
-    TempFolder junk;
-    junk.Write("junk.wfx", "not a library");
-    TypeName("Former");
-    TypeFolder(junk.Path());
-    EXPECT_EQ(Name(), "");
-
     // The window still works after the faults.
     PumpFor(100);
-    EXPECT_TRUE(IsWindowEnabled(form->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
     DWORD_PTR answer = 0;
-    EXPECT_NE(SendMessageTimeoutA(form->EditName->Handle(), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
+    EXPECT_NE(SendMessageTimeoutA(form_->EditName->Handle(), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
 }
 
 TEST_F(PluginScan, FaultGuardResumesAfterTheCallAndAgain)
@@ -308,7 +241,7 @@ TEST_F(PluginScan, FaultGuardResumesAfterTheCallAndAgain)
     CopyPlugin(good, "testfs.wfx", "testfs.wfx");
     for (int i = 0; i < 5; ++i) {
         TypeName("Former");
-        form->ScanPluginFolder(folder.Path());
+        form_->ScanPluginFolder(folder.Path());
         EXPECT_EQ(Name(), "Former");
     }
     std::string name;

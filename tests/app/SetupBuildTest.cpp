@@ -4,7 +4,7 @@
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Folders.h"
 
 #include <vector>
 

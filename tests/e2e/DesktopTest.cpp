@@ -4,7 +4,9 @@
 // activation, and the keyboard focus, read from the system.
 #include "ToolDriver.h"
 
-#include "tests/installer/InstallerTestSupport.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Folders.h"
+#include "tests/support/Polling.h"
 #include "toolkit/Application.h"
 
 #include <memory>
@@ -38,12 +40,11 @@ protected:
         if (compiler != Compiler::None) {
             toolFolder_ = std::make_unique<ToolFolder>();
             folder = toolFolder_->Path();
-            const std::string tool = DistFolder() + "SetupCreator.exe";
-            const std::string program = TestProgramFolder() + (compiler == Compiler::EndsAtOnce
-                                                                   ? "spawnprobe.exe"
-                                                                   : "..\\bench\\baseline\\EmptyWindow.exe");
-            ASSERT_TRUE(CopyFileA(tool.c_str(), (folder + "SetupCreator.exe").c_str(), FALSE));
-            ASSERT_TRUE(CopyFileA(program.c_str(), (folder + "makensis.exe").c_str(), FALSE)) << program;
+            CopyFileTo(DistFolder() + "SetupCreator.exe", folder + "SetupCreator.exe");
+            const std::string program = compiler == Compiler::EndsAtOnce
+                                            ? SpawnProbe()
+                                            : BuildFolder() + "bench\\baseline\\EmptyWindow.exe";
+            CopyFileTo(program, folder + "makensis.exe");
         }
         tool_ = std::make_unique<ToolProcess>(folder);
         main_ = tool_->WaitForMainWindow(kTimeoutMs);
@@ -54,7 +55,7 @@ protected:
         if (compiler != Compiler::None) {
             plugin_.Write("viewer.wlx");
             SetControlText(controls_.Folder, plugin_.Path());
-            ASSERT_TRUE(Eventually([&] { return ControlText(controls_.Name) == "viewer"; }, kTimeoutMs));
+            ASSERT_TRUE(Eventually([&] { return WindowTextOf(controls_.Name) == "viewer"; }, kTimeoutMs));
         }
     }
 
@@ -72,8 +73,7 @@ protected:
     TempFolder plugin_;
     std::unique_ptr<ToolFolder> toolFolder_;
     std::unique_ptr<ToolProcess> tool_;
-    HWND main_ = nullptr;
-    HWND app_ = nullptr;
+    HWND main_ = nullptr, app_ = nullptr;
     MainControls controls_;
 };
 
@@ -180,9 +180,9 @@ TEST_P(AfterDialog, TheWindowAndControlThatHadTheFocusHaveItAgain)
     const HWND button = controls_.*c.button;
     const HWND dialog = OpenDialog(button);
     ASSERT_NE(dialog, nullptr) << tool_->Describe();
-    Sleep(300); // a dialog still starting may lose the answer
     if (c.compiler == Compiler::EndsAtOnce) {
-        EXPECT_NE(DialogText(dialog).find("could not be created"), std::string::npos) << DialogText(dialog);
+        const std::string text = ReadDialog(dialog).Text;
+        EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
     }
     PressDialogButton(dialog, c.answer);
     EXPECT_TRUE(InputBecomes(main_, button)) << tool_->Describe();

@@ -4,9 +4,11 @@
 // uninstalled under Wine.
 #include "ToolDriver.h"
 
-#include "tests/installer/InstallerTestSupport.h"
-#include "tests/shell/FolderDialogDriver.h"
-#include "tests/support/TestSupport.h"
+#include "base/Paths.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Folders.h"
+#include "tests/support/Polling.h"
+#include "tests/support/Programs.h"
 
 #include <algorithm>
 #include <memory>
@@ -17,18 +19,6 @@ namespace {
 
 const std::string kMainFile = "testfs.wfx";
 const std::string kInstaller = "testfs.wfx_setup.exe";
-const std::string kChooserTitle = "In which folder would you like to place the setup?";
-const std::string kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quillon WFX plugin TestFS";
-// Long enough for a build by the real compiler on a busy machine.
-constexpr DWORD kBuildTimeoutMs = 60000;
-
-std::string BuildFolder()
-{
-    // Test programs live in <build>\tests\.
-    std::string folder = TestProgramFolder();
-    folder.pop_back();
-    return folder.substr(0, folder.find_last_of('\\') + 1);
-}
 
 bool ContainsNoCase(std::string text, std::string part)
 {
@@ -48,40 +38,31 @@ bool IsInstaller(const std::string& path)
     return content.size() > 10000 && content.compare(0, 2, "MZ") == 0;
 }
 
-// Removes what a failed run left installed.
-class InstallationCleanup {
-public:
-    explicit InstallationCleanup(std::string folder) : folder_(std::move(folder)) {}
-    ~InstallationCleanup()
-    {
-        DeleteTree(folder_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
-    }
-
-private:
-    std::string folder_;
-};
-
 } // namespace
 
 class Workflow : public testing::Test {
 protected:
     void SetUp() override
     {
-        // A plugin folder as an author has it: the real plugin library, its
-        // documentation and language files, one of them in a subfolder.
-        plugin_ = work_.MakeFolder("my plugin");
-        ASSERT_TRUE(CopyFileA((BuildFolder() + "testplugins\\" + kMainFile).c_str(), (plugin_ + kMainFile).c_str(),
-                              FALSE))
-            << "no test plugin in " << BuildFolder() << "testplugins";
-        work_.Write("my plugin\\readme.txt", "Test FS plugin\r\n");
-        work_.Write("my plugin\\testfs.ini", "[Test FS]\r\n");
-        work_.Write("my plugin\\language\\de.lng", "[German]\r\n");
-        work_.MakeFolder("my plugin\\empty");
+        // A plugin folder as an author has it, with the real plugin library.
+        plugin_ = MakePluginFolder(work_, "my plugin", {});
+        CopyFileTo(TestPlugin(kMainFile), plugin_ + kMainFile);
+        // Left by an interrupted earlier run.
+        DeleteFileA((dist_ + kInstaller).c_str());
+    }
+    void TearDown() override { DeleteFileA((dist_ + kInstaller).c_str()); }
+
+    // Starts the tool of `toolFolder`, enters the plugin folder and checks
+    // `languages`.
+    void Start(const std::string& toolFolder, const std::vector<std::string>& languages)
+    {
+        ASSERT_NO_FATAL_FAILURE(StartTool(toolFolder));
+        ASSERT_NO_FATAL_FAILURE(EnterPluginFolder());
+        ASSERT_NO_FATAL_FAILURE(CheckLanguages(languages));
     }
 
     // Starts the tool of `toolFolder` and waits for its main window.
-    void Start(const std::string& toolFolder)
+    void StartTool(const std::string& toolFolder)
     {
         tool_ = std::make_unique<ToolProcess>(toolFolder);
         window_ = tool_->WaitForMainWindow();
@@ -99,15 +80,15 @@ protected:
     {
         SetControlText(main_.Folder, plugin_);
         // The plugin calls its file system "Test FS"; the name leaves out the blank.
-        const bool filled = Eventually([&] { return ControlText(main_.Name) == "TestFS"; }, 10000);
+        const bool filled = Eventually([&] { return WindowTextOf(main_.Name) == "TestFS"; });
         ASSERT_TRUE(filled) << "the plugin name was not filled in\n" << tool_->Describe();
-        EXPECT_EQ(ControlText(main_.Folder), plugin_);
+        EXPECT_EQ(WindowTextOf(main_.Folder), plugin_);
         EXPECT_EQ(ComboSelection(main_.MainFile), kMainFile);
         EXPECT_EQ(ComboSelection(main_.Type), "WFX");
         // Every entry of the folder is offered as main file, as the file system
         // lists it: subfolders and the dot entries too.
-        std::vector<std::string> offered = ComboItems(main_.MainFile);
-        std::vector<std::string> expected = {".", "..", "empty", "language", "readme.txt", kMainFile, "testfs.ini"};
+        std::vector<std::string> offered = ItemsOf(main_.MainFile);
+        std::vector<std::string> expected = {".", "..", "empty folder", "language", "readme.txt", kMainFile};
         std::sort(offered.begin(), offered.end());
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(offered, expected);
@@ -115,7 +96,7 @@ protected:
 
     void CheckLanguages(const std::vector<std::string>& languages)
     {
-        const std::vector<std::string> items = CheckListItems(main_.Languages);
+        const std::vector<std::string> items = ItemsOf(main_.Languages);
         for (const std::string& language : languages) {
             const auto found = std::find(items.begin(), items.end(), language);
             ASSERT_NE(found, items.end()) << language << " is not listed among " << items.size() << " languages";
@@ -149,52 +130,58 @@ protected:
     void ExpectChooser(HWND dialog)
     {
         ASSERT_NE(dialog, nullptr) << "no destination chooser\n" << tool_->Describe();
-        ASSERT_EQ(ChooserTitleText(dialog), kChooserTitle) << tool_->Describe();
+        ASSERT_EQ(ChooserTitle(dialog), kDestinationQuestion) << tool_->Describe();
     }
 
     // Selects `folder` in the chooser, saves its picture when asked to, and
     // confirms it.
     void PlaceInstallerIn(HWND chooser, const std::string& folder, const std::string& picture = std::string())
     {
-        ASSERT_TRUE(SelectFolderInChooser(tool_->Handle(), chooser, WithoutTrailingBackslash(folder)))
+        LetChooserSettle();
+        ASSERT_TRUE(SelectChooserFolder(chooser, WithoutTrailingBackslash(folder)))
             << "the chooser did not select " << folder << "\n"
             << tool_->Describe();
         if (!picture.empty()) {
-            EXPECT_TRUE(SaveWindowPicture(chooser, PictureFolder() + picture));
+            EXPECT_TRUE(SaveWindowPicture(chooser, picture));
         }
         PressDialogButton(chooser, IDOK);
+        ASSERT_TRUE(Gone(chooser)) << tool_->Describe();
     }
 
-    // Waits until the dialog the user just answered has gone.
-    bool Gone(HWND dialog)
+    // The next message box the tool shows, and its text.
+    HWND WaitForMessage(std::string& text)
     {
-        return Eventually([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, 5000);
-    }
-
-    // The message box the tool shows after `previous` has gone: the box and
-    // its text.
-    HWND WaitForMessage(std::string& text, HWND previous)
-    {
-        if (!Gone(previous))
-            return nullptr;
         HWND box = tool_->WaitForDialog(10000);
-        if (box != nullptr) {
-            Sleep(200); // the box fills in its lines as it starts
-            text = DialogText(box);
-        }
+        if (box != nullptr)
+            text = ReadDialog(box).Text;
         return box;
+    }
+
+    // Builds, places the installer in `destination`, which holds a file of
+    // its name, and answers the question whether to replace it with `button`.
+    void AnswerReplaceQuestion(const std::string& destination, int button, std::string& question)
+    {
+        HWND chooser = CreateSetup();
+        ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
+        ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination));
+        HWND ask = WaitForMessage(question);
+        ASSERT_NE(ask, nullptr) << "no question about the occupied destination\n" << tool_->Describe();
+        ASSERT_TRUE(GetDlgItem(ask, IDYES) && GetDlgItem(ask, IDNO)) << "not a Yes/No question: " << question;
+        PressDialogButton(ask, button);
+        ASSERT_TRUE(Gone(ask)) << tool_->Describe();
     }
 
     // Closes the tool with its Exit button; it must end cleanly.
     void Exit()
     {
-        ASSERT_EQ(tool_->FindDialog(), nullptr) << "a dialog is still open\n" << tool_->Describe();
+        ASSERT_EQ(FindDialog(nullptr, tool_->Id()), nullptr) << "a dialog is still open\n" << tool_->Describe();
         ClickButton(main_.Exit);
         DWORD exitCode = 0;
         ASSERT_TRUE(tool_->WaitForExit(10000, exitCode)) << "Exit did not end the tool\n" << tool_->Describe();
         EXPECT_EQ(exitCode, 0u);
     }
 
+    const std::string dist_ = DistFolder();
     TempFolder work_;
     std::string plugin_;
     std::unique_ptr<ToolProcess> tool_;
@@ -204,37 +191,33 @@ protected:
 
 TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 {
-    const std::string dist = DistFolder();
-    DeleteFileA((dist + kInstaller).c_str()); // left by an interrupted earlier run
     const std::string destination = work_.MakeFolder("setups for users");
-
-    ASSERT_NO_FATAL_FAILURE(Start(dist));
-    ASSERT_NO_FATAL_FAILURE(EnterPluginFolder());
-    ASSERT_NO_FATAL_FAILURE(CheckLanguages({"English", "German"}));
+    ASSERT_NO_FATAL_FAILURE(Start(dist_, {"English", "German"}));
     ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
-    EXPECT_TRUE(SaveWindowPicture(window_, PictureFolder() + "e2e_main_window.bmp"));
+    EXPECT_TRUE(SaveWindowPicture(window_, "e2e_main_window.bmp"));
 
     HWND chooser = CreateSetup();
     ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
     // It opens on the tool's folder, where the compiler wrote the installer.
-    EXPECT_TRUE(Eventually([&] { return SameFolder(ChooserStatusText(chooser), dist); }, 3000))
-        << "the chooser opened on " << ChooserStatusText(chooser);
-    EXPECT_TRUE(IsInstaller(dist + kInstaller));
+    EXPECT_TRUE(Eventually([&] { return SameFolder(ChooserStatusLine(chooser), dist_); }, 3000))
+        << "the chooser opened on " << ChooserStatusLine(chooser);
+    EXPECT_TRUE(IsInstaller(dist_ + kInstaller));
     ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination, "e2e_destination_chooser.bmp"));
 
-    const bool placed = Eventually(
-        [&] { return FileExists(destination + kInstaller) && !FileExists(dist + kInstaller); }, 10000);
-    ASSERT_TRUE(placed) << "installer in the destination: " << FileExists(destination + kInstaller)
-                        << ", in the tool folder: " << FileExists(dist + kInstaller) << "\n"
+    const bool placed =
+        Eventually([&] { return FileExistsAt(destination + kInstaller) && !FileExistsAt(dist_ + kInstaller); });
+    ASSERT_TRUE(placed) << "installer in the destination: " << FileExistsAt(destination + kInstaller)
+                        << ", in the tool folder: " << FileExistsAt(dist_ + kInstaller) << "\n"
                         << tool_->Describe();
     ASSERT_NO_FATAL_FAILURE(Exit());
 
     // The placed installer installs silently, asking for nothing, not even
     // one of its two languages.
     const std::string installed = work_.Path() + "installed plugin\\";
-    InstallationCleanup cleanup(installed);
-    const ProgramRun install = RunProgram(
-        "\"" + destination + kInstaller + "\" /S /D=" + WithoutTrailingBackslash(installed), destination, 60000);
+    const std::string key = UninstallKey("WFX", "TestFS");
+    InstallationCleanup cleanup(installed, key);
+    const ProgramRun install =
+        RunProgram("\"" + destination + kInstaller + "\" /S /D=" + WithoutTrailingBackslash(installed), destination);
     ASSERT_TRUE(install.Ended) << "the silent installer waited for an answer";
     EXPECT_EQ(install.ExitCode, 0u);
     std::vector<std::string> expected = TreeOf(plugin_);
@@ -244,34 +227,24 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
     EXPECT_EQ(ReadWholeFile(installed + kMainFile), ReadWholeFile(plugin_ + kMainFile));
 
     // The uninstaller as the system's list of programs runs it.
-    const std::string quiet = RegistryText(kUninstallKey, "QuietUninstallString");
-    ASSERT_EQ(quiet, "\"" + installed + "uninstall.exe\" /S");
-    const ProgramRun uninstall = RunProgram(quiet, work_.Path(), 60000);
-    ASSERT_TRUE(uninstall.Ended);
-    EXPECT_EQ(uninstall.ExitCode, 0u);
-    // It goes on from a copy of itself and ends when the folder is gone.
-    EXPECT_TRUE(Eventually([&] { return !FolderExists(installed); }, 30000)) << "still installed: " << installed;
-    EXPECT_TRUE(Eventually([&] { return !KeyExists(kUninstallKey); }, 5000));
+    ASSERT_EQ(RegistryText(key, "QuietUninstallString"), "\"" + installed + "uninstall.exe\" /S");
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
 }
 
 TEST_F(Workflow, CancelDeletesTheInstallerAndAnOccupiedDestinationIsAskedAbout)
 {
-    const std::string dist = DistFolder();
-    DeleteFileA((dist + kInstaller).c_str()); // left by an interrupted earlier run
     const std::string destination = work_.MakeFolder("occupied");
     const std::string target = destination + kInstaller;
-
-    ASSERT_NO_FATAL_FAILURE(Start(dist));
-    ASSERT_NO_FATAL_FAILURE(EnterPluginFolder());
-    ASSERT_NO_FATAL_FAILURE(CheckLanguages({"French"}));
+    ASSERT_NO_FATAL_FAILURE(Start(dist_, {"French"}));
 
     // Cancel: the fresh installer is deleted, not left behind anywhere.
     HWND chooser = CreateSetup();
     ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
-    ASSERT_TRUE(IsInstaller(dist + kInstaller)) << "the build wrote no installer into " << dist;
+    ASSERT_TRUE(IsInstaller(dist_ + kInstaller)) << "the build wrote no installer into " << dist_;
     PressDialogButton(chooser, IDCANCEL);
     ASSERT_TRUE(Gone(chooser)) << tool_->Describe();
-    EXPECT_TRUE(Eventually([&] { return !FileExists(dist + kInstaller); }, 10000))
+    EXPECT_TRUE(Eventually([&] { return !FileExistsAt(dist_ + kInstaller); }))
         << "the installer survived the cancel\n"
         << tool_->Describe();
     EXPECT_EQ(tool_->WaitForDialog(1000), nullptr) << tool_->Describe();
@@ -279,43 +252,26 @@ TEST_F(Workflow, CancelDeletesTheInstallerAndAnOccupiedDestinationIsAskedAbout)
     // The destination holds a file of that name; No keeps both files, and the
     // user is told where the new installer is.
     work_.Write("occupied\\" + kInstaller, "a file the user keeps");
-    chooser = CreateSetup();
-    ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
-    ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination));
-    std::string question;
-    HWND ask = WaitForMessage(question, chooser);
-    ASSERT_NE(ask, nullptr) << "no question about the occupied destination\n" << tool_->Describe();
-    ASSERT_NE(GetDlgItem(ask, IDNO), nullptr) << "not a Yes/No question: " << question;
+    std::string question, notice;
+    ASSERT_NO_FATAL_FAILURE(AnswerReplaceQuestion(destination, IDNO, question));
     EXPECT_TRUE(ContainsNoCase(question, target)) << question;
-    PressDialogButton(ask, IDNO);
-    std::string notice;
-    HWND told = WaitForMessage(notice, ask);
+    HWND told = WaitForMessage(notice);
     ASSERT_NE(told, nullptr) << "no notice after No\n" << tool_->Describe();
-    EXPECT_TRUE(ContainsNoCase(notice, dist + kInstaller)) << notice;
+    EXPECT_TRUE(ContainsNoCase(notice, dist_ + kInstaller)) << notice;
     PressDialogButton(told, IDOK);
     ASSERT_TRUE(Gone(told)) << tool_->Describe();
     EXPECT_EQ(ReadWholeFile(target), "a file the user keeps");
-    EXPECT_TRUE(IsInstaller(dist + kInstaller));
+    EXPECT_TRUE(IsInstaller(dist_ + kInstaller));
 
     // Once more, with Yes: the destination's file is replaced by the new
     // installer, and the tool's folder keeps none.
-    chooser = CreateSetup();
-    ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
-    ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination));
-    ask = WaitForMessage(question, chooser);
-    ASSERT_NE(ask, nullptr) << "no question about the occupied destination\n" << tool_->Describe();
-    ASSERT_NE(GetDlgItem(ask, IDYES), nullptr) << "not a Yes/No question: " << question;
-    PressDialogButton(ask, IDYES);
-    ASSERT_TRUE(Gone(ask)) << tool_->Describe();
-    const bool replaced =
-        Eventually([&] { return IsInstaller(target) && !FileExists(dist + kInstaller); }, 10000);
+    ASSERT_NO_FATAL_FAILURE(AnswerReplaceQuestion(destination, IDYES, question));
+    const bool replaced = Eventually([&] { return IsInstaller(target) && !FileExistsAt(dist_ + kInstaller); });
     EXPECT_TRUE(replaced) << "destination holds an installer: " << IsInstaller(target)
-                          << ", the tool folder still holds one: " << FileExists(dist + kInstaller) << "\n"
+                          << ", the tool folder still holds one: " << FileExistsAt(dist_ + kInstaller) << "\n"
                           << tool_->Describe();
     EXPECT_EQ(tool_->WaitForDialog(1000), nullptr) << tool_->Describe();
-
     ASSERT_NO_FATAL_FAILURE(Exit());
-    DeleteFileA((dist + kInstaller).c_str());
 }
 
 TEST_F(Workflow, ATemplateThatDoesNotCompileIsReportedAndNothingIsOffered)
@@ -323,36 +279,25 @@ TEST_F(Workflow, ATemplateThatDoesNotCompileIsReportedAndNothingIsOffered)
     // A copy of the tool folder, in a folder with a blank, whose template
     // holds a line the compiler rejects; an installer of an earlier run lies
     // beside the tool.
-    const std::string tool = work_.MakeFolder("tool copy");
-    const std::string dist = DistFolder();
-    for (const char* name : {"SetupCreator.exe", "makensis.exe"})
-        ASSERT_TRUE(CopyFileA((dist + name).c_str(), (tool + name).c_str(), FALSE)) << name;
-    work_.Write("tool copy\\plugin.nsi", ReadWholeFile(dist + "plugin.nsi") + "\r\nNoSuchInstruction here\r\n");
-    work_.MakeFolder("tool copy\\languages");
-    for (const char* language : {"English.nlf", "French.nlf"}) {
-        ASSERT_TRUE(CopyFileA((dist + "languages\\" + language).c_str(), (tool + "languages\\" + language).c_str(),
-                              FALSE));
-    }
-    work_.Write("tool copy\\" + kInstaller, "installer of an earlier run");
-
-    ASSERT_NO_FATAL_FAILURE(Start(tool));
-    ASSERT_NO_FATAL_FAILURE(EnterPluginFolder());
-    ASSERT_NO_FATAL_FAILURE(CheckLanguages({"English", "French"}));
+    const ToolFolder tool("tool copy");
+    CopyFileTo(dist_ + "SetupCreator.exe", tool.Path() + "SetupCreator.exe");
+    tool.Write("plugin.nsi", ReadWholeFile(dist_ + "plugin.nsi") + "\r\nNoSuchInstruction here\r\n");
+    tool.Write(kInstaller, "installer of an earlier run");
+    ASSERT_NO_FATAL_FAILURE(Start(tool.Path(), {"English", "French"}));
     ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
 
     HWND box = CreateSetup();
     ASSERT_NE(box, nullptr) << "nothing shown after the build\n" << tool_->Describe();
-    ASSERT_NE(ChooserTitleText(box), kChooserTitle) << "a destination was asked for";
-    Sleep(200);
-    const std::string text = DialogText(box);
+    ASSERT_NE(ChooserTitle(box), kDestinationQuestion) << "a destination was asked for";
+    const std::string text = ReadDialog(box).Text;
     EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
     EXPECT_NE(text.find("exit code 1"), std::string::npos) << text;
-    EXPECT_TRUE(SaveWindowPicture(box, PictureFolder() + "e2e_build_failed.bmp"));
+    EXPECT_TRUE(SaveWindowPicture(box, "e2e_build_failed.bmp"));
     PressDialogButton(box, IDOK);
 
     // Nothing more is offered, and the earlier installer is left alone.
     ASSERT_TRUE(Gone(box)) << tool_->Describe();
     EXPECT_EQ(tool_->WaitForDialog(2000), nullptr) << tool_->Describe();
-    EXPECT_EQ(ReadWholeFile(tool + kInstaller), "installer of an earlier run");
+    EXPECT_EQ(ReadWholeFile(tool.Path() + kInstaller), "installer of an earlier run");
     ASSERT_NO_FATAL_FAILURE(Exit());
 }

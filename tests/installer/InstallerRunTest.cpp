@@ -1,11 +1,11 @@
 // Installers built from the template, run silently under Wine: what they
 // install, where, and what their uninstaller removes.
-#include "InstallerTestSupport.h"
+#include "InstallerScript.h"
 
-#include "app/SetupScript.h"
 #include "app/VersionResource.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
+#include "tests/support/Polling.h"
 
 #include <algorithm>
 
@@ -13,28 +13,12 @@
 
 namespace {
 
-const std::string kUninstallKeys = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
 std::string ProgramFilesFolder()
 {
     char folder[MAX_PATH + 1] = {};
     ExpandEnvironmentStringsA("%ProgramFiles%\\", folder, sizeof(folder));
     return folder;
 }
-
-// Removes what a failed test left installed.
-class InstallationCleanup {
-public:
-    InstallationCleanup(std::string folder, std::string key) : folder_(std::move(folder)), key_(std::move(key)) {}
-    ~InstallationCleanup()
-    {
-        DeleteTree(folder_);
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_.c_str());
-    }
-
-private:
-    std::string folder_, key_;
-};
 
 std::vector<std::string> With(std::vector<std::string> tree, const std::string& entry)
 {
@@ -72,19 +56,6 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
     return install.ExitCode;
 }
 
-// Runs the entry's quiet uninstaller as the system does, from elsewhere. It
-// goes on from a copy of itself; its entry goes last.
-void Uninstall(const std::string& key)
-{
-    const std::string quiet = RegistryText(key, "QuietUninstallString");
-    ASSERT_FALSE(quiet.empty()) << key;
-    TempFolder elsewhere;
-    const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
-    ASSERT_TRUE(uninstall.Ended);
-    EXPECT_EQ(uninstall.ExitCode, 0u);
-    EXPECT_TRUE(WaitFor([&] { return !KeyExists(key); }, 30000)) << "still registered: " << key;
-}
-
 // The plugin library held open, as a running file manager holds it.
 UniqueFile HoldPluginIn(const std::string& folder)
 {
@@ -98,50 +69,34 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
 {
     ToolFolder tool;
     TempFolder sources;
-    TSetupScriptInputs inputs;
     // Characters a folder or registry key name cannot hold become "_"; a
     // typed name may hold characters beyond ASCII (the system code page's).
     const std::string unique = std::to_string(GetCurrentProcessId());
-    inputs.PluginName = "Sftp[\\]^_`:;<>?@z\xE9" + unique;
+    auto inputs =
+        WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
     const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique;
-    inputs.Folder = MakePluginFolder(sources, "my plugin", "fsplugin.wfx");
-    inputs.MainFile = "fsplugin.wfx";
-    inputs.PluginType = "WFX";
     // With several languages the installer would ask for one, unless silent.
     inputs.CheckedLanguages = {"English", "French", "German"};
     inputs.LicensePath = sources.Write("licence.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    inputs.Uninstaller = true;
-    const ProgramRun build = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
 
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + safeName + "\\";
-    const std::string key = kUninstallKeys + "Quillon WFX plugin " + safeName;
+    const std::string key = UninstallKey("WFX", safeName);
     InstallationCleanup cleanup(installed, key);
-    ASSERT_FALSE(FolderExists(installed));
+    ASSERT_FALSE(FolderExistsAt(installed));
     // The folders above it that the installer creates go with it.
-    const bool quillonExisted = FolderExists(ProgramFilesFolder() + "Quillon");
+    const bool quillonExisted = FolderExistsAt(ProgramFilesFolder() + "Quillon");
 
-    const ProgramRun install = RunProgram("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /S", tool.Path());
-    ASSERT_TRUE(install.Ended) << "the silent installer waited for an answer";
-    EXPECT_EQ(install.ExitCode, 0u);
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
     EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
-
     const std::string uninstaller = "\"" + installed + "uninstall.exe\"";
     EXPECT_EQ(RegistryText(key, "DisplayName"), inputs.PluginName);
     EXPECT_EQ(RegistryText(key, "UninstallString"), uninstaller);
-    const std::string quiet = RegistryText(key, "QuietUninstallString");
-    EXPECT_EQ(quiet, uninstaller + " /S");
+    EXPECT_EQ(RegistryText(key, "QuietUninstallString"), uninstaller + " /S");
 
-    // The uninstaller as the system runs it; it goes on from a copy of itself
-    // and ends when the folder is gone.
-    TempFolder elsewhere;
-    const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
-    ASSERT_TRUE(uninstall.Ended);
-    EXPECT_EQ(uninstall.ExitCode, 0u);
-    EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 30000)) << "still there: " << installed;
-    EXPECT_TRUE(WaitFor([&] { return !KeyExists(key); }, 5000));
-    EXPECT_EQ(FolderExists(ProgramFilesFolder() + "Quillon"), quillonExisted);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still there: " << installed;
+    EXPECT_EQ(FolderExistsAt(ProgramFilesFolder() + "Quillon"), quillonExisted);
 }
 
 TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing)
@@ -151,35 +106,27 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
     TSetupScriptInputs inputs;
     inputs.PluginName = "Viewer" + std::to_string(GetCurrentProcessId());
     // Paths beyond ASCII reach the compiler intact.
-    inputs.Folder = MakePluginFolder(sources, "viewer plugin \xE9t\xE9", "viewer.wlx");
+    inputs.Folder = MakePluginFolder(sources, "viewer plugin \xE9t\xE9", {"viewer.wlx"});
     sources.Write("viewer plugin \xE9t\xE9\\r\xE9sum\xE9.txt", "x");
     inputs.MainFile = "viewer.wlx";
     inputs.PluginType = "WLX";
     inputs.CheckedLanguages = {"French"};
-    inputs.Uninstaller = false;
-    const ProgramRun build = CompileSetupScript(tool, inputs);
-    ASSERT_EQ(build.ExitCode, 0u) << build.Output;
 
     // /D= comes last and unquoted, blanks and all.
     const std::string installed = sources.Path() + "chosen folder\\viewer\\";
-    const std::string key = kUninstallKeys + "Quillon WLX plugin " + inputs.PluginName;
+    const std::string key = UninstallKey("WLX", inputs.PluginName);
     InstallationCleanup cleanup(installed, key);
-    std::string target = installed;
-    target.pop_back();
-    const ProgramRun install =
-        RunProgram("\"" + tool.Path() + "viewer.wlx_setup.exe\" /S /D=" + target, tool.Path());
-    ASSERT_TRUE(install.Ended);
-    EXPECT_EQ(install.ExitCode, 0u);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + WithoutTrailingBackslash(installed)), 0u);
     EXPECT_EQ(TreeOf(installed), TreeOf(inputs.Folder)); // no uninstaller among them
     EXPECT_FALSE(KeyExists(key));
-    EXPECT_FALSE(FolderExists(ProgramFilesFolder() + "Quillon\\plugins\\WLX\\" + inputs.PluginName));
+    EXPECT_FALSE(FolderExistsAt(ProgramFilesFolder() + "Quillon\\plugins\\WLX\\" + inputs.PluginName));
 }
 
 TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
 {
     ToolFolder tool;
     TempFolder sources;
-    const auto inputs = WfxPlugin("Shared", MakePluginFolder(sources, "plugin", "fsplugin.wfx"));
+    const auto inputs = WfxPlugin("Shared", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
     // A folder the user chose that holds files of its own, one of them in a
     // subfolder the plugin uses too.
     sources.Write("shared\\other.txt", "mine");
@@ -187,11 +134,11 @@ TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
     sources.Write("shared\\language\\mine.lng", "mine");
     const std::string shared = sources.Path() + "shared";
     const std::vector<std::string> foreign = TreeOf(shared + "\\");
-    const std::string key = kUninstallKeys + "Quillon WFX plugin Shared";
+    const std::string key = UninstallKey("WFX", "Shared");
     InstallationCleanup cleanup(shared, key);
 
     ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + shared), 0u);
-    EXPECT_TRUE(FileExists(shared + "\\language\\more\\fr.lng") && FileExists(shared + "\\uninstall.exe"));
+    EXPECT_TRUE(FileExistsAt(shared + "\\language\\more\\fr.lng") && FileExistsAt(shared + "\\uninstall.exe"));
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_EQ(TreeOf(shared + "\\"), foreign);
 }
@@ -200,10 +147,10 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
 {
     ToolFolder tool;
     TempFolder sources;
-    auto inputs = WfxPlugin("Upgraded", MakePluginFolder(sources, "version 1", "fsplugin.wfx"));
+    auto inputs = WfxPlugin("Upgraded", MakePluginFolder(sources, "version 1", {"fsplugin.wfx"}));
     // The first version goes into folders it creates.
     const std::string outer = sources.Path() + "created", installed = outer + "\\by setup";
-    const std::string key = kUninstallKeys + "Quillon WFX plugin Upgraded";
+    const std::string key = UninstallKey("WFX", "Upgraded");
     InstallationCleanup cleanup(outer, key);
     ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
 
@@ -225,7 +172,8 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
 
     // Nothing of either version stays, not even the folders the first created.
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_TRUE(WaitFor([&] { return !FolderExists(outer); }, 10000)) << testing::PrintToString(TreeOf(outer + "\\"));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(outer); }))
+        << testing::PrintToString(TreeOf(outer + "\\"));
 
     // A file the installer cannot write ends the installation.
     const std::string busy = sources.MakeFolder("busy");
@@ -256,14 +204,14 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     TempFolder sources;
     tool.Write("languages\\Fr$nch 'x' & y%.nlf", ReadWholeFile(tool.Path() + "languages\\French.nlf"));
     const std::string mainFile = "fs$$ {1} & x.wfx", folder = "cost$\\new ${X} $%TEMP% 'q' `b` \xE9";
-    auto inputs = WfxPlugin(row.name, MakePluginFolder(sources, folder, mainFile), mainFile);
-    ASSERT_TRUE(CopyFileA((DistFolder() + "..\\testplugins\\" + row.plugin).c_str(), (inputs.Folder + mainFile).c_str(), FALSE));
+    auto inputs = WfxPlugin(row.name, MakePluginFolder(sources, folder, {mainFile}), mainFile);
+    CopyFileTo(TestPlugin(row.plugin), inputs.Folder + mainFile);
     sources.Write(folder + "\\$PLUGINSDIR $\\t;#01.txt", "x");
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + row.folderName;
-    const std::string key = kUninstallKeys + "Quillon WFX plugin " + row.folderName;
+    const std::string key = UninstallKey("WFX", row.folderName);
     InstallationCleanup cleanup(installed, key);
     ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
 
@@ -280,7 +228,7 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(inputs.Folder), "uninstall.exe"));
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-    EXPECT_TRUE(WaitFor([&] { return !FolderExists(installed); }, 10000));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); }, 10000));
 }
 
 INSTANTIATE_TEST_SUITE_P(

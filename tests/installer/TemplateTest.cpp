@@ -1,8 +1,9 @@
 // The installer template, filled as "Create setup" fills it, compiled by the
 // real NSIS compiler for every combination the tool can produce.
-#include "InstallerTestSupport.h"
+#include "InstallerScript.h"
 
-#include "app/SetupScript.h"
+#include "base/Paths.h"
+
 
 #include <memory>
 #include <regex>
@@ -43,7 +44,7 @@ protected:
     {
         tool_ = std::make_unique<ToolFolder>();
         sources_ = std::make_unique<TempFolder>();
-        plugin_ = MakePluginFolder(*sources_, "plugin with blanks", "fsplugin.wfx");
+        plugin_ = MakePluginFolder(*sources_, "plugin with blanks", {"fsplugin.wfx"});
         sources_->Write("plugin with blanks\\viewer.wlx", "MZ viewer");
         licence_ = sources_->Write("licence\\licence text.txt", "Use it freely.\r\n");
     }
@@ -93,7 +94,7 @@ TEST_P(TemplateCompiles, IntoTheMainFilesSetupInTheToolFolder)
     const ProgramRun run = CompileSetupScript(*tool_, inputs);
     ASSERT_TRUE(run.Ended);
     ASSERT_EQ(run.ExitCode, 0u) << run.Output;
-    EXPECT_TRUE(FileExists(installer));
+    EXPECT_TRUE(FileExistsAt(installer));
     EXPECT_EQ(run.Output.find("warning"), std::string::npos) << run.Output;
 
     // What the compiler built: the licence page only with a licence, one

@@ -1,8 +1,12 @@
 // The launcher with real processes: every run starts the spawnprobe program
 // (or a document whose verbs run it) through the shell under Wine.
 #include "base/Handles.h"
+#include "base/Paths.h"
 #include "launcher/StSpawn.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/ExpectFailure.h"
+#include "tests/support/Folders.h"
+#include "tests/support/Polling.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
 
@@ -14,11 +18,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string ProbePath()
-{
-    return TestProgramFolder() + "spawnprobe.exe";
-}
 
 std::string Quoted(const std::string& text)
 {
@@ -70,261 +69,236 @@ struct Reports {
             onUiThread = GetCurrentThreadId() == Application->MainThreadId();
             exitCodes.push_back(spawn.LastExitCode());
             eventOpenDuringHandler = spawn.EventHandle() != nullptr;
-            dialogOpen = FindProcessDialog() != nullptr;
+            dialogOpen = FindDialog() != nullptr;
         });
         spawn.OnSpawnError = TStSpawnErrorEvent([this](TObject*, std::uint16_t error) { errors.push_back(error); });
         spawn.OnTimeOut = TStSpawnTimeOutEvent([this](TObject*) { ++timeOuts; });
     }
     std::atomic<int> completed{0};
     int timeOuts = 0;
-    std::vector<DWORD> errors;
-    std::vector<DWORD> exitCodes;
-    bool senderWasLauncher = false;
-    bool onUiThread = false;
-    bool eventOpenDuringHandler = false;
-    bool dialogOpen = false;
+    std::vector<DWORD> errors, exitCodes;
+    bool senderWasLauncher = false, onUiThread = false, eventOpenDuringHandler = false, dialogOpen = false;
 };
 
+// A launcher whose reports are collected, and the probe program it starts.
 class Spawn : public testing::Test {
 protected:
     void SetUp() override { threadsBefore_ = TThread::Running(); }
     void TearDown() override
     {
         // No wait thread may outlive its test.
-        EXPECT_TRUE(PumpUntil([&] { return ThreadsEnded(); }, 15000));
+        EXPECT_TRUE(Eventually([&] { return ThreadsEnded(); }, 15000));
     }
     bool ThreadsEnded() const { return TThread::Running() == threadsBefore_; }
 
     // The spawn's process ended; the handle stays valid until the next Execute.
     static bool ProcessEnded(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
 
+    // Once every wait has ended and a moment more has passed: how many runs
+    // were reported completed and timed out, and that none failed.
+    void ExpectReported(int completed, int timeOuts = 0)
+    {
+        ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
+        PumpFor(300);
+        EXPECT_EQ(reports_.completed, completed);
+        EXPECT_EQ(reports_.timeOuts, timeOuts);
+        EXPECT_TRUE(reports_.errors.empty());
+    }
+
+    // Starts the probe, which sleeps `sleepMs`, records how it was started
+    // into `record` when one is given and exits with `exitCode`.
+    HANDLE Run(DWORD sleepMs, DWORD exitCode, const std::string& record = std::string())
+    {
+        spawn_.FileName = SpawnProbe();
+        spawn_.RunParameters = ProbeArgs(sleepMs, exitCode, record);
+        return spawn_.Execute();
+    }
+
     TempFolder folder_;
     long threadsBefore_ = 0;
+    TStSpawnApplication spawn_{nullptr};
+    Reports reports_{spawn_};
 };
 
 } // namespace
 
 TEST_F(Spawn, CompletesOnceOnTheUiThreadAfterTheProcessEnds)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
     const std::string record = folder_.Path() + "run.rec";
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(400, 7, record) + " \"two words\"";
-    spawn.DefaultDir = folder_.Path();
+    spawn_.FileName = SpawnProbe();
+    spawn_.RunParameters = ProbeArgs(400, 7, record) + " \"two words\"";
+    spawn_.DefaultDir = folder_.Path();
 
     const ULONGLONG before = LocalNow();
-    const HANDLE process = spawn.Execute();
+    const HANDLE process = spawn_.Execute();
     const ULONGLONG after = LocalNow();
     ASSERT_NE(process, nullptr);
-    EXPECT_EQ(process, spawn.ProcessHandle());
-    EXPECT_NE(spawn.EventHandle(), nullptr);
-    ASSERT_NE(spawn.WaitThread(), nullptr);
-    EXPECT_EQ(spawn.WaitThread()->TimeOutMilliseconds(), 0);
+    EXPECT_EQ(process, spawn_.ProcessHandle());
+    EXPECT_NE(spawn_.EventHandle(), nullptr);
+    ASSERT_NE(spawn_.WaitThread(), nullptr);
+    EXPECT_EQ(spawn_.WaitThread()->TimeOutMilliseconds(), 0);
     // The run's event carries the name of the moment it was created.
     EXPECT_EQ(OpenRunEvents(before, after), 1);
 
-    ASSERT_TRUE(PumpUntil([&] { return reports.completed > 0; }));
+    ASSERT_TRUE(Eventually([&] { return reports_.completed > 0; }));
     EXPECT_TRUE(ProcessEnded(process));
-    EXPECT_TRUE(reports.onUiThread);
-    EXPECT_TRUE(reports.senderWasLauncher);
-    EXPECT_TRUE(reports.eventOpenDuringHandler);
-    EXPECT_EQ(reports.exitCodes, std::vector<DWORD>{7});
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
-    EXPECT_EQ(spawn.WaitThread(), nullptr);
+    EXPECT_TRUE(reports_.onUiThread);
+    EXPECT_TRUE(reports_.senderWasLauncher);
+    EXPECT_TRUE(reports_.eventOpenDuringHandler);
+    EXPECT_EQ(reports_.exitCodes, std::vector<DWORD>{7});
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.WaitThread(), nullptr);
 
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
-    PumpFor(300);
-    EXPECT_EQ(reports.completed, 1);
-    EXPECT_TRUE(reports.errors.empty());
-    EXPECT_EQ(reports.timeOuts, 0);
+    ExpectReported(1);
     EXPECT_EQ(OpenRunEvents(before, after), 0);
 
     // The program got the parameters and the working folder as given.
-    std::string folder = folder_.Path();
-    folder.pop_back();
     EXPECT_EQ(ReadWholeFile(record), "show=1\r\nargs=" + std::string("--sleep|400|--exit|7|--record|") + record +
-                                         "|two words\r\ndir=" + folder + "\r\n");
+                                         "|two words\r\ndir=" + WithoutTrailingBackslash(folder_.Path()) + "\r\n");
 }
 
 TEST_F(Spawn, CompletionArrivesWhileAModalMessageBoxIsOpen)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(300, 0);
-    ASSERT_NE(spawn.Execute(), nullptr);
+    ASSERT_NE(Run(300, 0), nullptr);
 
     // The box stays until the completion has been seen (or long after it was due).
     DialogAnswerer answerer([&](HWND dialog) {
-        for (int i = 0; i < 500 && reports.completed == 0; ++i)
-            Sleep(20);
+        Eventually([&] { return reports_.completed > 0; });
         PressDialogButton(dialog, IDOK);
     });
     ShowMessage("Waiting for the run to end");
     answerer.Join();
     EXPECT_TRUE(answerer.Answered());
-    EXPECT_EQ(reports.completed, 1);
-    EXPECT_TRUE(reports.dialogOpen);
-    EXPECT_TRUE(reports.onUiThread);
+    EXPECT_EQ(reports_.completed, 1);
+    EXPECT_TRUE(reports_.dialogOpen);
+    EXPECT_TRUE(reports_.onUiThread);
 }
 
 TEST_F(Spawn, TimeOutIsReportedAndTheLaterEndIsNot)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(2500, 0);
-    spawn.SetTimeOut(1);
-    const HANDLE process = spawn.Execute();
+    spawn_.SetTimeOut(1);
+    const HANDLE process = Run(2500, 0);
     ASSERT_NE(process, nullptr);
-    EXPECT_EQ(spawn.WaitThread()->TimeOutMilliseconds(), 1000);
+    EXPECT_EQ(spawn_.WaitThread()->TimeOutMilliseconds(), 1000);
 
-    ASSERT_TRUE(PumpUntil([&] { return reports.timeOuts > 0; }));
+    ASSERT_TRUE(Eventually([&] { return reports_.timeOuts > 0; }));
     // The process is not stopped by the time-out.
     EXPECT_FALSE(ProcessEnded(process));
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
 
-    ASSERT_TRUE(PumpUntil([&] { return ProcessEnded(process); }));
-    PumpFor(300);
-    EXPECT_EQ(reports.timeOuts, 1);
-    EXPECT_EQ(reports.completed, 0);
-    EXPECT_TRUE(reports.errors.empty());
+    ASSERT_TRUE(Eventually([&] { return ProcessEnded(process); }));
+    ExpectReported(0, 1);
 }
 
 TEST_F(Spawn, NotifyWhenDoneClearedDuringTheRunStillClosesTheEvent)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(400, 0);
     const ULONGLONG before = LocalNow();
-    const HANDLE process = spawn.Execute();
+    const HANDLE process = Run(400, 0);
     const ULONGLONG after = LocalNow();
     ASSERT_NE(process, nullptr);
     ASSERT_EQ(OpenRunEvents(before, after), 1);
-    spawn.NotifyWhenDone = false;
+    spawn_.NotifyWhenDone = false;
 
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
     EXPECT_TRUE(ProcessEnded(process));
-    EXPECT_EQ(reports.completed, 0);
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
+    EXPECT_EQ(reports_.completed, 0);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
     EXPECT_EQ(OpenRunEvents(before, after), 0);
 
     // With NotifyWhenDone cleared from the start, nothing is watched at all.
-    spawn.RunParameters = ProbeArgs(0, 0);
-    ASSERT_NE(spawn.Execute(), nullptr);
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
-    EXPECT_EQ(spawn.WaitThread(), nullptr);
+    ASSERT_NE(Run(0, 0), nullptr);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.WaitThread(), nullptr);
     EXPECT_TRUE(ThreadsEnded());
 }
 
 TEST_F(Spawn, MissingProgramIsReportedFromExecuteAndFromTheWait)
 {
-    {
-        TStSpawnApplication spawn(nullptr);
-        Reports reports(spawn);
-        spawn.FileName = folder_.Path() + "no such program.exe";
-        EXPECT_EQ(spawn.Execute(), nullptr);
-        EXPECT_EQ(spawn.ProcessHandle(), nullptr);
-        // Once from within Execute...
-        ASSERT_EQ(reports.errors.size(), 1u);
-        EXPECT_EQ(reports.errors[0], static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-        // ...and once when the wait on no process fails.
-        ASSERT_TRUE(PumpUntil([&] { return reports.errors.size() == 2; }));
-        EXPECT_EQ(reports.errors[1], static_cast<DWORD>(ERROR_INVALID_HANDLE));
-        ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
-        EXPECT_EQ(reports.completed, 0);
-        EXPECT_EQ(reports.timeOuts, 0);
-        EXPECT_EQ(spawn.EventHandle(), nullptr);
-        // The shell was told to show no error of its own.
-        EXPECT_EQ(FindProcessDialog(), nullptr);
-    }
-    {
-        // Without handlers nothing at all is reported, and the run still ends.
-        TStSpawnApplication spawn(nullptr);
-        spawn.FileName = folder_.Path() + "no such program.exe";
-        EXPECT_EQ(spawn.Execute(), nullptr);
-        EXPECT_NE(spawn.EventHandle(), nullptr);
-        ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
-        EXPECT_EQ(spawn.EventHandle(), nullptr);
-        EXPECT_EQ(FindProcessDialog(), nullptr);
-    }
+    spawn_.FileName = folder_.Path() + "no such program.exe";
+    EXPECT_EQ(spawn_.Execute(), nullptr);
+    EXPECT_EQ(spawn_.ProcessHandle(), nullptr);
+    // Once from within Execute...
+    ASSERT_EQ(reports_.errors.size(), 1u);
+    EXPECT_EQ(reports_.errors[0], static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    // ...and once when the wait on no process fails.
+    ASSERT_TRUE(Eventually([&] { return reports_.errors.size() == 2; }));
+    EXPECT_EQ(reports_.errors[1], static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
+    EXPECT_EQ(reports_.completed, 0);
+    EXPECT_EQ(reports_.timeOuts, 0);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
+    // The shell was told to show no error of its own.
+    EXPECT_EQ(FindDialog(), nullptr);
+
+    // Without handlers nothing at all is reported, and the run still ends.
+    TStSpawnApplication silent(nullptr);
+    silent.FileName = spawn_.FileName;
+    EXPECT_EQ(silent.Execute(), nullptr);
+    EXPECT_NE(silent.EventHandle(), nullptr);
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
+    EXPECT_EQ(silent.EventHandle(), nullptr);
+    EXPECT_EQ(FindDialog(), nullptr);
 }
 
 TEST_F(Spawn, StartWithoutAProcessEndsWithTheWaitsError)
 {
     // Wine starts a host program through the shell but hands back no process.
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = "Z:\\bin\\true";
-    EXPECT_EQ(spawn.Execute(), nullptr);
-    EXPECT_EQ(spawn.ProcessHandle(), nullptr);
+    spawn_.FileName = "Z:\\bin\\true";
+    EXPECT_EQ(spawn_.Execute(), nullptr);
+    EXPECT_EQ(spawn_.ProcessHandle(), nullptr);
     // The start itself succeeded: nothing is reported from within Execute.
-    EXPECT_TRUE(reports.errors.empty());
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
-    EXPECT_EQ(reports.errors, std::vector<DWORD>{ERROR_INVALID_HANDLE});
-    EXPECT_EQ(reports.completed, 0);
+    EXPECT_TRUE(reports_.errors.empty());
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
+    EXPECT_EQ(reports_.errors, std::vector<DWORD>{ERROR_INVALID_HANDLE});
+    EXPECT_EQ(reports_.completed, 0);
 }
 
 TEST_F(Spawn, ParametersWithoutFileNameFailBeforeAnythingStarts)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.NotifyWhenDone = false;
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(0, 0);
-    const HANDLE first = spawn.Execute();
+    spawn_.NotifyWhenDone = false;
+    const HANDLE first = Run(0, 0);
     ASSERT_NE(first, nullptr);
     WaitForSingleObject(first, 5000);
 
-    spawn.NotifyWhenDone = true;
-    spawn.FileName.clear();
-    try {
-        spawn.Execute();
-        FAIL() << "no error was raised";
-    } catch (const EStSpawnError& e) {
-        EXPECT_EQ(e.ErrorCode, 250);
-        EXPECT_EQ(e.Message(), "FileName cannot be empty when RunParameters is specified");
-    }
+    spawn_.NotifyWhenDone = true;
+    spawn_.FileName.clear();
+    const auto failure = ExpectFailure<EStSpawnError>([&] { spawn_.Execute(); },
+                                                      "FileName cannot be empty when RunParameters is specified");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->ErrorCode, 250);
     // Nothing changed: the last start's process is still the one kept, and
     // no run is watched.
-    EXPECT_EQ(spawn.ProcessHandle(), first);
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
-    EXPECT_EQ(spawn.WaitThread(), nullptr);
+    EXPECT_EQ(spawn_.ProcessHandle(), first);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.WaitThread(), nullptr);
     EXPECT_TRUE(ThreadsEnded());
-    EXPECT_TRUE(reports.errors.empty());
+    EXPECT_TRUE(reports_.errors.empty());
 }
 
 TEST_F(Spawn, LargestTimeOutWorksAndOneMoreOverflowsAfterTheStart)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(100, 3);
-    spawn.SetTimeOut(2147483);
-    ASSERT_NE(spawn.Execute(), nullptr);
-    EXPECT_EQ(spawn.WaitThread()->TimeOutMilliseconds(), 2147483000);
-    ASSERT_TRUE(PumpUntil([&] { return reports.completed == 1; }));
-    EXPECT_EQ(reports.exitCodes, std::vector<DWORD>{3});
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
+    spawn_.SetTimeOut(2147483);
+    ASSERT_NE(Run(100, 3), nullptr);
+    EXPECT_EQ(spawn_.WaitThread()->TimeOutMilliseconds(), 2147483000);
+    ASSERT_TRUE(Eventually([&] { return reports_.completed == 1; }));
+    EXPECT_EQ(reports_.exitCodes, std::vector<DWORD>{3});
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
 
     const std::string record = folder_.Path() + "overflow.rec";
-    spawn.RunParameters = ProbeArgs(0, 0, record);
-    spawn.SetTimeOut(2147484);
+    spawn_.SetTimeOut(2147484);
     const ULONGLONG before = LocalNow();
-    EXPECT_THROW(spawn.Execute(), EIntOverflow);
+    EXPECT_THROW(Run(0, 0, record), EIntOverflow);
     const ULONGLONG after = LocalNow();
     // The program was started, but nothing watches it and its event is gone.
-    ASSERT_NE(spawn.ProcessHandle(), nullptr);
-    EXPECT_EQ(WaitForSingleObject(spawn.ProcessHandle(), 5000), WAIT_OBJECT_0);
-    EXPECT_TRUE(FileExists(record));
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
-    EXPECT_EQ(spawn.WaitThread(), nullptr);
+    ASSERT_NE(spawn_.ProcessHandle(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(spawn_.ProcessHandle(), 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(FileExistsAt(record));
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.WaitThread(), nullptr);
     EXPECT_EQ(OpenRunEvents(before, after), 0);
     EXPECT_TRUE(ThreadsEnded());
     PumpFor(200);
-    EXPECT_EQ(reports.completed, 1);
+    EXPECT_EQ(reports_.completed, 1);
 }
 
 TEST_F(Spawn, ShowStatesReachTheStartedProgram)
@@ -335,14 +309,11 @@ TEST_F(Spawn, ShowStatesReachTheStartedProgram)
         {TStShowState::ssNormal, 1},
         {TStShowState::ssMinNotActive, 7},
     };
-    TStSpawnApplication spawn(nullptr);
-    spawn.NotifyWhenDone = false;
-    spawn.FileName = ProbePath();
+    spawn_.NotifyWhenDone = false;
     for (const auto& [state, show] : cases) {
         const std::string record = folder_.Path() + "show" + std::to_string(show) + ".rec";
-        spawn.ShowState = state;
-        spawn.RunParameters = ProbeArgs(0, 0, record);
-        const HANDLE process = spawn.Execute();
+        spawn_.ShowState = state;
+        const HANDLE process = Run(0, 0, record);
         ASSERT_NE(process, nullptr);
         ASSERT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
         const std::string text = ReadWholeFile(record);
@@ -401,7 +372,7 @@ private:
         for (const char* verb : {"open", "print", "tidy up"}) {
             registered_ = registered_ &&
                           SetDefaultValue(root, std::string(kDocumentClass) + "\\shell\\" + verb + "\\command",
-                                          Quoted(ProbePath()) + " --record " + Quoted(folder + verb + ".rec") +
+                                          Quoted(SpawnProbe()) + " --record " + Quoted(folder + verb + ".rec") +
                                               " \"%1\"");
         }
     }
@@ -417,9 +388,8 @@ TEST_F(Spawn, VerbsChooseTheDocumentsCommand)
     DocumentType type(folder_.Path());
     ASSERT_TRUE(type.Registered());
     const std::string document = folder_.Write("letter.spawnprobetest", "text");
-    TStSpawnApplication spawn(nullptr);
-    spawn.NotifyWhenDone = false;
-    spawn.FileName = document;
+    spawn_.NotifyWhenDone = false;
+    spawn_.FileName = document;
 
     struct Case {
         TStSpawnCommand command;
@@ -437,9 +407,9 @@ TEST_F(Spawn, VerbsChooseTheDocumentsCommand)
         SCOPED_TRACE(c.ran);
         const std::string record = folder_.Path() + c.ran + ".rec";
         DeleteFileA(record.c_str());
-        spawn.SpawnCommand = c.command;
-        spawn.SpawnCommandStr = c.text;
-        const HANDLE process = spawn.Execute();
+        spawn_.SpawnCommand = c.command;
+        spawn_.SpawnCommandStr = c.text;
+        const HANDLE process = spawn_.Execute();
         ASSERT_NE(process, nullptr);
         ASSERT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
         const std::string text = ReadWholeFile(record);
@@ -447,46 +417,36 @@ TEST_F(Spawn, VerbsChooseTheDocumentsCommand)
     }
 
     // A verb the document does not have starts nothing.
-    std::vector<DWORD> errors;
-    spawn.OnSpawnError = TStSpawnErrorEvent([&](TObject*, std::uint16_t error) { errors.push_back(error); });
-    spawn.SpawnCommandStr = "no such verb";
-    EXPECT_EQ(spawn.Execute(), nullptr);
-    EXPECT_EQ(errors.size(), 1u);
+    spawn_.SpawnCommandStr = "no such verb";
+    EXPECT_EQ(spawn_.Execute(), nullptr);
+    EXPECT_EQ(reports_.errors.size(), 1u);
 }
 
 TEST_F(Spawn, OverlappingRunsEachCompleteOnce)
 {
-    TStSpawnApplication spawn(nullptr);
-    Reports reports(spawn);
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(300, 11);
-    ASSERT_NE(spawn.Execute(), nullptr);
-    HANDLE firstEvent = spawn.EventHandle();
-    spawn.RunParameters = ProbeArgs(1500, 22);
-    ASSERT_NE(spawn.Execute(), nullptr);
-    const HANDLE secondEvent = spawn.EventHandle();
+    ASSERT_NE(Run(300, 11), nullptr);
+    HANDLE firstEvent = spawn_.EventHandle();
+    ASSERT_NE(Run(1500, 22), nullptr);
+    const HANDLE secondEvent = spawn_.EventHandle();
     EXPECT_NE(secondEvent, firstEvent);
 
-    ASSERT_TRUE(PumpUntil([&] { return reports.completed == 1; }));
+    ASSERT_TRUE(Eventually([&] { return reports_.completed == 1; }));
     // The first run's end leaves the second run's event and wait alone.
-    EXPECT_EQ(reports.exitCodes, std::vector<DWORD>{11});
-    EXPECT_EQ(spawn.EventHandle(), secondEvent);
+    EXPECT_EQ(reports_.exitCodes, std::vector<DWORD>{11});
+    EXPECT_EQ(spawn_.EventHandle(), secondEvent);
     EXPECT_EQ(WaitForSingleObject(secondEvent, 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    ASSERT_TRUE(PumpUntil([&] { return reports.completed == 2; }));
-    EXPECT_EQ(reports.exitCodes, (std::vector<DWORD>{11, 22}));
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }));
-    PumpFor(300);
-    EXPECT_EQ(reports.completed, 2);
-    EXPECT_TRUE(reports.errors.empty());
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
+    ASSERT_TRUE(Eventually([&] { return reports_.completed == 2; }));
+    EXPECT_EQ(reports_.exitCodes, (std::vector<DWORD>{11, 22}));
+    ExpectReported(2);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
 }
 
 TEST_F(Spawn, DestroyedLauncherIsNeverCalledBack)
 {
     auto* spawn = new TStSpawnApplication(nullptr);
     Reports reports(*spawn);
-    spawn->FileName = ProbePath();
+    spawn->FileName = SpawnProbe();
     spawn->RunParameters = ProbeArgs(8000, 0);
     ASSERT_NE(spawn->Execute(), nullptr);
     HANDLE own = nullptr;
@@ -497,7 +457,7 @@ TEST_F(Spawn, DestroyedLauncherIsNeverCalledBack)
     delete spawn;
 
     // The wait ends with the launcher, long before the process does.
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }, 4000));
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }, 4000));
     EXPECT_FALSE(ProcessEnded(process.Get()));
     TerminateProcess(process.Get(), 0);
     WaitForSingleObject(process.Get(), 5000);
@@ -509,24 +469,18 @@ TEST_F(Spawn, DestroyedLauncherIsNeverCalledBack)
 
 TEST_F(Spawn, FailingHandlerReachesTheApplicationHandler)
 {
-    TStSpawnApplication spawn(nullptr);
     int calls = 0;
-    spawn.OnCompleted = TStSpawnCompletedEvent([&](TObject*) {
+    spawn_.OnCompleted = TStSpawnCompletedEvent([&](TObject*) {
         ++calls;
         throw Exception("The completion handler failed");
     });
-    spawn.FileName = ProbePath();
-    spawn.RunParameters = ProbeArgs(200, 0);
     const ULONGLONG before = LocalNow();
-    ASSERT_NE(spawn.Execute(), nullptr);
+    ASSERT_NE(Run(200, 0), nullptr);
     const ULONGLONG after = LocalNow();
 
-    DialogAnswerer answerer([](HWND dialog) { PressDialogButton(dialog, IDOK); });
-    ASSERT_TRUE(PumpUntil([&] { return ThreadsEnded(); }, 20000));
-    answerer.Join();
-    EXPECT_TRUE(answerer.Answered());
-    EXPECT_EQ(answerer.Text(), "The completion handler failed.");
+    EXPECT_EQ(FailureBoxOf([] {}), "The completion handler failed.");
+    ASSERT_TRUE(Eventually([&] { return ThreadsEnded(); }));
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(spawn.EventHandle(), nullptr);
+    EXPECT_EQ(spawn_.EventHandle(), nullptr);
     EXPECT_EQ(OpenRunEvents(before, after), 0);
 }

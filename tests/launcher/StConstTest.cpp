@@ -1,5 +1,6 @@
 #include "launcher/StBase.h"
 #include "launcher/StSpawn.h"
+#include "tests/support/ExpectFailure.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,10 @@ TEST(StMessages, LastMatchingEntryWinsAndNoMatchIsEmpty)
 
 TEST(StMessages, RaisingByCodeCarriesCodeAndText)
 {
-    try {
-        RaiseStError<EStSpawnError>(250);
-    } catch (const EStException& e) {
-        EXPECT_EQ(e.ErrorCode, 250);
-        EXPECT_EQ(e.Message(), "FileName cannot be empty when RunParameters is specified");
-        EXPECT_NE(dynamic_cast<const EStSpawnError*>(&e), nullptr);
-        return;
-    }
-    FAIL() << "nothing was raised";
+    const auto failure = ExpectFailure<EStSpawnError>([] { RaiseStError<EStSpawnError>(250); },
+                                                      "FileName cannot be empty when RunParameters is specified");
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->ErrorCode, 250);
 }
 
 TEST(StSpawnApplication, DefaultsAndWriteRules)

@@ -1,9 +1,10 @@
 // The shell's real folder dialog, driven from a helper thread the way a user
 // would: it waits for the dialog, reads its lines, moves the selection and
 // presses a button.
+#include "base/Paths.h"
 #include "shell/FolderChooser.h"
-#include "tests/shell/FolderDialogDriver.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Folders.h"
 #include "toolkit/Application.h"
 
 #include <commctrl.h>
@@ -11,18 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
 
 namespace {
 
-struct DialogView {
-    std::string title;
-    std::string statusAtStart;
-    std::string statusAfterSelection;
+struct ChooserSeen {
+    std::string title, statusAtStart, statusAfterSelection;
     HWND owner = nullptr;
-    bool selected = false;
-    bool otherWindowEnabled = true;
+    bool selected = false, otherWindowEnabled = true;
 };
 
 } // namespace
@@ -47,7 +44,7 @@ protected:
     // Runs the dialog on this thread while a helper thread reads it, selects
     // `select` (when not empty) and presses `button`.
     bool Browse(const std::string& initial, const std::string& select, int button, std::string& path,
-                DialogView& view, const std::wstring& root = L"\\\\")
+                ChooserSeen& view, const std::wstring& root = L"\\\\")
     {
         HWND other = other_;
         DialogAnswerer answerer([&](HWND dialog) {
@@ -76,7 +73,7 @@ TEST_F(FolderChooser, ConfirmedFolderComesBackWithOneBackslash)
     TempFolder folder;
     const std::string chosen = folder.MakeFolder("Some folder");
     std::string path = "stale";
-    DialogView view;
+    ChooserSeen view;
     ASSERT_TRUE(Browse(folder.Path(), WithoutTrailingBackslash(chosen), IDOK, path, view));
     EXPECT_EQ(path, chosen);
     EXPECT_EQ(view.title, "Choose folder");
@@ -94,7 +91,7 @@ TEST_F(FolderChooser, ConfirmingTheInitialFolderReturnsIt)
 {
     TempFolder folder;
     std::string path;
-    DialogView view;
+    ChooserSeen view;
     ASSERT_TRUE(Browse(folder.Path(), "", IDOK, path, view));
     EXPECT_EQ(path, folder.Path());
 }
@@ -102,9 +99,9 @@ TEST_F(FolderChooser, ConfirmingTheInitialFolderReturnsIt)
 TEST_F(FolderChooser, DriveRootEndsInTwoBackslashes)
 {
     std::string path;
-    DialogView view;
+    ChooserSeen view;
     ASSERT_TRUE(Browse("", "C:\\", IDOK, path, view));
-    ASSERT_TRUE(view.selected);
+    ASSERT_TRUE(view.selected) << view.statusAfterSelection;
     EXPECT_EQ(path, "C:\\\\");
 }
 
@@ -112,7 +109,7 @@ TEST_F(FolderChooser, CancelGivesFalseAndEmptyPath)
 {
     TempFolder folder;
     std::string path = "stale";
-    DialogView view;
+    ChooserSeen view;
     EXPECT_FALSE(Browse(folder.Path(), "", IDCANCEL, path, view));
     EXPECT_EQ(path, "");
     EXPECT_TRUE(IsWindowEnabled(other_));
@@ -124,25 +121,25 @@ TEST_F(FolderChooser, StatusLineStartsWithThePreparedInitialFolder)
     const std::string bare = WithoutTrailingBackslash(folder.Path());
     std::string path;
 
-    DialogView oneBackslash;
+    ChooserSeen oneBackslash;
     Browse(bare + "\\", "", IDCANCEL, path, oneBackslash);
     EXPECT_EQ(oneBackslash.statusAtStart, bare);
 
     // Only one backslash goes.
-    DialogView twoBackslashes;
+    ChooserSeen twoBackslashes;
     Browse(bare + "\\\\", "", IDCANCEL, path, twoBackslashes);
     EXPECT_EQ(twoBackslashes.statusAtStart, bare + "\\");
 
-    DialogView none;
+    ChooserSeen none;
     Browse(bare, "", IDCANCEL, path, none);
     EXPECT_EQ(none.statusAtStart, bare);
 
-    DialogView empty;
+    ChooserSeen empty;
     Browse("", "", IDCANCEL, path, empty);
     EXPECT_EQ(empty.statusAtStart, "");
 
     // A folder that does not exist is shown all the same.
-    DialogView missing;
+    ChooserSeen missing;
     Browse(bare + "\\not there\\", "", IDCANCEL, path, missing);
     EXPECT_EQ(missing.statusAtStart, bare + "\\not there");
 }
@@ -152,9 +149,9 @@ TEST_F(FolderChooser, RootThatParsesToNothingOffersTheWholeNamespace)
     TempFolder folder;
     const std::string chosen = folder.MakeFolder("x");
     std::string path;
-    DialogView view;
+    ChooserSeen view;
     ASSERT_TRUE(Browse(folder.Path(), WithoutTrailingBackslash(chosen), IDOK, path, view,
                        L"C:\\no such folder\\anywhere"));
-    ASSERT_TRUE(view.selected);
+    ASSERT_TRUE(view.selected) << view.statusAfterSelection;
     EXPECT_EQ(path, chosen);
 }

@@ -1,15 +1,17 @@
 // The application object with real windows: the application-wide exception
 // handler behind a control's event, and the queue of pending calls served by
 // the loop and by a message box's modal loop.
+#include "TestForm.h"
+
 #include "base/Errors.h"
-#include "tests/support/TestSupport.h"
+#include "base/Handles.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Polling.h"
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Form.h"
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -17,46 +19,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-// The static control that carries a message box's icon.
-constexpr int kMessageBoxIconId = 0x0440;
-
-std::unique_ptr<TForm> MakeTestForm()
-{
-    auto form = std::make_unique<TForm>(nullptr, TFormDesign{"TTestAppForm", "Test form", 100, 100, 300, 200,
-                                                             "MS Sans Serif", -11});
-    form->Show();
-    return form;
-}
-
-struct BoxSeen {
-    std::string caption;
-    std::string text;
-    HICON icon = nullptr;
-    bool iconVisible = false;
-    bool ownerIsApplicationWindow = false;
-    bool hasOk = false;
-};
-
-// Reads what a message box shows, then presses OK.
-std::function<void(HWND)> ReadBoxAndPressOk(BoxSeen& seen)
-{
-    return [&seen](HWND box) {
-        seen.caption = WindowTextOf(box);
-        const HWND iconControl = GetDlgItem(box, kMessageBoxIconId);
-        if (iconControl != nullptr) {
-            seen.icon = reinterpret_cast<HICON>(SendMessageA(iconControl, STM_GETICON, 0, 0));
-            seen.iconVisible = IsWindowVisible(iconControl) != FALSE;
-        }
-        seen.ownerIsApplicationWindow = GetWindow(box, GW_OWNER) == Application->Handle();
-        seen.hasOk = GetDlgItem(box, IDOK) != nullptr;
-        PressDialogButton(box, IDOK);
-    };
-}
-
-} // namespace
 
 TEST(ExceptionHandler, FailureInClickHandlerIsShownAndTheLoopGoesOn)
 {
@@ -72,30 +34,24 @@ TEST(ExceptionHandler, FailureInClickHandlerIsShownAndTheLoopGoesOn)
     });
 
     {
-        BoxSeen seen;
-        DialogAnswerer answerer(ReadBoxAndPressOk(seen));
+        DialogAnswerer answerer([](HWND box) {
+            EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+            PressDialogButton(box, IDOK);
+        });
         SendMessageA(button->Handle(), BM_CLICK, 0, 0);
         answerer.Join();
         ASSERT_TRUE(answerer.Answered());
-        EXPECT_EQ(answerer.Text(), "Cannot open the template.");
-        EXPECT_EQ(seen.caption, Application->Title());
-        EXPECT_TRUE(seen.ownerIsApplicationWindow);
-        EXPECT_TRUE(seen.hasOk);
-        EXPECT_TRUE(seen.iconVisible);
-        EXPECT_EQ(seen.icon, LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_ERROR)));
+        EXPECT_EQ(answerer.Seen().Text, "Cannot open the template.");
+        EXPECT_EQ(answerer.Seen().Caption, Application->Title());
+        EXPECT_EQ(answerer.Seen().Owner, Application->Handle());
+        EXPECT_EQ(answerer.Seen().Icon, LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_ERROR)));
     }
     // The form still works: the next click reaches the handler, and a message
     // that sorts before the period gets none.
-    {
-        DialogAnswerer answerer([](HWND box) { PressDialogButton(box, IDOK); });
-        SendMessageA(button->Handle(), BM_CLICK, 0, 0);
-        answerer.Join();
-        ASSERT_TRUE(answerer.Answered());
-        EXPECT_EQ(answerer.Text(), "Failed!");
-    }
+    EXPECT_EQ(FailureBoxOf([&] { SendMessageA(button->Handle(), BM_CLICK, 0, 0); }), "Failed!");
     SendMessageA(button->Handle(), BM_CLICK, 0, 0); // no failure: no box
     EXPECT_EQ(clicks, 3);
-    EXPECT_EQ(FindProcessDialog(), nullptr);
+    EXPECT_EQ(FindDialog(), nullptr);
     EXPECT_TRUE(IsWindowEnabled(form->Handle()));
 }
 
@@ -106,33 +62,32 @@ TEST(ExceptionHandler, FailureInPostedClickIsHandledInsideTheLoop)
     auto form = MakeTestForm();
     auto* button = new TButton(form.get(), {10, 10, 100, 25}, "Throw");
     button->OnClick = TNotifyEvent([&](TObject*) { throw ERangeError(); });
-    DialogAnswerer answerer([](HWND box) { PressDialogButton(box, IDOK); });
-    PostMessageA(button->Handle(), BM_CLICK, 0, 0);
-    PostMessageA(form->Handle(), WM_NULL, 0, 0);
-    EXPECT_TRUE(PumpUntil([&] { return answerer.Answered(); }));
-    answerer.Join();
-    EXPECT_EQ(answerer.Text(), "Range check error.");
+    const std::string text = FailureBoxOf([&] {
+        PostMessageA(button->Handle(), BM_CLICK, 0, 0);
+        PostMessageA(form->Handle(), WM_NULL, 0, 0);
+    });
+    EXPECT_EQ(text, "Range check error.");
     EXPECT_TRUE(IsWindow(button->Handle()));
 }
 
 TEST(Dialogs, PlainMessageHasTitleNoIconAndOneOkButton)
 {
-    BoxSeen seen;
-    std::atomic<bool> cancelPresent{true};
+    std::atomic<bool> okPresent{false}, cancelPresent{true};
     RECT boxRect{};
     DialogAnswerer answerer([&](HWND box) {
+        okPresent = GetDlgItem(box, IDOK) != nullptr;
         cancelPresent = GetDlgItem(box, IDCANCEL) != nullptr && IsWindowVisible(GetDlgItem(box, IDCANCEL));
         GetWindowRect(box, &boxRect);
-        ReadBoxAndPressOk(seen)(box);
+        PressDialogButton(box, IDOK);
     });
     ShowMessage("Please choose a folder");
     answerer.Join();
     ASSERT_TRUE(answerer.Answered());
-    EXPECT_EQ(answerer.Text(), "Please choose a folder"); // no period added here
-    EXPECT_EQ(seen.caption, Application->Title());
-    EXPECT_TRUE(seen.hasOk);
+    EXPECT_EQ(answerer.Seen().Text, "Please choose a folder"); // no period added here
+    EXPECT_EQ(answerer.Seen().Caption, Application->Title());
+    EXPECT_EQ(answerer.Seen().Icon, nullptr);
+    EXPECT_TRUE(okPresent);
     EXPECT_FALSE(cancelPresent);
-    EXPECT_FALSE(seen.iconVisible && seen.icon != nullptr);
     // Centred on the screen.
     const int centreX = (boxRect.left + boxRect.right) / 2, centreY = (boxRect.top + boxRect.bottom) / 2;
     EXPECT_NEAR(centreX, GetSystemMetrics(SM_CXSCREEN) / 2, 2);
@@ -153,20 +108,16 @@ TEST(Dialogs, TextBoxShowsTheEndOfALongTextAndAnswersTheKeyboard)
                 GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &gui);
                 return gui.hwndFocus;
             };
-            const auto eventually = [](const std::function<bool()>& done) {
-                for (int i = 0; i < 250 && !done(); ++i)
-                    Sleep(20);
-                return done();
-            };
-            EXPECT_EQ(WindowTextOf(box), Application->Title());
-            EXPECT_EQ(WindowTextOf(FindWindowExA(box, nullptr, "Static", nullptr)), "Something went wrong.");
-            EXPECT_EQ(GetWindow(box, GW_OWNER), Application->Handle());
+            const DialogView seen = ReadDialog(box);
+            EXPECT_EQ(seen.Caption, Application->Title());
+            EXPECT_EQ(seen.Text, "Something went wrong.");
+            EXPECT_EQ(seen.Owner, Application->Handle());
             EXPECT_GT(SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 250); // its end is in view
             EXPECT_EQ(focus(), GetDlgItem(box, IDOK));
             PostMessageA(focus(), WM_KEYDOWN, VK_TAB, 0);
-            EXPECT_TRUE(eventually([&] { return focus() == edit; }));
+            EXPECT_TRUE(Eventually([&] { return focus() == edit; }));
             PostMessageA(edit, WM_CHAR, 1, 0); // Ctrl+A
-            EXPECT_TRUE(eventually([&] {
+            EXPECT_TRUE(Eventually([&] {
                 DWORD start = 1, end = 0;
                 SendMessageA(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
                 return start == 0 && end == text.size();
@@ -174,7 +125,7 @@ TEST(Dialogs, TextBoxShowsTheEndOfALongTextAndAnswersTheKeyboard)
             // Ctrl+C, again until the copy shows: the first clipboard use of
             // a fresh X display can lose what is put there.
             std::string copied;
-            eventually([&] {
+            Eventually([&] {
                 PostMessageA(edit, WM_CHAR, 3, 0);
                 Sleep(50);
                 if (OpenClipboard(nullptr)) {
@@ -221,33 +172,12 @@ TEST(PendingCalls, WorkerCallRunsOnTheUiThreadAndWorkerWaitsForIt)
     EXPECT_FALSE(returned);
     EXPECT_FALSE(ran);
 
-    EXPECT_TRUE(PumpUntil([&] { return returned.load(); }));
+    EXPECT_TRUE(Eventually([&] { return returned.load(); }));
     worker.join();
     CloseHandle(aboutToCall);
     EXPECT_EQ(ranOn, GetCurrentThreadId());
     EXPECT_EQ(ranOn, Application->MainThreadId());
     EXPECT_TRUE(sawRunWhenReturned);
-}
-
-TEST(PendingCalls, QueuedCallsRunOldestFirst)
-{
-    // A queue of our own, whose wake-up tells when each call has been queued.
-    HANDLE queued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    TPendingCalls calls([&] { SetEvent(queued); }, [](std::exception_ptr) {});
-    std::vector<int> order;
-    std::vector<std::thread> workers;
-    for (int i = 0; i < 4; ++i) {
-        workers.emplace_back([&, i] { calls.CallAndWait([&order, i] { order.push_back(i); }); });
-        ASSERT_EQ(WaitForSingleObject(queued, 5000), WAIT_OBJECT_0);
-    }
-    EXPECT_FALSE(calls.Empty());
-    EXPECT_TRUE(calls.RunPending());
-    for (auto& worker : workers)
-        worker.join();
-    CloseHandle(queued);
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_TRUE(calls.Empty());
-    EXPECT_FALSE(calls.RunPending());
 }
 
 TEST(PendingCalls, CallFromUiThreadRunsAtOnce)
@@ -259,74 +189,78 @@ TEST(PendingCalls, CallFromUiThreadRunsAtOnce)
 
 TEST(PendingCalls, CallRunsInsideTheModalLoopOfAMessageBox)
 {
-    std::atomic<bool> ran{false};
-    std::atomic<bool> boxWasOpen{false};
-    std::atomic<DWORD> ranOn{0};
-    std::atomic<bool> ranBeforeClose{false};
-    std::thread worker;
-
-    DialogAnswerer answerer([&](HWND box) {
-        worker = std::thread([&, box] {
-            Application->Synchronize([&, box] {
-                ranOn = GetCurrentThreadId();
-                boxWasOpen = IsWindow(box) && IsWindowVisible(box);
-                ran = true;
-            });
-        });
-        // Close the box only once the call ran inside its loop.
-        const DWORD start = GetTickCount();
-        while (!ran && GetTickCount() - start < 10000)
-            Sleep(10);
-        ranBeforeClose = ran.load();
-        PressDialogButton(box, IDOK);
-    });
-    ShowMessage("Waiting for the worker");
-    answerer.Join();
-    if (worker.joinable()) {
-        // Should it not have run, serve it now so the worker ends.
-        PumpUntil([&] { return ran.load(); }, 5000);
-        worker.join();
-    }
-    ASSERT_TRUE(answerer.Answered());
-    EXPECT_TRUE(ranBeforeClose);
-    EXPECT_TRUE(boxWasOpen);
-    EXPECT_EQ(ranOn, GetCurrentThreadId());
+    ExpectQueuedCallRunsInside([] { ShowMessage("Waiting for the worker"); }, IDOK);
 }
 
 TEST(PendingCalls, FailingCallReachesTheHandlerAndReleasesTheWorker)
 {
     std::atomic<bool> workerReturned{false};
     std::atomic<bool> workerSawException{false};
-    std::thread worker([&] {
-        try {
-            Application->Synchronize([] { throw Exception("Queued call failed"); });
-        } catch (...) {
-            workerSawException = true;
-        }
-        workerReturned = true;
+    std::thread worker;
+    const std::string text = FailureBoxOf([&] {
+        worker = std::thread([&] {
+            try {
+                Application->Synchronize([] { throw Exception("Queued call failed"); });
+            } catch (...) {
+                workerSawException = true;
+            }
+            workerReturned = true;
+        });
     });
-    DialogAnswerer answerer([](HWND box) { PressDialogButton(box, IDOK); });
-    EXPECT_TRUE(PumpUntil([&] { return workerReturned.load(); }, 20000));
+    EXPECT_TRUE(Eventually([&] { return workerReturned.load(); }));
     worker.join();
-    answerer.Join();
-    ASSERT_TRUE(answerer.Answered());
-    EXPECT_EQ(answerer.Text(), "Queued call failed.");
+    EXPECT_EQ(text, "Queued call failed.");
     EXPECT_FALSE(workerSawException);
 }
 
-TEST(PendingCalls, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
+namespace {
+
+// A queue of pending calls of the test's own, whose wake-up tells when a
+// call has been queued.
+class PendingCallQueue : public testing::Test {
+protected:
+    bool Queued(DWORD timeoutMs = 5000) { return WaitForSingleObject(queued_.Get(), timeoutMs) == WAIT_OBJECT_0; }
+
+    UniqueHandle queued_{CreateEventA(nullptr, FALSE, FALSE, nullptr)};
+    TPendingCalls calls_{[this] { SetEvent(queued_.Get()); }, [](std::exception_ptr) {}};
+};
+
+} // namespace
+
+TEST_F(PendingCallQueue, QueuedCallsRunOldestFirst)
+{
+    std::vector<int> order;
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 4; ++i) {
+        workers.emplace_back([&, i] { calls_.CallAndWait([&order, i] { order.push_back(i); }); });
+        ASSERT_TRUE(Queued());
+    }
+    EXPECT_FALSE(calls_.Empty());
+    EXPECT_TRUE(calls_.RunPending());
+    for (auto& worker : workers)
+        worker.join();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_TRUE(calls_.Empty());
+    EXPECT_FALSE(calls_.RunPending());
+}
+
+TEST_F(PendingCallQueue, ClosingLetsWaitingWorkersGoAndDropsEveryLaterCall)
 {
     // Nothing runs queued calls after the loop: no worker may wait for ever.
-    HANDLE queued = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    TPendingCalls calls([&] { SetEvent(queued); }, [](std::exception_ptr) {});
     std::atomic<int> ran{0};
-    std::thread waiting([&] { calls.CallAndWait([&] { ++ran; }); });
-    ASSERT_EQ(WaitForSingleObject(queued, 5000), WAIT_OBJECT_0);
-    calls.Close();
+    std::thread waiting([&] { calls_.CallAndWait([&] { ++ran; }); });
+    ASSERT_TRUE(Queued());
+    calls_.Close();
     waiting.join();
-    std::thread([&] { calls.CallAndWait([&] { ++ran; }); }).join();
-    EXPECT_EQ(WaitForSingleObject(queued, 0), static_cast<DWORD>(WAIT_TIMEOUT)); // not woken again
-    EXPECT_FALSE(calls.RunPending());
+    std::thread([&] { calls_.CallAndWait([&] { ++ran; }); }).join();
+    EXPECT_FALSE(Queued(0)); // not woken again
+    EXPECT_FALSE(calls_.RunPending());
     EXPECT_EQ(ran, 0);
-    CloseHandle(queued);
+}
+
+TEST(ApplicationTitle, CutsAtFirstDotAndLowerCasesAllButFirst)
+{
+    EXPECT_EQ(ApplicationTitleFromPath("C:\\x.y\\MyTool.v2.exe"), "Mytool");
+    EXPECT_EQ(ApplicationTitleFromPath("C:\\SetupCreator.exe"), "Setupcreator");
+    EXPECT_EQ(ApplicationTitleFromPath("D:\\tools\\aBC"), "abc");
 }

@@ -1,7 +1,8 @@
 // Components destroyed by their owner, and worker threads whose end reaches
 // the user-interface thread through the queue of pending calls.
 #include "base/Errors.h"
-#include "tests/support/TestSupport.h"
+#include "tests/support/Dialogs.h"
+#include "tests/support/Polling.h"
 #include "toolkit/Application.h"
 #include "toolkit/Component.h"
 #include "toolkit/Thread.h"
@@ -86,7 +87,7 @@ TEST(Threads, BodyRunsOnItsOwnThreadAndTerminationOnTheUiThread)
     });
     EXPECT_EQ(thread->executedOn, 0u); // created suspended
     thread->Start();
-    ASSERT_TRUE(PumpUntil([&] { return thread->Finished(); }));
+    ASSERT_TRUE(Eventually([&] { return thread->Finished(); }));
     WaitForSingleObject(thread->Handle(), 5000);
     EXPECT_NE(thread->executedOn, GetCurrentThreadId());
     EXPECT_EQ(thread->executedOn, thread->ThreadID());
@@ -104,12 +105,8 @@ TEST(Threads, FailureInTheBodyReachesTheHandlerAndTheThreadStillEnds)
     thread->deletedFlag = &deleted;
     bool terminated = false;
     thread->OnTerminate = TNotifyEvent([&](TObject*) { terminated = true; });
-    DialogAnswerer answerer([](HWND box) { PressDialogButton(box, IDOK); });
-    thread->Start();
-    EXPECT_TRUE(PumpUntil([&] { return deleted.load(); }, 20000));
-    answerer.Join();
-    ASSERT_TRUE(answerer.Answered());
-    EXPECT_EQ(answerer.Text(), "Worker failed.");
+    EXPECT_EQ(FailureBoxOf([&] { thread->Start(); }), "Worker failed.");
+    EXPECT_TRUE(Eventually([&] { return deleted.load(); }));
     EXPECT_TRUE(terminated);
 }
 

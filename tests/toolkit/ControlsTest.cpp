@@ -1,6 +1,7 @@
 // The controls on a real form: the edit's change event, set from code and
 // typed, and the events' Sender.
-#include "tests/support/TestSupport.h"
+#include "TestForm.h"
+
 #include "toolkit/Application.h"
 #include "toolkit/Controls.h"
 #include "toolkit/Form.h"
@@ -15,14 +16,12 @@ namespace {
 struct EditFixture : testing::Test {
     void SetUp() override
     {
-        form = std::make_unique<TForm>(nullptr, TFormDesign{"TControlsTestForm", "Controls", 100, 100, 300, 200,
-                                                            "MS Sans Serif", -11});
+        form = MakeTestForm();
         edit = new TEdit(form.get(), {10, 10, 200, 21});
         edit->OnChange = TNotifyEvent([this](TObject* sender) {
             senders.push_back(sender);
             texts.push_back(edit->Text());
         });
-        form->Show();
     }
 
     void Type(const std::string& characters)
@@ -111,12 +110,10 @@ TEST_F(EditFixture, UnassignedEventIsNotCalled)
 
 TEST(ControlsEvents, ButtonClickHasTheButtonAsSender)
 {
-    auto form = std::make_unique<TForm>(nullptr, TFormDesign{"TControlsTestForm", "Controls", 100, 100, 300, 200,
-                                                             "MS Sans Serif", -11});
+    auto form = MakeTestForm();
     auto* button = new TButton(form.get(), {10, 10, 80, 25}, "Go");
     std::vector<TObject*> senders;
     button->OnClick = TNotifyEvent([&](TObject* sender) { senders.push_back(sender); });
-    form->Show();
     SendMessageA(button->Handle(), BM_CLICK, 0, 0);
     ASSERT_EQ(senders.size(), 1u);
     EXPECT_EQ(senders[0], button);
@@ -130,17 +127,17 @@ TEST(Labels, KeepTheirRightEdgeAndShowTheWholeCaptionInAWiderFont)
     const TBounds designed{95, 50, 86, 13};
     for (const auto& [face, height] : {std::pair{"MS Sans Serif", -11}, {"No Such Face Installed", -14}}) {
         SCOPED_TRACE(face);
-        TForm form(nullptr, TFormDesign{"TControlsTestForm", "Labels", 100, 100, 300, 200, face, height});
-        auto* label = new TLabel(&form, designed, "License (optional):");
+        const auto form = MakeTestForm(face, height);
+        auto* label = new TLabel(form.get(), designed, "License (optional):");
         HDC dc = GetDC(label->Handle());
-        const HGDIOBJ old = SelectObject(dc, form.Font());
+        const HGDIOBJ old = SelectObject(dc, form->Font());
         SIZE caption{};
         GetTextExtentPoint32A(dc, "License (optional):", 19, &caption);
         SelectObject(dc, old);
         ReleaseDC(label->Handle(), dc);
         RECT place{};
         GetWindowRect(label->Handle(), &place);
-        MapWindowPoints(nullptr, form.Handle(), reinterpret_cast<POINT*>(&place), 2);
+        MapWindowPoints(nullptr, form->Handle(), reinterpret_cast<POINT*>(&place), 2);
         EXPECT_EQ(place.right, designed.left + designed.width);
         EXPECT_EQ(place.top, designed.top);
         EXPECT_EQ(place.right - place.left, caption.cx); // 86 in the designed font, more in the other

@@ -1,14 +1,15 @@
 // Task-window disabling with real top-level windows of this thread, and the
 // disabling around a real message box.
 #include "base/Handles.h"
-#include "tests/support/TestSupport.h"
+#include "TestForm.h"
+#include "tests/support/Dialogs.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
-#include "toolkit/Form.h"
 #include "toolkit/TaskWindows.h"
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -48,6 +49,18 @@ bool Enabled(const UniqueWindow& window) { return IsWindowEnabled(window.Get()) 
 bool Contains(const std::vector<HWND>& list, HWND window)
 {
     return std::find(list.begin(), list.end(), window) != list.end();
+}
+
+// Disables the task windows, runs `meanwhile` with the list of those it
+// disabled, and ends the disabling; what the test windows were told then.
+std::vector<std::pair<HWND, bool>> EnablingsAfter(const std::function<void(const std::vector<HWND>&)>& meanwhile)
+{
+    {
+        TTaskWindowsDisabled disabled(nullptr);
+        meanwhile(disabled.Disabled());
+        enableLog.clear();
+    }
+    return enableLog;
 }
 
 } // namespace
@@ -100,23 +113,14 @@ TEST(TaskWindows, ReenablesNewestFirst)
     UniqueWindow a = MakeWindow(true, true);
     UniqueWindow b = MakeWindow(true, true);
     UniqueWindow c = MakeWindow(true, true);
-    std::vector<HWND> disabledOrder;
-    enableLog.clear();
-    {
-        TTaskWindowsDisabled disabled(nullptr);
-        for (HWND window : disabled.Disabled())
+    std::vector<std::pair<HWND, bool>> expected;
+    const auto told = EnablingsAfter([&](const std::vector<HWND>& disabled) {
+        for (HWND window : disabled)
             if (window == a.Get() || window == b.Get() || window == c.Get())
-                disabledOrder.push_back(window);
-        ASSERT_EQ(disabledOrder.size(), 3u);
-        enableLog.clear();
-    }
-    std::vector<HWND> enabledOrder;
-    for (const auto& [window, enabled] : enableLog) {
-        EXPECT_TRUE(enabled);
-        enabledOrder.push_back(window);
-    }
-    std::reverse(disabledOrder.begin(), disabledOrder.end());
-    EXPECT_EQ(enabledOrder, disabledOrder);
+                expected.emplace(expected.begin(), window, true);
+    });
+    ASSERT_EQ(expected.size(), 3u);
+    EXPECT_EQ(told, expected);
 }
 
 TEST(TaskWindows, NestedDisablingsRestoreOnlyTheirOwnWindows)
@@ -155,24 +159,19 @@ TEST(TaskWindows, WindowDestroyedMeanwhileIsSkipped)
     UniqueWindow kept = MakeWindow(true, true);
     UniqueWindow doomed = MakeWindow(true, true);
     const HWND doomedHandle = doomed.Get();
-    enableLog.clear();
-    {
-        TTaskWindowsDisabled disabled(nullptr);
-        EXPECT_TRUE(Contains(disabled.Disabled(), doomedHandle));
+    const auto told = EnablingsAfter([&](const std::vector<HWND>& disabled) {
+        EXPECT_TRUE(Contains(disabled, doomedHandle));
         doomed.Reset(); // destroyed while the dialog is up
-        enableLog.clear();
-    }
+    });
     EXPECT_FALSE(IsWindow(doomedHandle));
     EXPECT_TRUE(Enabled(kept));
-    for (const auto& entry : enableLog)
+    for (const auto& entry : told)
         EXPECT_NE(entry.first, doomedHandle);
 }
 
 TEST(TaskWindows, MessageBoxDisablesTheToolsWindowsWhileItIsUp)
 {
-    auto form = std::make_unique<TForm>(nullptr, TFormDesign{"TTaskWindowsTestForm", "Main", 50, 50, 300, 200,
-                                                             "MS Sans Serif", -11});
-    form->Show();
+    auto form = MakeTestForm();
     UniqueWindow alreadyDisabled = MakeWindow(true, false);
     std::atomic<bool> formEnabledDuringBox{true};
     std::atomic<bool> otherEnabledDuringBox{true};

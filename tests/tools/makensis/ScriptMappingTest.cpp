@@ -3,7 +3,9 @@
 #include "tools/makensis/HostPaths.h"
 #include "tools/makensis/ScriptMapping.h"
 
-#include "tests/support/TestSupport.h"
+#include "tests/support/Folders.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,13 @@
+#include "InstallerScript.h"
+
+#include "app/VersionResource.h"
+#include "base/Paths.h"
+
+ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
+{
+    // What "Create setup" reads from the plugin folder.
+    inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
+    inputs.Publisher = VersionStringOf(WithTrailingBackslash(inputs.Folder) + inputs.MainFile, "CompanyName");
+    tool.Write("temp.nsi", FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs));
+    return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
+}

@@ -1,0 +1,209 @@
+#include "Folders.h"
+
+#include "Polling.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// Wine's folder chooser keeps each folder's last access time in the ids of
+// the folders it lists, and looks a folder up by comparing ids: a folder that
+// is read for the first time after a change gets a new access time, and the
+// chooser then no longer finds it, nor anything below it. Reading each
+// changed folder once, before any chooser opens, settles its access time.
+void SettleAccessTime(const std::string& folder) { EntriesOf(folder + "*"); }
+
+} // namespace
+
+std::string TestProgramFolder() { return FolderOfPath(ModuleFileName()); }
+
+std::string BuildFolder()
+{
+    const std::string tests = FolderOfPath(WithoutTrailingBackslash(TestProgramFolder()));
+    return FolderOfPath(WithoutTrailingBackslash(tests));
+}
+
+std::string DistFolder() { return BuildFolder() + "dist\\"; }
+
+std::string TestPlugin(const std::string& file) { return BuildFolder() + "testplugins\\" + file; }
+
+std::string SpawnProbe() { return BuildFolder() + "tests\\spawnprobe.exe"; }
+
+std::string PictureFolder()
+{
+    const std::string folder = BuildFolder() + "screenshots\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+void UseTemporaryFolderOfItsOwn()
+{
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    const std::string program = NameWithoutExtension(ModuleFileName().substr(TestProgramFolder().size()));
+    const std::string folder = std::string(base) + program;
+    // Kept from run to run, so that the shared temporary folder does not
+    // change while the programs run; what an earlier run left in it goes.
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EmptyFolder(folder + "\\", std::string());
+    SettleAccessTime(base);
+    SettleAccessTime(folder + "\\");
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+}
+
+TempFolder::TempFolder()
+{
+    static int counter = 0;
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    std::ostringstream name;
+    name << base << "sctest_" << GetCurrentProcessId() << "_" << GetTickCount() << "_" << ++counter << "\\";
+    path_ = name.str();
+    CreateDirectoryA(path_.c_str(), nullptr);
+    SettleAccessTime(base);
+    SettleAccessTime(path_);
+}
+
+TempFolder::~TempFolder() { DeleteTree(path_); }
+
+std::string TempFolder::MakeFolder(const std::string& relative) const
+{
+    std::string path = path_;
+    std::stringstream parts(relative);
+    std::string part;
+    while (std::getline(parts, part, '\\')) {
+        if (part.empty())
+            continue;
+        const std::string parent = path;
+        path += part + "\\";
+        if (CreateDirectoryA(path.c_str(), nullptr)) {
+            SettleAccessTime(parent);
+            SettleAccessTime(path);
+        }
+    }
+    return path;
+}
+
+std::string TempFolder::Write(const std::string& relative, const std::string& content) const
+{
+    const std::size_t slash = relative.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? path_ : MakeFolder(relative.substr(0, slash));
+    WriteWholeFile(path_ + relative, content);
+    SettleAccessTime(folder);
+    return path_ + relative;
+}
+
+std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
+                             const std::vector<std::string>& mainFiles)
+{
+    const std::string folder = parent.MakeFolder(name);
+    const std::string inside = folder.substr(parent.Path().size());
+    for (const std::string& mainFile : mainFiles)
+        parent.Write(inside + mainFile, std::string("MZ plugin \0 bytes", 17));
+    parent.Write(inside + "readme.txt", "Read me\r\n");
+    parent.Write(inside + "language\\de.lng", "[German]\r\n");
+    parent.Write(inside + "language\\more\\fr.lng", "[French]\r\n");
+    parent.MakeFolder(inside + "empty folder");
+    return folder;
+}
+
+void PlaceToolFiles(const std::string& folder, const std::vector<std::string>& languages)
+{
+    const std::string dist = DistFolder();
+    for (const char* name : {"makensis.exe", "plugin.nsi"})
+        CopyFileTo(dist + name, folder + name);
+    CreateDirectoryA((folder + "languages").c_str(), nullptr);
+    const std::vector<std::string> names = languages.empty() ? ListFolderEntries(dist + "languages\\*.nlf") : languages;
+    if (names.empty())
+        throw Exception("No language files in " + dist);
+    for (const std::string& name : names)
+        CopyFileTo(dist + "languages\\" + name, folder + "languages\\" + name);
+}
+
+ToolFolder::ToolFolder(const std::string& subfolder)
+    : path_(subfolder.empty() ? root_.Path() : root_.MakeFolder(subfolder))
+{
+    PlaceToolFiles(path_);
+}
+
+std::string ToolFolder::Write(const std::string& relative, const std::string& content) const
+{
+    return root_.Write(path_.substr(root_.Path().size()) + relative, content);
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string WriteWholeFile(const std::string& path, const std::string& content)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    return path;
+}
+
+void CopyFileTo(const std::string& source, const std::string& target)
+{
+    if (!CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        const DWORD error = GetLastError();
+        throw EOSError(error, "Cannot copy " + source + " to " + target + ": " + SystemErrorText(error));
+    }
+}
+
+std::vector<std::string> EntriesOf(const std::string& pattern)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry{};
+    UniqueFind find(FindFirstFileA(pattern.c_str(), &entry));
+    if (find) {
+        do {
+            names.emplace_back(entry.cFileName);
+        } while (FindNextFileA(find.Get(), &entry));
+    }
+    return names;
+}
+
+std::vector<std::string> TreeOf(const std::string& folder)
+{
+    std::vector<std::string> tree = ListFolderTree(folder);
+    std::sort(tree.begin(), tree.end());
+    return tree;
+}
+
+void DeleteTree(const std::string& folder)
+{
+    Eventually(
+        [&] {
+            EmptyFolder(WithTrailingBackslash(folder), std::string());
+            RemoveDirectoryA(folder.c_str());
+            return !FolderExistsAt(folder);
+        },
+        5000);
+}
+
+void EmptyFolder(const std::string& folder, const std::string& keep)
+{
+    const std::vector<std::string> tree = TreeOf(folder);
+    // Deepest first: a folder's entries sort after it.
+    for (auto entry = tree.rbegin(); entry != tree.rend(); ++entry) {
+        const std::string path = folder + *entry;
+        if (path.back() == '\\') {
+            RemoveDirectoryA(path.c_str());
+        } else if (lstrcmpiA(entry->c_str(), keep.c_str()) != 0) {
+            SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path.c_str());
+        }
+    }
+}

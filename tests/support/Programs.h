@@ -1,0 +1,48 @@
+#pragma once
+// Programs run by the tests (the compiler stand-in, installers and their
+// uninstallers) and what an installation leaves in the registry.
+#include <windows.h>
+
+#include <string>
+
+struct ProgramRun {
+    bool Ended = false; // false: still running at the time limit, and ended by force
+    DWORD ExitCode = 0;
+    DWORD ProcessId = 0;
+    std::string Output; // standard output and standard error together
+};
+
+// Runs `commandLine` in `workingFolder` with its output captured, and waits
+// for it up to `timeoutMs`.
+ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs = 60000);
+
+// Runs a tool folder's makensis.exe as the tool does: its quoted path, the
+// quoted script path, the tool folder as working folder.
+ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptPath);
+
+// A text value under HKEY_LOCAL_MACHINE; empty when the key or value is missing.
+std::string RegistryText(const std::string& key, const char* value);
+// A number under HKEY_LOCAL_MACHINE; 0 when the key or value is missing.
+DWORD RegistryNumber(const std::string& key, const char* value);
+bool KeyExists(const std::string& key);
+
+// The entry of an installed plugin in the system's list of programs.
+std::string UninstallKey(const std::string& type, const std::string& name);
+
+// Removes at the end of a test what an installation left, had the test
+// failed before its uninstaller ran: the folder and the uninstall entry.
+class InstallationCleanup {
+public:
+    InstallationCleanup(std::string folder, std::string key) : folder_(std::move(folder)), key_(std::move(key)) {}
+    ~InstallationCleanup();
+    InstallationCleanup(const InstallationCleanup&) = delete;
+    InstallationCleanup& operator=(const InstallationCleanup&) = delete;
+
+private:
+    std::string folder_, key_;
+};
+
+// Runs the entry's quiet uninstaller as the system does, from elsewhere, and
+// waits for its entry to go: it goes on from a copy of itself, and removes
+// its entry last.
+void Uninstall(const std::string& key);
