@@ -123,7 +123,9 @@ void TFormMain::Button2Click(TObject* /*Sender*/)
 std::string TFormMain::ChooseFolder(const std::string& initialFolder, const std::string& title)
 {
     std::string path;
-    if (!BrowseForFolderDialog(title, initialFolder, L"\\\\", path))
+    // Closing the tool ends the chooser, which may then hand back the folder
+    // it had selected: that is no answer.
+    if (!BrowseForFolderDialog(title, initialFolder, L"\\\\", path) || Application->Closing())
         return std::string();
     return path;
 }

@@ -4,6 +4,7 @@
 // activation, and the keyboard focus, read from the system.
 #include "ToolDriver.h"
 
+#include "base/Paths.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Folders.h"
 #include "tests/support/Polling.h"
@@ -28,12 +29,12 @@ std::pair<HWND, HWND> InputOf(HWND window)
     return {info.hwndActive, info.hwndFocus};
 }
 
-enum class Compiler { None, EndsAtOnce, RunsUntilClosed };
+enum class Compiler { None, EndsAtOnce, RunsUntilClosed, Real };
 
 class Desktop : public testing::Test {
 protected:
-    // The tool of the dist folder, or of a copy whose compiler is a program
-    // of the build, with a plugin folder entered.
+    // The tool of the dist folder, or of a copy whose compiler is the real
+    // one or a program of the build, with a plugin folder entered.
     void Start(Compiler compiler = Compiler::None)
     {
         std::string folder = DistFolder();
@@ -41,10 +42,14 @@ protected:
             toolFolder_ = std::make_unique<ToolFolder>();
             folder = toolFolder_->Path();
             CopyFileTo(DistFolder() + "SetupCreator.exe", folder + "SetupCreator.exe");
-            const std::string program = compiler == Compiler::EndsAtOnce
-                                            ? SpawnProbe()
-                                            : BuildFolder() + "bench\\baseline\\EmptyWindow.exe";
-            CopyFileTo(program, folder + "makensis.exe");
+            if (compiler == Compiler::Real) {
+                PlaceToolFiles(folder, {"English.nlf"});
+            } else {
+                const std::string program = compiler == Compiler::EndsAtOnce
+                                                ? SpawnProbe()
+                                                : BuildFolder() + "bench\\baseline\\EmptyWindow.exe";
+                CopyFileTo(program, folder + "makensis.exe");
+            }
         }
         tool_ = std::make_unique<ToolProcess>(folder);
         main_ = tool_->WaitForMainWindow(kTimeoutMs);
@@ -134,6 +139,46 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseCase{"OverFolderChooser", Compiler::None, &MainControls::Browse, Close::SystemCommand},
                     CloseCase{"WhileCompilerRuns", Compiler::RunsUntilClosed, &MainControls::Create, Close::Message}),
     [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
+
+// Closing the tool while it asks where the installer goes, or whether it may
+// replace a file there, is no answer, whatever the chooser had selected or the
+// box offers first: the installer stays in the tool folder.
+class ClosingWhileDelivering : public Desktop, public testing::WithParamInterface<bool> {};
+
+TEST_P(ClosingWhileDelivering, KeepsTheInstallerInTheToolFolder)
+{
+    const bool atReplaceQuestion = GetParam();
+    ASSERT_NO_FATAL_FAILURE(Start(Compiler::Real));
+    TempFolder selected;
+    if (atReplaceQuestion)
+        selected.Write("viewer.wlx_setup.exe", "someone else's file");
+    const std::vector<std::string> before = TreeOf(selected.Path());
+    ClickButton(controls_.Create);
+    const HWND chooser = tool_->WaitForDialog(kBuildTimeoutMs);
+    ASSERT_NE(chooser, nullptr) << tool_->Describe();
+    ASSERT_EQ(ChooserTitle(chooser), kDestinationQuestion);
+    LetChooserSettle();
+    ASSERT_TRUE(SelectChooserFolder(chooser, WithoutTrailingBackslash(selected.Path())));
+    if (atReplaceQuestion) {
+        PressDialogButton(chooser, IDOK);
+        const HWND question = tool_->WaitForDialog(kTimeoutMs, chooser);
+        ASSERT_NE(question, nullptr) << tool_->Describe();
+        ASSERT_NE(ReadDialog(question).Text.find("Do you want to replace it?"), std::string::npos);
+    }
+    PostMessageA(app_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(tool_->WaitForExit(kTimeoutMs, exitCode)) << tool_->Describe();
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadWholeFile(toolFolder_->Path() + "viewer.wlx_setup.exe").substr(0, 2), "MZ");
+    EXPECT_EQ(TreeOf(selected.Path()), before);
+    if (atReplaceQuestion)
+        EXPECT_EQ(ReadWholeFile(selected.Path() + "viewer.wlx_setup.exe"), "someone else's file");
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, ClosingWhileDelivering, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "AtTheReplaceQuestion" : "AtTheDestinationChooser";
+                         });
 
 TEST_F(Desktop, MinimiseRestoreAndActivationGoThroughTheApplication)
 {
