@@ -43,27 +43,49 @@ std::string PictureFolder()
     return folder;
 }
 
+namespace {
+
+// Where the fresh folders of the tests go: this program's own folder under
+// the system's temporary folder once UseTemporaryFolderOfItsOwn has run.
+std::string freshFoldersRoot;
+
+std::string FreshFoldersRoot()
+{
+    if (!freshFoldersRoot.empty())
+        return freshFoldersRoot;
+    char base[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, base);
+    return base;
+}
+
+} // namespace
+
 void UseTemporaryFolderOfItsOwn()
 {
     char base[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, base);
     const std::string program = NameWithoutExtension(ModuleFileName().substr(TestProgramFolder().size()));
-    const std::string folder = std::string(base) + program;
+    const std::string folder = std::string(base) + program + "\\";
     // Kept from run to run, so that the shared temporary folder does not
     // change while the programs run; what an earlier run left in it goes.
     CreateDirectoryA(folder.c_str(), nullptr);
-    EmptyFolder(folder + "\\", std::string());
+    EmptyFolder(folder, std::string());
+    // The programs the tests start (the compiler stand-in makes and removes
+    // a work folder for every run) use a subfolder, so that they never change
+    // a folder on the way to the tests' own folders while a chooser is open.
+    const std::string temporary = folder + "temp";
+    CreateDirectoryA(temporary.c_str(), nullptr);
     SettleAccessTime(base);
-    SettleAccessTime(folder + "\\");
-    SetEnvironmentVariableA("TMP", folder.c_str());
-    SetEnvironmentVariableA("TEMP", folder.c_str());
+    SettleAccessTime(folder);
+    SetEnvironmentVariableA("TMP", temporary.c_str());
+    SetEnvironmentVariableA("TEMP", temporary.c_str());
+    freshFoldersRoot = folder;
 }
 
 TempFolder::TempFolder()
 {
     static int counter = 0;
-    char base[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, base);
+    const std::string base = FreshFoldersRoot();
     std::ostringstream name;
     name << base << "sctest_" << GetCurrentProcessId() << "_" << GetTickCount() << "_" << ++counter << "\\";
     path_ = name.str();

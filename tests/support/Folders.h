@@ -18,17 +18,18 @@ std::string SpawnProbe();
 // <build>\screenshots\, for the pictures a test run saves.
 std::string PictureFolder();
 
-// Gives this program a temporary folder of its own, emptied of what an
-// earlier run left, for itself and the programs it starts. Programs running
-// at once then share no temporary files, and none changes a folder on the
-// way to another's temporary folders: Wine's folder chooser compares a
-// folder's time stamp as well as its name when it looks for a path, and
-// fails to find a folder that changed since it listed it. Left-over folders
-// had been seen to make it miss new ones, too.
+// Gives this program a folder of its own under the system's temporary
+// folder, emptied of what an earlier run left: the fresh folders of its tests
+// go there, and a subfolder of it is the temporary folder of the program and
+// of the programs it starts. Programs running at once then share no
+// temporary files, and no started program changes a folder on the way to a
+// test's folders: Wine's folder chooser compares a folder's time stamp as
+// well as its name when it looks for a path, and fails to find a folder that
+// changed since it listed it.
 void UseTemporaryFolderOfItsOwn();
 
-// A fresh, empty folder under the system's temporary folder, deleted with its
-// contents at the end of the test.
+// A fresh, empty folder in this program's own folder (see above), deleted
+// with its contents at the end of the test.
 class TempFolder {
 public:
     TempFolder();
