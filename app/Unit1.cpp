@@ -123,9 +123,7 @@ void TFormMain::Button2Click(TObject* /*Sender*/)
 std::string TFormMain::ChooseFolder(const std::string& initialFolder, const std::string& title)
 {
     std::string path;
-    // Closing the tool ends the chooser, which may then hand back the folder
-    // it had selected: that is no answer.
-    if (!BrowseForFolderDialog(title, initialFolder, L"\\\\", path) || Application->Closing())
+    if (!BrowseForFolderDialog(title, initialFolder, L"\\\\", path))
         return std::string();
     return path;
 }

@@ -3,6 +3,7 @@
 #include "base/Handles.h"
 #include "base/LazyLibrary.h"
 #include "toolkit/Application.h"
+#include "toolkit/Dialogs.h"
 #include "toolkit/TaskWindows.h"
 
 #include <shlobj.h>
@@ -100,7 +101,7 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
         chosen = ShellAllocation(allocator.Get(), Shell32<decltype(&SHBrowseForFolderA)>("SHBrowseForFolderA")(&request));
     }
 
-    result = chosen.Get() != nullptr;
+    result = chosen.Get() != nullptr && !DialogEndedByQuit();
     if (result) {
         Shell32<decltype(&SHGetPathFromIDListA)>("SHGetPathFromIDListA")(chosen.As<ITEMIDLIST>(), displayName.As<char>());
         chosen.Reset();

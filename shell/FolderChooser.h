@@ -11,7 +11,8 @@
 // `initialFolder` (less one trailing backslash) preselected and shown in the
 // status line. Returns true when the user confirmed a folder: `path` is then
 // its file-system path followed by one backslash (two for a drive's root).
-// Returns false, with `path` empty, when the user cancelled or the shell's
+// Returns false, with `path` empty, when the user cancelled, the tool closed
+// the dialog on its way out (see DialogEndedByQuit) or the shell's
 // task allocator is not available (then no dialog is shown).
 // The other windows of the thread, except the application window, are
 // disabled while the dialog is up. Everything acquired is released before

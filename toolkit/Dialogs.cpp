@@ -14,16 +14,6 @@
 
 namespace {
 
-// A modal loop that receives the application's quit ends its dialog and posts
-// the quit again; the file-open dialog then reports a confirmed file under Wine.
-bool QuitPending() noexcept
-{
-    if (Application != nullptr && Application->Closing())
-        return true;
-    MSG quit;
-    return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
-}
-
 int ShowBox(const std::string& text, UINT type)
 {
     const HWND owner = Application != nullptr ? Application->Handle() : nullptr;
@@ -33,6 +23,14 @@ int ShowBox(const std::string& text, UINT type)
 }
 
 } // namespace
+
+bool DialogEndedByQuit() noexcept
+{
+    if (Application != nullptr && Application->Closing())
+        return true;
+    MSG quit;
+    return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
 
 void ShowMessage(const std::string& text)
 {
@@ -242,7 +240,7 @@ bool TOpenDialog::Execute()
     bool confirmed = false;
     {
         TTaskWindowsDisabled disabled(nullptr);
-        confirmed = LazyFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA")(&request) != FALSE && !QuitPending();
+        confirmed = LazyFunction<decltype(&GetOpenFileNameA)>("comdlg32.dll", "GetOpenFileNameA")(&request) != FALSE && !DialogEndedByQuit();
     }
     if (confirmed)
         FileName = name.data();

@@ -6,6 +6,12 @@
 
 #include <string>
 
+// Whether the modal dialog that just returned was ended by the application's
+// quit (the tool is closing): its loop then ends the dialog and posts the
+// quit again, and under Wine the file-open dialog reports a confirmed file and
+// the folder chooser the folder it had selected. Such a dialog is unanswered.
+bool DialogEndedByQuit() noexcept;
+
 // Plain message: application title as caption, no icon, one OK button.
 void ShowMessage(const std::string& text);
 // Failure message: as ShowMessage, with the error icon.

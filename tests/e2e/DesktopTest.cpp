@@ -69,6 +69,14 @@ protected:
         return Eventually([&] { return InputOf(main_) == std::make_pair(active, focus); }, kTimeoutMs);
     }
 
+    // The tool ends within the time limit, with exit code 0.
+    void ExpectEndsWithExitCodeZero()
+    {
+        DWORD exitCode = 1;
+        EXPECT_TRUE(tool_->WaitForExit(kTimeoutMs, exitCode)) << tool_->Describe();
+        EXPECT_EQ(exitCode, 0u);
+    }
+
     HWND OpenDialog(HWND button)
     {
         ClickButton(button);
@@ -122,9 +130,7 @@ TEST_P(Closing, ThroughTheApplicationWindowEndsTheToolWithExitCodeZero)
         for (const auto& [key, flags] : keys)
             keybd_event(key, 0, flags, 0);
     }
-    DWORD exitCode = 1;
-    EXPECT_TRUE(tool_->WaitForExit(kTimeoutMs, exitCode)) << tool_->Describe();
-    EXPECT_EQ(exitCode, 0u);
+    ExpectEndsWithExitCodeZero();
     if (const HWND compiler = FindWindowA("TEmptyWindow", nullptr))
         PostMessageA(compiler, WM_CLOSE, 0, 0);
 }
@@ -166,9 +172,7 @@ TEST_P(ClosingWhileDelivering, KeepsTheInstallerInTheToolFolder)
         ASSERT_NE(ReadDialog(question).Text.find("Do you want to replace it?"), std::string::npos);
     }
     PostMessageA(app_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD exitCode = 1;
-    EXPECT_TRUE(tool_->WaitForExit(kTimeoutMs, exitCode)) << tool_->Describe();
-    EXPECT_EQ(exitCode, 0u);
+    ExpectEndsWithExitCodeZero();
     EXPECT_EQ(ReadWholeFile(toolFolder_->Path() + "viewer.wlx_setup.exe").substr(0, 2), "MZ");
     EXPECT_EQ(TreeOf(selected.Path()), before);
     if (atReplaceQuestion)
