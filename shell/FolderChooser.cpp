@@ -9,7 +9,6 @@
 #include <shlobj.h>
 
 #include <cstring>
-#include <exception>
 
 static_assert(sizeof(BROWSEINFOA) == 32, "the browse request is eight 32-bit fields");
 
@@ -112,7 +111,7 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
 
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM data) noexcept
 {
-    try {
+    return static_cast<int>(HandleInCallback([&]() -> LRESULT {
         switch (message) {
         case BFFM_INITIALIZED:
             SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
@@ -127,9 +126,6 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM d
         default:
             break;
         }
-    } catch (...) {
-        if (Application != nullptr)
-            Application->HandleException(std::current_exception());
-    }
-    return 0;
+        return 0;
+    }));
 }

@@ -160,7 +160,7 @@ void LayOutTextBox(HWND dialog)
 
 INT_PTR CALLBACK TextBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
-    try {
+    return static_cast<INT_PTR>(HandleInCallback([&]() -> LRESULT {
         switch (message) {
         case WM_INITDIALOG: {
             const auto& content = *reinterpret_cast<const TTextBoxContent*>(lParam);
@@ -189,11 +189,8 @@ INT_PTR CALLBACK TextBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         default:
             break;
         }
-    } catch (...) {
-        if (Application != nullptr)
-            Application->HandleException(std::current_exception());
-    }
-    return FALSE;
+        return FALSE;
+    }));
 }
 
 } // namespace
