@@ -132,8 +132,7 @@ void TFormMain::ScanPluginFolder(std::string path)
 {
     if (path.empty())
         return;
-    if (path.back() != '\\')
-        path += '\\';
+    path = WithTrailingBackslash(path);
     if (!FolderExistsAt(path))
         return;
 
@@ -205,9 +204,8 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     }
 
     // The script is built from what the window shows: the folder as typed and
-    // the main file as selected must both be there.
-    // The script takes the folder with a trailing backslash, also when it was
-    // typed without one.
+    // the main file as selected must both be there. It takes the folder with a
+    // trailing backslash, also when it was typed without one.
     const std::string folder = EditFolder->Text();
     const std::string mainFile = ComboBoxMainFile->SelectedText();
     const std::string mainFilePath = WithTrailingBackslash(folder) + mainFile;
@@ -306,7 +304,7 @@ void TFormMain::PlaceInstaller()
 {
     const std::string installerName = build_.InstallerName();
     const std::string installer = AppFolder + installerName;
-    std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
+    const std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
     if (folder.empty()) {
         // Closing the tool ends the question unanswered: the installer stays
         // in the tool folder rather than being thrown away.
@@ -314,9 +312,7 @@ void TFormMain::PlaceInstaller()
             DeleteFileA(installer.c_str());
         return;
     }
-    if (folder.back() != '\\')
-        folder += '\\';
-    DeliverInstaller(installer, folder + installerName);
+    DeliverInstaller(installer, WithTrailingBackslash(folder) + installerName);
 }
 
 void TFormMain::DeliverInstaller(const std::string& installer, const std::string& target)

@@ -2,6 +2,7 @@
 
 #include "base/Handles.h"
 #include "base/LazyLibrary.h"
+#include "base/Paths.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/TaskWindows.h"
@@ -59,9 +60,7 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
     path.clear();
 
     // Lives until we return, and so for every callback of the dialog.
-    std::string initial = initialFolder;
-    if (!initial.empty() && initial.back() == '\\')
-        initial.pop_back();
+    const std::string initial = WithoutTrailingBackslash(initialFolder);
 
     BROWSEINFOA request;
     std::memset(&request, 0, sizeof(request));
