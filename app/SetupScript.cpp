@@ -204,23 +204,32 @@ std::string UninstallFilesBlock(const std::vector<std::string>& entries)
     return lines;
 }
 
-std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
-                                int mainFileIndex, bool folderExists, bool mainFileExists)
+std::string ValidateSetupInputs(const TSetupInputsSeen& seen)
 {
-    std::string problems;
-    if (pluginName.empty())
-        problems += std::string("You must specify a plugin name") + kLineBreak;
-    if (folder.empty())
-        problems += std::string("You must specify a folder") + kLineBreak;
-    if (!folder.empty() && mainFileCount == 0)
-        problems += std::string("The folder doesn't contains any file") + kLineBreak;
-    if (!folder.empty() && mainFileCount > 0 && mainFileIndex < 0)
-        problems += std::string("You must specify the plugin main file") + kLineBreak;
-    if (!folder.empty() && !folderExists)
-        problems += std::string("The folder doesn't exist") + kLineBreak;
-    if (!folder.empty() && folderExists && mainFileIndex >= 0 && !mainFileExists)
-        problems += std::string("The plugin main file isn't in the folder") + kLineBreak;
-    return problems;
+    const bool folderGiven = !seen.Folder.empty();
+    const bool mainFileChosen = seen.MainFileIndex >= 0;
+    const struct {
+        bool applies;
+        const char* text;
+    } problems[] = {
+        {seen.PluginName.empty(), "You must specify a plugin name"},
+        {!seen.PluginName.empty() && seen.PluginName.find_first_not_of(" \t") == std::string::npos,
+         "The plugin name can't be made of blanks only"},
+        {!folderGiven, "You must specify a folder"},
+        {folderGiven && seen.MainFileCount == 0, "The folder doesn't contains any file"},
+        {folderGiven && seen.MainFileCount > 0 && !mainFileChosen, "You must specify the plugin main file"},
+        {folderGiven && !seen.FolderExists, "The folder doesn't exist"},
+        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::None,
+         "The plugin main file isn't in the folder"},
+        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::Folder,
+         "The plugin main file must be a file, not a folder"},
+        {!seen.LicensePath.empty() && seen.License != TEntryKind::File, "The license file doesn't exist"},
+    };
+    std::string text;
+    for (const auto& problem : problems)
+        if (problem.applies)
+            text += std::string(problem.text) + kLineBreak;
+    return text;
 }
 
 std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs)

@@ -2,6 +2,8 @@
 // The installer script the tool generates: language blocks, the licence
 // block, the installed files, the input check, and the filling of the
 // template's placeholders.
+#include "base/Paths.h"
+
 #include <string>
 #include <vector>
 
@@ -61,14 +63,28 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
 // The uninstall lines: each file of `entries` deleted from below $INSTDIR.
 std::string UninstallFilesBlock(const std::vector<std::string>& entries);
 
+// What the window shows, and what the file system holds at its paths, as far
+// as the input check needs it.
+struct TSetupInputsSeen {
+    std::string PluginName;
+    std::string Folder; // the folder field's text
+    int MainFileCount = 0;
+    int MainFileIndex = -1;
+    // The folder text names an existing folder.
+    bool FolderExists = false;
+    // What lies at the folder followed by the selected main file: "." and ".."
+    // name folders.
+    TEntryKind MainFile = TEntryKind::None;
+    std::string LicensePath;
+    TEntryKind License = TEntryKind::None;
+};
+
 // What is missing or wrong before a script can be generated, one CR
-// LF-terminated line per problem; empty when nothing is. `folderExists`: the
-// folder text names an existing folder; `mainFileExists`: the folder text
-// followed by the selected main file names an existing entry. A script built
-// from a folder text that names no folder, or with a main file from an
-// earlier folder, would pack whatever the text happens to match.
-std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
-                                int mainFileIndex, bool folderExists, bool mainFileExists);
+// LF-terminated line per problem; empty when nothing is. A script built from a
+// folder text that names no folder, with a main file from an earlier folder or
+// one that is no file, or with a licence that is not there, would build
+// something other than what the window shows.
+std::string ValidateSetupInputs(const TSetupInputsSeen& seen);
 
 struct TSetupScriptInputs {
     std::string PluginName;

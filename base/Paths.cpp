@@ -72,6 +72,14 @@ bool FileExistsAt(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+TEntryKind EntryKindAt(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return TEntryKind::None;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? TEntryKind::Folder : TEntryKind::File;
+}
+
 std::vector<std::string> ListFolderEntries(const std::string& pattern)
 {
     // Every entry the system returns is taken: no attribute is excluded.

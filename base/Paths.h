@@ -26,6 +26,10 @@ std::string ModuleFileName();
 bool FolderExistsAt(const std::string& path);
 bool FileExistsAt(const std::string& path);
 
+// What lies at a path.
+enum class TEntryKind { None, File, Folder };
+TEntryKind EntryKindAt(const std::string& path);
+
 // The names of every entry matching `pattern` (subfolders, hidden and system
 // entries, "." and ".." where reported), in the order the file system
 // returns them. Empty when nothing matches.
