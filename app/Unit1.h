@@ -2,6 +2,8 @@
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
 #include "CompilerLogRun.h"
+#include "NameHelperRun.h"
+#include "PluginNameQuery.h"
 #include "SetupBuild.h"
 
 #include "../launcher/StSpawn.h"
@@ -44,6 +46,8 @@ public:
     TStSpawnApplication* Spawn;
     // Compiles a rejected script once more, hidden, for the compiler's messages.
     TCompilerLogRun* CompilerLog;
+    // Asks a WFX plugin for its name in the helper program beside the tool.
+    TNameHelperRun* NameHelper;
 
     void FormCreate(TObject* Sender);
     void ButtonLoadLicenseClick(TObject* Sender);
@@ -55,6 +59,7 @@ public:
     void SpawnCompleted(TObject* Sender);
     void SpawnError(TObject* Sender, std::uint16_t Error);
     void CompilerLogEnded(TObject* Sender);
+    void NameHelperEnded(TObject* Sender, const TNameHelperEnd& End);
 
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
@@ -70,6 +75,9 @@ public:
     void SetDerivedName(const std::string& name);
 
 private:
+    // Does what the plugin name's question answered: ends or starts the
+    // helper, sets the name, tells the user.
+    void ActOnName(const TNameReply& reply);
     // Does what the build answered: tells the user, delivers the installer or
     // runs the compiler for its log.
     void Act(const TBuildReply& reply);
@@ -83,6 +91,8 @@ private:
 
     // The build in progress, at most one at a time, and how the last one ended.
     TSetupBuild build_;
+    // The plugin name being asked of a WFX plugin, at most one at a time.
+    TPluginNameQuery names_;
     // Whether EditName holds what a scan derived rather than what the user typed.
     bool nameDerived_ = false;
     // Set while a scan writes EditName, so that its change is not taken for typing.
