@@ -336,4 +336,12 @@ TEST_F(Workflow, APluginFor64BitWindowsOnlyInstallsWhere64BitProgramsGo)
     EXPECT_FALSE(KeyExists(key, KEY_WOW64_32KEY));
     ASSERT_NO_FATAL_FAILURE(Uninstall(key, KEY_WOW64_64KEY));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
+
+    // A folder given with /D= stays the folder.
+    const std::string chosen = work_.Path() + "chosen";
+    InstallationCleanup chosenCleanup(chosen, key, KEY_WOW64_64KEY);
+    EXPECT_EQ(RunProgram("\"" + destination + installer + "\" /S /D=" + chosen, destination).ExitCode, 0u);
+    EXPECT_TRUE(FileExistsAt(chosen + "\\" + mainFile));
+    EXPECT_EQ(RegistryText(key, "InstallLocation", KEY_WOW64_64KEY), chosen);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key, KEY_WOW64_64KEY));
 }
