@@ -94,9 +94,8 @@ bool TNameHelperRun::Start(const std::string& helper, const std::string& pluginP
     run->answer.Reset(readEnd);
     UniqueHandle write(writeEnd);
     // The helper alone gets the write end: it is inheritable only while the
-    // helper starts, and every program the tool starts is started on this
-    // thread. Closed here once the helper holds it, it reports the helper's
-    // end to nobody but the helper.
+    // helper starts (every program the tool starts is started on this
+    // thread), and this end is closed once the helper has its own.
     SetHandleInformation(write.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     run->job.Reset(CreateHelperJob());
 

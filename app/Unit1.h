@@ -64,8 +64,9 @@ public:
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
     std::string ChooseFolder(const std::string& initialFolder, const std::string& title);
-    // Lists the folder's entries as main files, selects the last plugin among
-    // them, sets its type and derives the plugin name.
+    // Lists the folder's entries as main files, selects the plugin among
+    // them (SelectMainFile), sets its type and derives the plugin name; a
+    // WFX plugin's name comes later, when the helper has asked it.
     void ScanPluginFolder(std::string path);
     // Whether the entry is a plugin file by its extension; selects its type.
     bool DetectPluginType(const std::string& entryName);
