@@ -225,6 +225,7 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
         alphabet += static_cast<char>('a' + i % 26);
     const Case cases[] = {
         {"testfs.wfx", "testfs.wfx", "TestFS"},
+        {"testfs.wfx", "\xE9t\xE9 fs.wfx", "TestFS"},
         {"ftpplugin.wfx", "ftp.wfx", "MyFTPPlugin20"},
         {"ftpplugin.wfx", "PLUGIN.WFX", "MyFTPPlugin20"},
         {"brackets.wfx", "brackets.wfx", "a_b[c]dez"},
