@@ -9,15 +9,19 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <string>
 
 namespace {
 
 using FsGetDefRootNameProc = void(__stdcall*)(char* defRootName, int maxlen);
 
+// The longest path the system takes, with its terminating NUL. Kept free of
+// the C++ library's strings, so that the helper starts as fast as an empty
+// program does.
+constexpr int kPathCapacity = 32768;
+
 struct TRequest {
     HANDLE answer = nullptr;
-    std::wstring library;
+    wchar_t library[kPathCapacity] = {};
 };
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
@@ -46,13 +50,15 @@ bool ParseCommandLine(const wchar_t* at, TRequest& request)
         return false;
     while (IsBlank(*at))
         ++at;
-    std::wstring library = at;
-    if (library.size() >= 2 && library.front() == L'"' && library.back() == L'"')
-        library = library.substr(1, library.size() - 2);
-    if (library.empty())
+    int length = lstrlenW(at);
+    if (length >= 2 && at[0] == L'"' && at[length - 1] == L'"') {
+        ++at;
+        length -= 2;
+    }
+    if (length <= 0 || length >= kPathCapacity)
         return false;
+    lstrcpynW(request.library, at, length + 1);
     request.answer = reinterpret_cast<HANDLE>(handle);
-    request.library = library;
     return true;
 }
 
@@ -60,7 +66,7 @@ bool ParseCommandLine(const wchar_t* at, TRequest& request)
 // searched for in its own folder and in the system folders, and nowhere else
 // (not beside this program, not in the current folder, not along PATH), also
 // when the plugin loads one itself later.
-HMODULE LoadPlugin(const std::wstring& library)
+HMODULE LoadPlugin(const wchar_t* library)
 {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     using AddDllDirectoryProc = void*(WINAPI*)(PCWSTR);
@@ -71,13 +77,17 @@ HMODULE LoadPlugin(const std::wstring& library)
         reinterpret_cast<AddDllDirectoryProc>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddDllDirectory")));
     if (setDefault != nullptr && addFolder != nullptr &&
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS)) {
-        addFolder(library.substr(0, library.find_last_of(L"\\/") + 1).c_str());
-        return LoadLibraryExW(library.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+        static wchar_t folder[kPathCapacity];
+        lstrcpynW(folder, library, kPathCapacity);
+        for (int i = lstrlenW(folder); i > 0 && folder[i - 1] != L'\\' && folder[i - 1] != L'/'; --i)
+            folder[i - 1] = L'\0';
+        addFolder(folder);
+        return LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
     // A system without those calls: the library's folder first, the current
     // folder not at all.
     SetDllDirectoryW(L"");
-    return LoadLibraryExW(library.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return LoadLibraryExW(library, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // Whether a fault was raised while the plugin was unloaded: the loader
@@ -118,7 +128,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnFault);
 
-    TRequest request;
+    static TRequest request;
     if (!ParseCommandLine(GetCommandLineW(), request))
         return kNameHelperBadCommandLine;
     const UniqueHandle answer(request.answer);
