@@ -211,3 +211,28 @@ TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
     ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     EXPECT_NE(ReadWholeFile(tool_ + kScriptFileName).find(" \"" + tool_ + "rel\\fs.wfx\""), std::string::npos);
 }
+
+TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
+{
+    // A folder that is the root of a drive of its own, with the system's
+    // folders there and a link from a subfolder back to the root.
+    TempFolder root;
+    root.Write("fs.wfx", "not a real library");
+    root.Write("sub\\in.txt");
+    root.Write("$RECYCLE.BIN\\S-1-5\\deleted.txt");
+    root.Write("System Volume Information\\tracking.log");
+    TempFolder elsewhere;
+    elsewhere.Write("shared.txt");
+    const HostLink loop(root.Path() + "sub\\loop", root.Path());
+    const HostLink shared(root.Path() + "sub\\shared", elsewhere.Path());
+    const HostLink drive("R:", root.Path());
+    Enter("R:\\", "Rooted");
+    ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
+    PressCreate();
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    for (const char* packed : {"\"R:\\fs.wfx\"", "\"R:\\sub\\in.txt\"", "\"R:\\sub\\shared\\shared.txt\""})
+        EXPECT_NE(script.find(packed), std::string::npos) << packed;
+    for (const char* left : {"loop", "RECYCLE", "System Volume"})
+        EXPECT_EQ(script.find(left), std::string::npos) << left;
+}
