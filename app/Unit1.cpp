@@ -18,6 +18,23 @@
 std::string AppFolder;
 TFormMain* FormMain = nullptr;
 
+// However a handler of the build ends, a build that is over no longer keeps
+// other copies of the tool from building.
+class TFormMain::TLockWhileBuilding {
+public:
+    explicit TLockWhileBuilding(TFormMain& form) : form_(form) {}
+    ~TLockWhileBuilding()
+    {
+        if (!form_.build_.Running())
+            form_.buildLock_.Release();
+    }
+    TLockWhileBuilding(const TLockWhileBuilding&) = delete;
+    TLockWhileBuilding& operator=(const TLockWhileBuilding&) = delete;
+
+private:
+    TFormMain& form_;
+};
+
 namespace {
 
 const TFormDesign kDesign{"TFormMain", "Quillon Plugin - Setup creator", 475, 323, 505, 405, "MS Sans Serif", -11};
@@ -237,6 +254,14 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
         return;
     }
 
+    // Another copy of the tool in this folder would write the same script and
+    // installer.
+    if (!buildLock_.Take(AppFolder)) {
+        ShowMessage(TBuildLock::RefusalText());
+        return;
+    }
+    const TLockWhileBuilding lock(*this);
+
     TSetupScriptInputs inputs;
     inputs.PluginName = EditName->Text();
     inputs.Folder = folder;
@@ -288,6 +313,7 @@ void TFormMain::CompilerLogEnded(TObject* /*Sender*/)
 
 void TFormMain::Act(const TBuildReply& reply)
 {
+    const TLockWhileBuilding lock(*this);
     switch (reply.Action) {
     case TBuildAction::None:
         break;
@@ -308,6 +334,7 @@ void TFormMain::Act(const TBuildReply& reply)
 
 void TFormMain::RunCompilerForLog()
 {
+    const TLockWhileBuilding lock(*this);
     DWORD error = ERROR_SUCCESS;
     bool started = false;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
+#include "BuildLock.h"
 #include "CompilerLogRun.h"
 #include "SetupBuild.h"
 
@@ -83,6 +84,10 @@ private:
 
     // The build in progress, at most one at a time, and how the last one ended.
     TSetupBuild build_;
+    // Held from the start of a build until it is over, delivery included.
+    TBuildLock buildLock_;
+    // Lets go of the tool folder when a handler ends and the build is over.
+    class TLockWhileBuilding;
     // Whether EditName holds what a scan derived rather than what the user typed.
     bool nameDerived_ = false;
     // Set while a scan writes EditName, so that its change is not taken for typing.

@@ -1,6 +1,7 @@
 // "Create setup" in the real window: the input check, the generated script,
 // the template and script failures, and the compiler run through the real
 // NSIS compiler beside the tool.
+#include "app/BuildLock.h"
 #include "app/SetupScript.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
@@ -146,6 +147,26 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
     EXPECT_NE(refusal.find("already being created"), std::string::npos) << refusal;
     EXPECT_EQ(form_->Spawn->ProcessHandle(), firstProcess);
     EXPECT_EQ(choosers, 1);
+}
+
+TEST_F(CreateSetup, AnotherCopyBuildingInTheToolFolderKeepsThisOneWaiting)
+{
+    EnterPlugin();
+    {
+        TBuildLock otherCopy; // as a second copy of the tool takes it
+        ASSERT_TRUE(otherCopy.Take(tool_));
+        PressCreate();
+        EXPECT_EQ(Problems(AnswerBox()), TBuildLock::RefusalText());
+        EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+    }
+    // This copy holds the folder until its setup is delivered, then lets go.
+    bool otherRefused = false;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        AnswerDestination("", IDCANCEL, [&](HWND) { otherRefused = !TBuildLock().Take(tool_); });
+    }));
+    EXPECT_TRUE(otherRefused);
+    EXPECT_TRUE(Eventually([&] { return TBuildLock().Take(tool_); }));
 }
 
 namespace {
