@@ -141,6 +141,29 @@ TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
         EXPECT_EQ(FolderSafeName(name), safe) << name;
 }
 
+TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
+{
+    const std::string longName(256, 'a'), cyrillic = "\xD0\x96"; // "Ж" in UTF-8
+    const std::string shortened = PluginFolderName(longName, "full.wfx");
+    const struct {
+        std::string name, mainFile, folder;
+    } rows[] = {
+        {"TestFS", "testfs.wfx", "TestFS"},
+        {"viewer", "Viewer.WLX", "viewer"},
+        {"Vault", "crash.wfx", "Vault (crash)"},
+        {"a:b", "a:b.wfx", "a_b"},
+        {longName, "full.wfx", longName.substr(0, 55) + shortened.substr(55)},
+        // Never cut inside a character.
+        {std::string(54, 'x') + cyrillic + "yyyyyyyyyy", "x.wfx", std::string(54, 'x')},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(PluginFolderName(row.name, row.mainFile).substr(0, row.folder.size()), row.folder) << row.name;
+    EXPECT_EQ(shortened.size(), 64u);
+    EXPECT_EQ(shortened[55], '~');
+    EXPECT_NE(shortened, PluginFolderName(longName + "b", "full.wfx"));
+    EXPECT_EQ(PluginFolderName(std::string(54, 'x') + cyrillic + "yyyyyyyyyy", "x.wfx").size(), 63u);
+}
+
 TEST(SetupScript, ValidationListsEveryProblemInOrder)
 {
     using K = TEntryKind;
