@@ -333,4 +333,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_ (fs$$ {1} & x)",
                                 "versioned.wfx", "3.1.4.1", "Cost $WINDIR \"Plugins\" & Co. ${X}"},
                     HostileName{"..", ".. (fs$$ {1} & x)", "testfs.wfx", "", ""},
+                    // What a plugin that leaves out its name's end gives: longer than a folder name.
+                    HostileName{std::string(256, 'n'), std::string(256, 'n') + " (fs$$ {1} & x)", "testfs.wfx", "", ""},
                     HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9  (fs$$ {1} & x)", "testfs.wfx", "", ""}));
