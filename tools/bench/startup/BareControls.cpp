@@ -3,9 +3,9 @@
 // classes, styles, places, captions and font, in a window of the same class
 // styles and place, with the tool's manifest (themed controls). What the
 // tool takes beyond this is its own cost. It ends when the window is closed.
-#include "base/Handles.h"
+#include "BaselineWindow.h"
 
-#include <windows.h>
+#include "base/Handles.h"
 
 namespace {
 
@@ -45,34 +45,17 @@ const TControlDesign kControls[] = {
     {"EDIT", kEdit, WS_EX_CLIENTEDGE, 200, 44, 249, 21, ""},
 };
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = "TBareControls";
-    if (!RegisterClassA(&windowClass))
-        return 1;
-    const HWND window = CreateWindowExA(WS_EX_CONTROLPARENT, "TBareControls", "Bare controls",
-                                        WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 475, 323, 505, 405, nullptr, nullptr,
-                                        instance, nullptr);
+    const HWND window = CreateBaselineWindow(instance, "TBareControls", "Bare controls", WS_EX_CONTROLPARENT,
+                                             WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     if (window == nullptr)
         return 1;
-    const UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                   CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+    const UniqueGdiObject font(CreateFontA(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                           DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
     int id = 100;
     for (const TControlDesign& control : kControls) {
         const HWND handle = CreateWindowExA(control.ExStyle, control.ClassName, control.Text,
@@ -83,14 +66,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
             return 1;
         SendMessageA(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), FALSE);
     }
-    ShowWindow(window, SW_SHOWNORMAL);
-    UpdateWindow(window);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(window, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return 0;
+    return RunBaselineWindow(window, true);
 }
