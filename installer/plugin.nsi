@@ -52,8 +52,22 @@
 ; and uninstall_files (the deletion of those files; nothing without an
 ; uninstaller). A language is also named in the compiler's own define for it,
 ; ${LANG_<NAME>}, which cannot hold a "}".
+;
+; Compression: the installer and its uninstaller pack everything they carry as
+; one solid LZMA stream with a 32 MB dictionary (the SetCompressor and
+; SetCompressorDictSize lines below): files that resemble each other, such as
+; the 32- and the 64-bit build of a library, are packed against each other, and
+; the setup program comes within a few percent of the best general-purpose
+; compression of the same files. Compiling takes several times as long as
+; with the compiler's default, and unpacking needs the dictionary's size in
+; memory. For quicker builds, write "SetCompressor zlib" instead (the
+; default: each file on its own, a larger installer) and remove the
+; dictionary line, which only LZMA takes. The compression lines must stay
+; at the top of the script, before anything that goes into the installer.
 
 Unicode true
+SetCompressor /SOLID lzma
+SetCompressorDictSize 32
 RequestExecutionLevel admin
 XPStyle on
 ManifestDPIAware true

@@ -10,6 +10,7 @@ host_packages() {
     cat <<'LIST'
 i686-w64-mingw32-g++-posix g++-mingw-w64-i686-posix
 i686-w64-mingw32-windres binutils-mingw-w64-i686
+x86_64-w64-mingw32-g++-posix g++-mingw-w64-x86-64-posix
 cmake cmake
 wine wine
 /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll wine32:i386

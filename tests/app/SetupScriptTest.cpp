@@ -1,26 +1,6 @@
-#include "app/ReplaceAll.h"
 #include "app/SetupScript.h"
 
 #include <gtest/gtest.h>
-
-TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlapsOrRescanning)
-{
-    EXPECT_EQ(ReplaceAll("abXYcdXY", "XY", "1"), "ab1cd1");
-    EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
-    EXPECT_EQ(ReplaceAll("x", "x", "xx"), "xx");
-    EXPECT_EQ(ReplaceAll("source", "", "z"), "source");
-    EXPECT_EQ(ReplaceAll("#01  WriteUninstaller", "#01", ""), "  WriteUninstaller");
-    EXPECT_EQ(ReplaceAll("Abc abc", "abc", "-"), "Abc -"); // case-sensitive
-    EXPECT_EQ(ReplaceAll("", "a", "b"), "");
-    EXPECT_EQ(ReplaceAll("no match", "zz", "y"), "no match");
-    EXPECT_EQ(ReplaceAll("aXa", "a", ""), "X");
-}
-
-TEST(ReplaceAll, IsByteExactAcrossNulsAndHighBytes)
-{
-    const std::string source("a\0b\xE9\r\n\0b", 8);
-    EXPECT_EQ(ReplaceAll(source, std::string("\0b", 2), "Z"), std::string("aZ\xE9\r\nZ", 6));
-}
 
 namespace {
 
@@ -128,6 +108,28 @@ TEST(SetupScript, ValuesAreInsertedOnceEachWrittenForItsPlace)
     EXPECT_NE(script.find("OutFile \"*plugin_name*${U+24}.wfx_setup.exe\""), std::string::npos) << script;
     EXPECT_NE(script.find("LoadLanguageFile \"languages\\Fr${U+24}nch.nlf\""), std::string::npos) << script;
     EXPECT_NE(script.find("\r\n  WriteUninstaller"), std::string::npos) << script;
+}
+
+TEST(SetupScript, PlaceholdersAreFoundWhereverTheyStand)
+{
+    auto inputs = Inputs({});
+    inputs.PluginName = "N&M";
+    inputs.Uninstaller = true;
+    const struct {
+        std::string Template, Filled;
+    } cases[] = {
+        {"", ""},
+        {"*", "*"},
+        {"#", "#"},
+        {"*plugin_name*", "N&M"},
+        {"*plugin_name", "*plugin_name"},
+        {"**plugin_type*", "*WFX"},
+        {"#0#01", "#0"},
+        {"*plugin_type**plugin_name_doubled_ampersands*", "WFXN&&M"},
+        {"*plugin_folder_name*#01*main_file*.", "N&M (my)my.wfx."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FillSetupScript(c.Template, inputs), c.Filled) << c.Template;
 }
 
 TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
