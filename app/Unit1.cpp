@@ -3,6 +3,8 @@
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
 #include "PluginScan.h"
+#include "ReachableNames.h"
+#include "ScriptFile.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
@@ -213,7 +215,8 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     const bool mainFileExists =
         ComboBoxMainFile->ItemIndex() >= 0 && (FileExistsAt(mainFilePath) || FolderExistsAt(mainFilePath));
     const std::string problems = ValidateSetupInputs(EditName->Text(), folder, ComboBoxMainFile->Count(),
-                                                     ComboBoxMainFile->ItemIndex(), folderExists, mainFileExists);
+                                                     ComboBoxMainFile->ItemIndex(), folderExists, mainFileExists) +
+                                 UnreachableNameLine(folder, EditLicense->Text());
     if (!problems.empty()) {
         ShowMessage(problems);
         return;
@@ -231,8 +234,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.Files = ListFolderTree(WithTrailingBackslash(folder));
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
 
-    const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
-    SaveTextFile(script, AppFolder + kScriptFileName);
+    WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
 
     Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
     Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";
