@@ -8,7 +8,8 @@
 
 namespace {
 
-const char kLostCharacters[] = "its name holds characters that this system cannot give the tool (shown as \"?\")";
+const char kLostCharacters[] = "its name holds characters that this system cannot give the tool (shown as \"?\"); "
+                               "rename it, or create the setup on Windows 10 version 1903 or later";
 
 // A path the system gave with "?" for what its code page lacks: no name on
 // Windows can hold a "?". In UTF-8 nothing is lost that way.
@@ -26,7 +27,7 @@ std::string Unreachable(const std::wstring& name, const std::string& path)
         return kLostCharacters;
     // A folder listing gives at most MAX_PATH - 1 bytes of a name.
     if (given.size() >= MAX_PATH || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        return "its path is longer than this system allows";
+        return "its path is longer than this system allows; shorten it, or allow long paths in Windows";
     return std::string();
 }
 

@@ -7,7 +7,8 @@
 
 TEST(ReachableNames, TheFirstNameOutsideTheCodePageIsRefused)
 {
-    const std::string lost = ": its name holds characters that this system cannot give the tool (shown as \"?\").\r\n";
+    const std::string lost = ": its name holds characters that this system cannot give the tool (shown as \"?\"); "
+                             "rename it, or create the setup on Windows 10 version 1903 or later.\r\n";
     const struct {
         std::vector<std::wstring> entries; // created in this order; a folder ends with a backslash
         std::string license, line;
