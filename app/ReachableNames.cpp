@@ -18,15 +18,17 @@ bool LostCharacters(const std::string& path)
     return GetACP() != CP_UTF8 && path.find('?') != std::string::npos;
 }
 
-// Why the entry `name`, at `path` in this program's code page, is out of the
-// tool's reach; empty when it is not.
-std::string Unreachable(const std::wstring& name, const std::string& path)
+// Why the entry `name`, which this program's code page gives as `given`, at
+// `path`, is out of the tool's reach; empty when it is not.
+std::string Unreachable(const std::wstring& name, const std::string& given, const std::string& path)
 {
-    const std::string given = FromWide(name, CP_ACP);
     if (ToWide(given, CP_ACP) != name)
         return kLostCharacters;
-    // A folder listing gives at most MAX_PATH - 1 bytes of a name.
-    if (given.size() >= MAX_PATH || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    // A folder listing gives at most MAX_PATH - 1 bytes of a name. A path of
+    // fewer bytes than the shortest limit (a folder's) is within them all;
+    // a longer one is tried.
+    if (given.size() >= MAX_PATH ||
+        (path.size() >= MAX_PATH - 12 && GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES))
         return "its path is longer than this system allows; shorten it, or allow long paths in Windows";
     return std::string();
 }
@@ -44,8 +46,9 @@ bool FindUnreachable(const std::string& folder, const std::wstring& wideFolder, 
         const std::wstring name = found.cFileName;
         if (name == L"." || name == L"..")
             continue;
-        entry = prefix + FromWide(name, CP_ACP);
-        reason = Unreachable(name, folder + entry);
+        const std::string given = FromWide(name, CP_ACP);
+        entry = prefix + given;
+        reason = Unreachable(name, given, folder + entry);
         if (!reason.empty())
             return true;
         // A link is not followed: it may lead back up the tree.
