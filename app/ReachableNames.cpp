@@ -52,7 +52,8 @@ bool FindUnreachable(const std::string& folder, const std::wstring& wideFolder, 
         if (!reason.empty())
             return true;
         // A link is not followed: it may lead back up the tree.
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        const DWORD attributes = found.dwFileAttributes;
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
             FindUnreachable(folder, wideFolder + name + L"\\", entry + "\\", entry, reason))
             return true;
     } while (FindNextFileW(find.Get(), &found));

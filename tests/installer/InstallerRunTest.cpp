@@ -271,7 +271,7 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         EXPECT_TRUE(Eventually([&] {
             const HWND page = FindWindowA(nullptr, "Caf\xE9 \xA9: License Agreement");
             for (HWND child : page ? ChildrenOf(page) : std::vector<HWND>())
-                if (lstrcmpiA(ClassOf(child).substr(0, 8).c_str(), "RichEdit") == 0 && !(shown = WindowTextOf(child)).empty())
+                if (ClassOf(child).rfind("RichEdit", 0) == 0 && !(shown = WindowTextOf(child)).empty())
                     PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
             return !shown.empty();
         }, 30000));
