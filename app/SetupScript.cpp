@@ -2,7 +2,11 @@
 
 #include "base/Paths.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -137,6 +141,35 @@ std::string FolderSafeName(const std::string& name)
     return safe.empty() ? std::string("_") : safe;
 }
 
+std::string ShortenedName(const std::string& text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    // FNV-1a over every byte.
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char suffix[10];
+    std::snprintf(suffix, sizeof(suffix), "~%08x", static_cast<unsigned>(hash));
+    std::size_t cut = maxBytes > 9 ? maxBytes - 9 : 0;
+    // Not inside a character: UTF-8 continuation bytes are 10xxxxxx.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + suffix;
+}
+
+std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile)
+{
+    // Every folder and key name holds this much, with room to spare for the
+    // files below the folder.
+    constexpr std::size_t kMaxBytes = 64;
+    const std::string base = NameWithoutExtension(mainFile);
+    std::string name = pluginName;
+    if (lstrcmpiA(base.c_str(), pluginName.c_str()) != 0)
+        name += " (" + base + ")";
+    return ShortenedName(FolderSafeName(name), kMaxBytes);
+}
+
 std::string DoubledAmpersands(const std::string& text)
 {
     std::string doubled;
@@ -195,6 +228,15 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
     return lines;
 }
 
+std::string PushInstalledFilesBlock(const std::vector<std::string>& entries)
+{
+    std::string lines;
+    for (const std::string& entry : entries)
+        if (!IsFolderEntry(entry))
+            lines += "  Push \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
+    return lines;
+}
+
 std::string UninstallFilesBlock(const std::vector<std::string>& entries)
 {
     std::string lines;
@@ -204,23 +246,32 @@ std::string UninstallFilesBlock(const std::vector<std::string>& entries)
     return lines;
 }
 
-std::string ValidateSetupInputs(const std::string& pluginName, const std::string& folder, int mainFileCount,
-                                int mainFileIndex, bool folderExists, bool mainFileExists)
+std::string ValidateSetupInputs(const TSetupInputsSeen& seen)
 {
-    std::string problems;
-    if (pluginName.empty())
-        problems += std::string("You must specify a plugin name") + kLineBreak;
-    if (folder.empty())
-        problems += std::string("You must specify a folder") + kLineBreak;
-    if (!folder.empty() && mainFileCount == 0)
-        problems += std::string("The folder doesn't contains any file") + kLineBreak;
-    if (!folder.empty() && mainFileCount > 0 && mainFileIndex < 0)
-        problems += std::string("You must specify the plugin main file") + kLineBreak;
-    if (!folder.empty() && !folderExists)
-        problems += std::string("The folder doesn't exist") + kLineBreak;
-    if (!folder.empty() && folderExists && mainFileIndex >= 0 && !mainFileExists)
-        problems += std::string("The plugin main file isn't in the folder") + kLineBreak;
-    return problems;
+    const bool folderGiven = !seen.Folder.empty();
+    const bool mainFileChosen = seen.MainFileIndex >= 0;
+    const struct {
+        bool applies;
+        const char* text;
+    } problems[] = {
+        {seen.PluginName.empty(), "You must specify a plugin name"},
+        {!seen.PluginName.empty() && seen.PluginName.find_first_not_of(" \t") == std::string::npos,
+         "The plugin name can't be made of blanks only"},
+        {!folderGiven, "You must specify a folder"},
+        {folderGiven && seen.MainFileCount == 0, "The folder doesn't contains any file"},
+        {folderGiven && seen.MainFileCount > 0 && !mainFileChosen, "You must specify the plugin main file"},
+        {folderGiven && !seen.FolderExists, "The folder doesn't exist"},
+        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::None,
+         "The plugin main file isn't in the folder"},
+        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::Folder,
+         "The plugin main file must be a file, not a folder"},
+        {!seen.LicensePath.empty() && seen.License != TEntryKind::File, "The license file doesn't exist"},
+    };
+    std::string text;
+    for (const auto& problem : problems)
+        if (problem.applies)
+            text += std::string(problem.text) + kLineBreak;
+    return text;
 }
 
 std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs)
@@ -231,9 +282,10 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
     std::vector<TPlaceholderValue> table = {
         {kPluginNamePlaceholder, RuntimeString(inputs.PluginName)},
         {kPluginNameAmpersandsPlaceholder, RuntimeString(DoubledAmpersands(inputs.PluginName))},
-        {kPluginFolderNamePlaceholder, RuntimeString(FolderSafeName(inputs.PluginName))},
+        {kPluginFolderNamePlaceholder, RuntimeString(PluginFolderName(inputs.PluginName, inputs.MainFile))},
         {kLocalFolderPlaceholder, CompileTimeText(folder)},
         {kMainFilePlaceholder, CompileTimeText(inputs.MainFile)},
+        {kMainFileNamePlaceholder, RuntimeString(inputs.MainFile)},
         {kPluginTypePlaceholder, RuntimeString(inputs.PluginType)},
         {kPublisherPlaceholder, RuntimeString(inputs.Publisher)},
         {kVersionProductNamePlaceholder, CompileTimeText(inputs.PluginName)},
@@ -242,6 +294,7 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string()},
         {kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog},
         {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files)},
+        {kPushInstalledFilesPlaceholder, PushInstalledFilesBlock(inputs.Files)},
         {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
     };
     if (inputs.Uninstaller)

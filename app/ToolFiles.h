@@ -11,3 +11,5 @@ inline constexpr char kCompilerLogFileName[] = "makensis.log";
 inline constexpr char kLanguageFilesPattern[] = "languages\\*.nlf";
 // The compiler writes the installer as the main file's name followed by this.
 inline constexpr char kInstallerSuffix[] = "_setup.exe";
+// Held by the copy of the tool that is building in the folder.
+inline constexpr char kBuildLockFileName[] = "build.lock";

@@ -20,6 +20,23 @@
 std::string AppFolder;
 TFormMain* FormMain = nullptr;
 
+// However a handler of the build ends, a build that is over no longer keeps
+// other copies of the tool from building.
+class TFormMain::TLockWhileBuilding {
+public:
+    explicit TLockWhileBuilding(TFormMain& form) : form_(form) {}
+    ~TLockWhileBuilding()
+    {
+        if (!form_.build_.Running())
+            form_.buildLock_.Release();
+    }
+    TLockWhileBuilding(const TLockWhileBuilding&) = delete;
+    TLockWhileBuilding& operator=(const TLockWhileBuilding&) = delete;
+
+private:
+    TFormMain& form_;
+};
+
 namespace {
 
 const TFormDesign kDesign{"TFormMain", "Quillon Plugin - Setup creator", 475, 323, 505, 405, "MS Sans Serif", -11};
@@ -70,8 +87,9 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     SetTabOrder({EditFolder, Button2, EditName, ComboBoxMainFile, ComboBoxType, ButtonCreate, ButtonExit,
                  ListLanguages, CheckBoxUninstall, ButtonLoadLicense, EditLicense});
 
+    // The licence field scans nothing: a licence changes no plugin field.
     EditFolder->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
-    EditLicense->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
+    EditName->OnChange = TNotifyEvent(this, &TFormMain::EditNameChange);
     Button2->OnClick = TNotifyEvent(this, &TFormMain::Button2Click);
     ButtonCreate->OnClick = TNotifyEvent(this, &TFormMain::ButtonCreateClick);
     ButtonExit->OnClick = TNotifyEvent(this, &TFormMain::ButtonExitClick);
@@ -113,13 +131,25 @@ void TFormMain::ButtonExitClick(TObject* /*Sender*/)
 
 void TFormMain::EditFolderChange(TObject* /*Sender*/)
 {
-    // Also the licence field's handler: it rescans the folder field's folder.
     ScanPluginFolder(EditFolder->Text());
+}
+
+void TFormMain::EditNameChange(TObject* /*Sender*/)
+{
+    if (!settingName_)
+        nameDerived_ = false;
 }
 
 void TFormMain::Button2Click(TObject* /*Sender*/)
 {
-    ScanPluginFolder(ChooseFolder(EditFolder->Text(), "Choose folder"));
+    const std::string folder = ChooseFolder(EditFolder->Text(), "Choose folder");
+    if (folder.empty())
+        return;
+    // A new text scans through the field's change handler.
+    if (EditFolder->Text() == folder)
+        ScanPluginFolder(folder);
+    else
+        EditFolder->SetText(folder);
 }
 
 std::string TFormMain::ChooseFolder(const std::string& initialFolder, const std::string& title)
@@ -134,21 +164,13 @@ void TFormMain::ScanPluginFolder(std::string path)
 {
     if (path.empty())
         return;
-    path = WithTrailingBackslash(path);
-    if (!FolderExistsAt(path))
+    // The field keeps what the user types; the scan works on the full path
+    // with its trailing backslash, as the build does.
+    const std::string folder = WithTrailingBackslash(FullPathOf(path));
+    if (!FolderExistsAt(folder))
         return;
 
-    // A different text runs this scan once more, nested, from the field's
-    // change handler; that run finds the text equal and gives the same result.
-    if (EditFolder->Text() != path) {
-        EditFolder->SetText(path);
-        // Setting the text puts the caret at its start; the user typing the
-        // path goes on at its end.
-        const auto end = static_cast<WPARAM>(path.size());
-        SendMessageA(EditFolder->Handle(), EM_SETSEL, end, static_cast<LPARAM>(end));
-    }
-
-    const std::vector<std::string> entries = ListFolderEntries(path + "*.*");
+    const std::vector<std::string> entries = ListFolderEntries(folder + "*.*");
     if (entries.empty())
         return; // the previous folder's list, type and name stay
 
@@ -159,28 +181,36 @@ void TFormMain::ScanPluginFolder(std::string path)
     }
     ComboBoxMainFile->SetItems(entries);
     ComboBoxMainFile->SetItemIndex(selected);
-    if (selected < 0)
+
+    // A folder without a plugin file, or one named like a plugin, gives no name.
+    const std::string entry = selected < 0 ? std::string() : entries[static_cast<std::size_t>(selected)];
+    if (entry.empty() || !FileExistsAt(folder + entry)) {
+        SetDerivedName(std::string());
         return;
-
-    const std::string& entry = entries[static_cast<std::size_t>(selected)];
-    if (!FileExistsAt(EditFolder->Text() + entry))
-        return; // a folder named like a plugin gives no name
-
+    }
     switch (PluginTypeOf(entry)) {
     case kPluginTypeWfx: {
-        // The plugin's own code runs here; whatever goes wrong in it leaves
-        // the name field as it was.
+        // The plugin's own code runs here; whatever goes wrong in it gives no name.
         std::string name;
-        if (ReadPluginRootName(EditFolder->Text() + entry, name))
-            EditName->SetText(name);
+        SetDerivedName(ReadPluginRootName(folder + entry, name) ? name : std::string());
         break;
     }
     case kPluginTypeWlx:
-        EditName->SetText(NameWithoutExtension(entry));
+        SetDerivedName(NameWithoutExtension(entry));
         break;
     default:
         break;
     }
+}
+
+void TFormMain::SetDerivedName(const std::string& name)
+{
+    if (name.empty() && !nameDerived_)
+        return; // a typed name stays
+    settingName_ = true;
+    EditName->SetText(name);
+    settingName_ = false;
+    nameDerived_ = !name.empty();
 }
 
 bool TFormMain::DetectPluginType(const std::string& entryName)
@@ -205,22 +235,34 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
             checkedLanguages.push_back(ListLanguages->Item(i));
     }
 
-    // The script is built from what the window shows: the folder as typed and
-    // the main file as selected must both be there. It takes the folder with a
-    // trailing backslash, also when it was typed without one.
-    const std::string folder = EditFolder->Text();
+    // The script is built from what the window shows: the folder as typed
+    // (a relative one as the full path the scan listed) and the main file as
+    // selected must both be there.
+    TSetupInputsSeen seen;
+    seen.PluginName = EditName->Text();
+    seen.Folder = EditFolder->Text();
+    const std::string folder = seen.Folder.empty() ? std::string() : WithTrailingBackslash(FullPathOf(seen.Folder));
     const std::string mainFile = ComboBoxMainFile->SelectedText();
-    const std::string mainFilePath = WithTrailingBackslash(folder) + mainFile;
-    const bool folderExists = !folder.empty() && FolderExistsAt(folder);
-    const bool mainFileExists =
-        ComboBoxMainFile->ItemIndex() >= 0 && (FileExistsAt(mainFilePath) || FolderExistsAt(mainFilePath));
-    const std::string problems = ValidateSetupInputs(EditName->Text(), folder, ComboBoxMainFile->Count(),
-                                                     ComboBoxMainFile->ItemIndex(), folderExists, mainFileExists) +
-                                 UnreachableNameLine(folder, EditLicense->Text());
+    const std::string mainFilePath = folder + mainFile;
+    seen.MainFileCount = ComboBoxMainFile->Count();
+    seen.MainFileIndex = ComboBoxMainFile->ItemIndex();
+    seen.FolderExists = !folder.empty() && FolderExistsAt(folder);
+    seen.MainFile = seen.MainFileIndex >= 0 ? EntryKindAt(mainFilePath) : TEntryKind::None;
+    seen.LicensePath = EditLicense->Text();
+    seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
+    const std::string problems = ValidateSetupInputs(seen) + UnreachableNameLine(folder, seen.LicensePath);
     if (!problems.empty()) {
         ShowMessage(problems);
         return;
     }
+
+    // Another copy of the tool in this folder would write the same script and
+    // installer.
+    if (!buildLock_.Take(AppFolder)) {
+        ShowMessage(TBuildLock::RefusalText());
+        return;
+    }
+    const TLockWhileBuilding lock(*this);
 
     TSetupScriptInputs inputs;
     inputs.PluginName = EditName->Text();
@@ -228,10 +270,12 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.MainFile = mainFile;
     inputs.PluginType = ComboBoxType->SelectedText();
     inputs.CheckedLanguages = checkedLanguages;
-    inputs.LicensePath = EditLicense->Text();
-    inputs.LicenseExists = !inputs.LicensePath.empty() && FileExistsAt(inputs.LicensePath);
+    // The compiler runs in the tool folder: a relative licence path is taken
+    // from here, as it was checked.
+    inputs.LicensePath = seen.LicensePath.empty() ? std::string() : FullPathOf(seen.LicensePath);
+    inputs.LicenseExists = seen.License == TEntryKind::File;
     inputs.Uninstaller = CheckBoxUninstall->Checked();
-    inputs.Files = ListFolderTree(WithTrailingBackslash(folder));
+    inputs.Files = ListFolderTree(folder);
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
 
     WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
@@ -270,6 +314,7 @@ void TFormMain::CompilerLogEnded(TObject* /*Sender*/)
 
 void TFormMain::Act(const TBuildReply& reply)
 {
+    const TLockWhileBuilding lock(*this);
     switch (reply.Action) {
     case TBuildAction::None:
         break;
@@ -290,6 +335,7 @@ void TFormMain::Act(const TBuildReply& reply)
 
 void TFormMain::RunCompilerForLog()
 {
+    const TLockWhileBuilding lock(*this);
     DWORD error = ERROR_SUCCESS;
     bool started = false;
     try {

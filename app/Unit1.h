@@ -1,6 +1,7 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
+#include "BuildLock.h"
 #include "CompilerLogRun.h"
 #include "SetupBuild.h"
 
@@ -49,6 +50,7 @@ public:
     void ButtonLoadLicenseClick(TObject* Sender);
     void ButtonExitClick(TObject* Sender);
     void EditFolderChange(TObject* Sender);
+    void EditNameChange(TObject* Sender);
     void Button2Click(TObject* Sender);
     void ButtonCreateClick(TObject* Sender);
     void SpawnCompleted(TObject* Sender);
@@ -63,6 +65,10 @@ public:
     void ScanPluginFolder(std::string path);
     // Whether the entry is a plugin file by its extension; selects its type.
     bool DetectPluginType(const std::string& entryName);
+    // The name a scan found for the plugin. An empty one (the plugin could
+    // not name itself) clears a name derived from an earlier folder; a name
+    // the user typed stays either way.
+    void SetDerivedName(const std::string& name);
 
 private:
     // Does what the build answered: tells the user, delivers the installer or
@@ -78,6 +84,14 @@ private:
 
     // The build in progress, at most one at a time, and how the last one ended.
     TSetupBuild build_;
+    // Held from the start of a build until it is over, delivery included.
+    TBuildLock buildLock_;
+    // Lets go of the tool folder when a handler ends and the build is over.
+    class TLockWhileBuilding;
+    // Whether EditName holds what a scan derived rather than what the user typed.
+    bool nameDerived_ = false;
+    // Set while a scan writes EditName, so that its change is not taken for typing.
+    bool settingName_ = false;
 };
 
 extern TFormMain* FormMain;

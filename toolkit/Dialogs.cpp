@@ -232,7 +232,8 @@ bool TOpenDialog::Execute()
     request.lpstrFile = name.data();
     request.nMaxFile = static_cast<DWORD>(name.size());
     request.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
-    request.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    // The current folder stays: a folder typed as a relative path keeps its meaning.
+    request.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
 
     bool confirmed = false;
     {

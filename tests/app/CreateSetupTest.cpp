@@ -1,6 +1,7 @@
 // "Create setup" in the real window: the input check, the generated script,
 // the template and script failures, and the compiler run through the real
 // NSIS compiler beside the tool.
+#include "app/BuildLock.h"
 #include "app/SetupScript.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
@@ -30,7 +31,7 @@ TEST_F(CreateSetup, MissingInputsAreListedOnceInAPlainBox)
 
 TEST_F(CreateSetup, FolderWithoutPluginAsksOnlyForTheMainFile)
 {
-    Enter(PluginFolder({}), " "); // a blank is a name
+    Enter(PluginFolder({}), "x");
     PressCreate();
     EXPECT_EQ(Problems(AnswerBox()), "You must specify the plugin main file");
     EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
@@ -42,7 +43,7 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
     TempFolder docs;
     const std::string license = docs.Write("license.txt", "Free to use.\r\n");
     TypeInto(form_->EditLicense, license);
-    TypeInto(form_->EditName, "Viewer[2]"); // the licence change rescanned and renamed it
+    TypeInto(form_->EditName, "Viewer[2]");
     Check("German");
     Check("French");
     form_->CheckBoxUninstall->SetChecked(true);
@@ -76,13 +77,11 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
 TEST_F(CreateSetup, UninstallerMarkersStayWhenNotAskedFor)
 {
     EnterPlugin();
-    TypeInto(form_->EditLicense, tool_ + "no such licence.txt");
-    TypeInto(form_->EditName, "MyPlugin");
     PressCreate();
     ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     EXPECT_NE(script.find("#01"), std::string::npos);
-    EXPECT_EQ(script.find("LicenseData"), std::string::npos); // a missing licence gives no page
+    EXPECT_EQ(script.find("LicenseData"), std::string::npos); // no licence, no page
     EXPECT_EQ(script.find("*license*"), std::string::npos);
 }
 
@@ -150,6 +149,26 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
     EXPECT_EQ(choosers, 1);
 }
 
+TEST_F(CreateSetup, AnotherCopyBuildingInTheToolFolderKeepsThisOneWaiting)
+{
+    EnterPlugin();
+    {
+        TBuildLock otherCopy; // as a second copy of the tool takes it
+        ASSERT_TRUE(otherCopy.Take(tool_));
+        PressCreate();
+        EXPECT_EQ(Problems(AnswerBox()), TBuildLock::RefusalText());
+        EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+    }
+    // This copy holds the folder until its setup is delivered, then lets go.
+    bool otherRefused = false;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        AnswerDestination("", IDCANCEL, [&](HWND) { otherRefused = !TBuildLock().Take(tool_); });
+    }));
+    EXPECT_TRUE(otherRefused);
+    EXPECT_TRUE(Eventually([&] { return TBuildLock().Take(tool_); }));
+}
+
 namespace {
 
 // A window whose fields no longer match the disk, for the checks of what will
@@ -165,6 +184,13 @@ class StaleInputs : public MainWindowTest, public testing::WithParamInterface<St
 
 void HalfTypeTheFolder(TFormMain& form, const std::string& parent) { form.EditFolder->SetText(parent + "pl"); }
 void DeleteTheMainFile(TFormMain&, const std::string& parent) { DeleteFileA((parent + "plx\\fs.wfx").c_str()); }
+void SelectTheParentFolder(TFormMain& form, const std::string&)
+{
+    for (int i = 0; i < form.ComboBoxMainFile->Count(); ++i)
+        if (form.ComboBoxMainFile->Item(i) == "..")
+            form.ComboBoxMainFile->SetItemIndex(i);
+}
+void NameAMissingLicence(TFormMain& form, const std::string& parent) { form.EditLicense->SetText(parent + "gone.txt"); }
 
 } // namespace
 
@@ -190,4 +216,44 @@ INSTANTIATE_TEST_SUITE_P(
                                 "You must specify a plugin name\r\nThe folder doesn't contains any file\r\n"
                                 "The folder doesn't exist"},
                     StaleWindow{"", DeleteTheMainFile,
-                                "You must specify a plugin name\r\nThe plugin main file isn't in the folder"}));
+                                "You must specify a plugin name\r\nThe plugin main file isn't in the folder"},
+                    StaleWindow{"MyPlugin", SelectTheParentFolder, "The plugin main file must be a file, not a folder"},
+                    StaleWindow{"  ", NameAMissingLicence,
+                                "The plugin name can't be made of blanks only\r\nThe license file doesn't exist"}));
+
+TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
+{
+    // The test program's working folder is the tool folder.
+    CreateDirectoryA((tool_ + "rel").c_str(), nullptr);
+    WriteWholeFile(tool_ + "rel\\fs.wfx", "not a real library");
+    Enter("rel", "Relative");
+    ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
+    PressCreate();
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
+    EXPECT_NE(ReadWholeFile(tool_ + kScriptFileName).find(" \"" + tool_ + "rel\\fs.wfx\""), std::string::npos);
+}
+
+TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
+{
+    // A folder that is the root of a drive of its own, with the system's
+    // folders there and a link from a subfolder back to the root.
+    TempFolder root;
+    root.Write("fs.wfx", "not a real library");
+    root.Write("sub\\in.txt");
+    root.Write("$RECYCLE.BIN\\S-1-5\\deleted.txt");
+    root.Write("System Volume Information\\tracking.log");
+    TempFolder elsewhere;
+    elsewhere.Write("shared.txt");
+    const HostLink loop(root.Path() + "sub\\loop", root.Path());
+    const HostLink shared(root.Path() + "sub\\shared", elsewhere.Path());
+    const HostLink drive("R:", root.Path());
+    Enter("R:\\", "Rooted");
+    ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
+    PressCreate();
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    for (const char* packed : {"\"R:\\fs.wfx\"", "\"R:\\sub\\in.txt\"", "\"R:\\sub\\shared\\shared.txt\""})
+        EXPECT_NE(script.find(packed), std::string::npos) << packed;
+    for (const char* left : {"loop", "RECYCLE", "System Volume"})
+        EXPECT_EQ(script.find(left), std::string::npos) << left;
+}

@@ -243,8 +243,8 @@ TEST_F(MainWindow, InitialStateAndLanguages)
 
     // The controls are wired to their handlers.
     EXPECT_TRUE(form_->EditFolder->OnChange.Assigned());
-    EXPECT_TRUE(form_->EditLicense->OnChange.Assigned());
-    EXPECT_FALSE(form_->EditName->OnChange.Assigned());
+    EXPECT_FALSE(form_->EditLicense->OnChange.Assigned());
+    EXPECT_TRUE(form_->EditName->OnChange.Assigned());
     EXPECT_TRUE(form_->ButtonExit->OnClick.Assigned());
     EXPECT_TRUE(form_->ButtonLoadLicense->OnClick.Assigned());
     EXPECT_EQ(form_->OpenDialog1->DefaultExt, "txt");

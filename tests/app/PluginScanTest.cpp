@@ -66,31 +66,31 @@ protected:
     std::string MainFile() const { return form_->ComboBoxMainFile->SelectedText(); }
 };
 
-TEST_F(PluginScan, TypedFolderIsRewrittenWithBackslashExactlyWhenItExists)
+TEST_F(PluginScan, TypedFolderIsScannedButNeverRewritten)
 {
     TempFolder folder;
     folder.MakeFolder("ab");
-    folder.Write("ab\\inside.txt");
-    folder.Write("top.txt");
+    folder.Write("ab\\in-ab.txt");
+    folder.Write("abc\\in-abc.txt");
     TypeFolder(folder.Path());
     const std::vector<std::string> topEntries = EntriesOf(folder.Path() + "*.*");
     ASSERT_EQ(MainFiles(), topEntries);
 
-    // The user puts the caret at the end once and types on from there.
+    // Key by key, as a user types: the field holds exactly what was typed,
+    // and the list follows each folder the text names.
     HWND edit = form_->EditFolder->Handle();
     const int end = GetWindowTextLengthA(edit);
     SendMessageA(edit, EM_SETSEL, end, end);
     auto type = [&](char c) { SendMessageA(edit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1); };
-    type('a');
-    EXPECT_EQ(Folder(), folder.Path() + "a"); // no such folder: left as typed
-    EXPECT_EQ(MainFiles(), topEntries);
-    type('b');
-    EXPECT_EQ(Folder(), folder.Path() + "ab\\");
-    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\*.*"));
-    // Typing goes on at the end of the rewritten text.
-    type('c');
-    EXPECT_EQ(Folder(), folder.Path() + "ab\\c");
-    EXPECT_EQ(MainFiles(), EntriesOf(folder.Path() + "ab\\*.*"));
+    const std::pair<char, const char*> keys[] = {{'a', nullptr}, {'b', "ab"}, {'c', "abc"}, {'\\', "abc"},
+                                                 {'\b', "abc"}, {'\b', "ab"}};
+    std::string typed = folder.Path();
+    for (const auto& [key, listed] : keys) {
+        type(key);
+        typed = key == '\b' ? typed.substr(0, typed.size() - 1) : typed + key;
+        EXPECT_EQ(Folder(), typed);
+        EXPECT_EQ(MainFiles(), listed ? EntriesOf(folder.Path() + listed + "\\*.*") : topEntries) << typed;
+    }
 }
 
 TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
@@ -116,7 +116,6 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
 
         TypeName("Former");
         TypeFolder(WithoutTrailingBackslash(folder.Path()));
-        EXPECT_EQ(Folder(), folder.Path());
         EXPECT_EQ(MainFiles(), entries);
         EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), last);
         EXPECT_EQ(Type(), wfxLast ? "WFX" : "WLX");
@@ -124,7 +123,7 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
     }
 }
 
-TEST_F(PluginScan, FolderWithoutPluginListsEntriesAndKeepsTypeAndName)
+TEST_F(PluginScan, FolderWithoutPluginListsEntriesKeepsTypeAndClearsADerivedName)
 {
     TempFolder plugin, plain;
     CopyPlugin(plugin, "viewer.wlx", "viewer.wlx");
@@ -138,7 +137,7 @@ TEST_F(PluginScan, FolderWithoutPluginListsEntriesAndKeepsTypeAndName)
     EXPECT_EQ(MainFiles(), EntriesOf(plain.Path() + "*.*"));
     EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), -1);
     EXPECT_EQ(Type(), "WLX");
-    EXPECT_EQ(Name(), "viewer");
+    EXPECT_EQ(Name(), ""); // its setup must not take over the viewer's entry
 }
 
 TEST_F(PluginScan, PathNamingNoFolderChangesNothing)
@@ -159,29 +158,33 @@ TEST_F(PluginScan, PathNamingNoFolderChangesNothing)
     }
 }
 
-TEST_F(PluginScan, LicenceFieldRescansTheFolderFieldsFolder)
+TEST_F(PluginScan, LicenceFieldChangesNoPluginField)
 {
     TempFolder folder, other;
+    CopyPlugin(folder, "testfs.wfx", "testfs.wfx");
     CopyPlugin(folder, "viewer.wlx", "viewer.wlx");
     CopyPlugin(other, "testfs.wfx", "other.wfx");
     TypeFolder(folder.Path());
+    // What the user set by hand after the scan.
     TypeName("Typed by hand");
-    SendMessageA(form_->ComboBoxMainFile->Handle(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SendMessageA(form_->ComboBoxMainFile->Handle(), CB_SETCURSEL, 0, 0);
+    ChooseType(Type() == "WFX" ? 1 : 0);
+    const std::string mainFile = MainFile(), type = Type();
 
-    // The licence path is never scanned itself, even when it names a folder.
-    const std::string licence = other.Path();
-    SendMessageA(form_->EditLicense->Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(licence.c_str()));
-    EXPECT_EQ(Folder(), folder.Path());
-    EXPECT_EQ(MainFile(), "viewer.wlx");
-    EXPECT_EQ(Name(), "viewer");
+    for (const std::string& licence : {folder.Path() + "testfs.wfx", other.Path(), std::string()}) {
+        TypeInto(form_->EditLicense, licence);
+        EXPECT_EQ(Name(), "Typed by hand");
+        EXPECT_EQ(MainFile(), mainFile);
+        EXPECT_EQ(Type(), type);
+    }
 }
 
-TEST_F(PluginScan, EachPluginGivesItsTypeAndItsNameOrKeepsTheFormerOne)
+TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
 {
     struct Case {
         const char* plugin; // null: a subfolder of that name; empty: a file that is no library
         const char* fileName;
-        std::string expected;
+        std::string expected; // empty: the plugin cannot name itself
     };
     std::string alphabet;
     for (int i = 0; i < kRootNameCapacity; ++i)
@@ -197,14 +200,15 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndItsNameOrKeepsTheFormerOne)
         {"refuseload.wfx", "refuse.wfx", ""},
         {"", "junk.wfx", ""},
         {"viewer.wlx", "my viewer.v2.wlx", "my viewer.v2"},
-        {nullptr, "remote.wfx", "Former"},
-        // Faults in the plugin's code: the name stays as it was.
-        {"faultcall.wfx", "faultcall.wfx", "Former"},
-        {"raisecall.wfx", "raisecall.wfx", "Former"},
-        {"faultattach.wfx", "faultattach.wfx", "Former"},
-        {"faultdetach.wfx", "faultdetach.wfx", "Former"},
+        {nullptr, "remote.wfx", ""},
+        {"faultcall.wfx", "faultcall.wfx", ""},
+        {"raisecall.wfx", "raisecall.wfx", ""},
+        {"faultattach.wfx", "faultattach.wfx", ""},
+        {"faultdetach.wfx", "faultdetach.wfx", ""},
         {"testfs.wfx", "after.wfx", "TestFS"},
     };
+    TempFolder named;
+    CopyPlugin(named, "ftpplugin.wfx", "named.wfx");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileName);
         TempFolder folder;
@@ -215,14 +219,21 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndItsNameOrKeepsTheFormerOne)
         else
             CopyPlugin(folder, c.plugin, c.fileName);
         folder.Write("readme.txt");
-        // The type list shows the other type first.
-        const bool wlx = std::string(c.fileName).ends_with(".wlx");
-        ChooseType(wlx ? 0 : 1);
-        TypeName("Former");
-        TypeFolder(folder.Path());
-        EXPECT_EQ(MainFile(), c.fileName);
-        EXPECT_EQ(Type(), wlx ? "WLX" : "WFX");
-        EXPECT_EQ(Name(), c.expected);
+        // After a name the user typed, then after one an earlier folder's
+        // plugin gave: a plugin that cannot name itself keeps only the first.
+        for (const bool typed : {true, false}) {
+            if (typed)
+                TypeName("Former");
+            else
+                TypeFolder(named.Path());
+            // The type list shows the other type first.
+            const bool wlx = std::string(c.fileName).ends_with(".wlx");
+            ChooseType(wlx ? 0 : 1);
+            TypeFolder(folder.Path());
+            EXPECT_EQ(MainFile(), c.fileName);
+            EXPECT_EQ(Type(), wlx ? "WLX" : "WFX");
+            EXPECT_EQ(Name(), !c.expected.empty() ? c.expected : typed ? "Former" : "");
+        }
     }
 
     // The window still works after the faults.

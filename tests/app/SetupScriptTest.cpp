@@ -141,32 +141,54 @@ TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
         EXPECT_EQ(FolderSafeName(name), safe) << name;
 }
 
+TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
+{
+    EXPECT_EQ(PluginFolderName("viewer", "Viewer.WLX"), "viewer");
+    EXPECT_EQ(PluginFolderName("Vault", "crash.wfx"), "Vault (crash)");
+    // Longer than 64 bytes: cut, never inside a character ("\xD0\x96" is one),
+    // and told apart by a hash of the whole.
+    const std::string name = std::string(54, 'x') + "\xD0\x96" + std::string(200, 'y');
+    const std::string folder = PluginFolderName(name, "x.wfx");
+    EXPECT_EQ(folder.substr(0, 55), std::string(54, 'x') + "~");
+    EXPECT_EQ(folder.size(), 63u);
+    EXPECT_NE(folder, PluginFolderName(name + "y", "x.wfx"));
+}
+
 TEST(SetupScript, ValidationListsEveryProblemInOrder)
 {
+    using K = TEntryKind;
     const struct {
         const char* name;
         const char* folder;
         int mainFileCount, mainFileIndex;
-        bool folderExists, mainFileExists;
+        bool folderExists;
+        TEntryKind mainFile;
+        const char* license;
+        TEntryKind licenseKind;
         const char* problems;
     } cases[] = {
-        {"", "", 0, -1, false, false, "You must specify a plugin name\r\nYou must specify a folder\r\n"},
-        {"Name", "C:\\p\\", 0, -1, true, false, "The folder doesn't contains any file\r\n"},
-        {"Name", "C:\\p\\", 3, -1, true, false, "You must specify the plugin main file\r\n"},
-        {"", "C:\\p\\", 3, -1, true, false,
+        {"", "", 0, -1, false, K::None, "", K::None, "You must specify a plugin name\r\nYou must specify a folder\r\n"},
+        {"Name", "C:\\p\\", 0, -1, true, K::None, "", K::None, "The folder doesn't contains any file\r\n"},
+        {"Name", "C:\\p\\", 3, -1, true, K::None, "", K::None, "You must specify the plugin main file\r\n"},
+        {"", "C:\\p\\", 3, -1, true, K::None, "", K::None,
          "You must specify a plugin name\r\nYou must specify the plugin main file\r\n"},
-        {" ", "C:\\p\\", 3, 1, true, true, ""}, // blanks are not empty
+        {"Name", "C:\\p\\", 3, 1, true, K::File, "C:\\l.txt", K::File, ""},
+        {" \t ", "C:\\p\\", 3, 1, true, K::File, "", K::None, "The plugin name can't be made of blanks only\r\n"},
         // A half-typed folder, with the list an earlier folder left behind.
-        {"Name", "C:\\pl", 3, 1, false, false, "The folder doesn't exist\r\n"},
-        {"", "C:\\pl", 0, -1, false, false,
+        {"Name", "C:\\pl", 3, 1, false, K::None, "", K::None, "The folder doesn't exist\r\n"},
+        {"", "C:\\pl", 0, -1, false, K::None, "", K::None,
          "You must specify a plugin name\r\nThe folder doesn't contains any file\r\nThe folder doesn't exist\r\n"},
         // A folder that lacks the selected main file (a drive root that listed nothing).
-        {"Name", "D:\\", 3, 1, true, false, "The plugin main file isn't in the folder\r\n"},
-        {"", "D:\\", 3, 1, true, false, "You must specify a plugin name\r\nThe plugin main file isn't in the folder\r\n"},
+        {"Name", "D:\\", 3, 1, true, K::None, "", K::None, "The plugin main file isn't in the folder\r\n"},
+        // ".", ".." or a subfolder as main file; a licence that is no file.
+        {"Name", "C:\\p\\", 3, 0, true, K::Folder, "C:\\p\\", K::Folder,
+         "The plugin main file must be a file, not a folder\r\nThe license file doesn't exist\r\n"},
+        {"", "C:\\p\\", 3, 1, true, K::None, "C:\\gone.txt", K::None,
+         "You must specify a plugin name\r\nThe plugin main file isn't in the folder\r\nThe license file doesn't exist\r\n"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ValidateSetupInputs(c.name, c.folder, c.mainFileCount, c.mainFileIndex, c.folderExists,
-                                      c.mainFileExists),
-                  c.problems)
-            << c.name << "|" << c.folder;
+    for (const auto& c : cases) {
+        TSetupInputsSeen seen{c.name, c.folder, c.mainFileCount, c.mainFileIndex, c.folderExists, c.mainFile,
+                              c.license, c.licenseKind};
+        EXPECT_EQ(ValidateSetupInputs(seen), c.problems) << c.name << "|" << c.folder;
+    }
 }

@@ -222,7 +222,7 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
     // The placed installer installs silently, asking for nothing, not even
     // one of its two languages.
     const std::string installed = work_.Path() + "installed " + kScripts + "\\";
-    const std::string key = UninstallKey("WFX", name);
+    const std::string key = UninstallKey("WFX", name + " (testfs)");
     InstallationCleanup cleanup(installed, key);
     const ProgramRun install =
         RunProgram("\"" + destination + kInstaller + "\" /S /D=" + WithoutTrailingBackslash(installed), destination);
