@@ -5,6 +5,7 @@
 #include "ToolDriver.h"
 
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Folders.h"
 #include "tests/support/Polling.h"
@@ -197,7 +198,8 @@ protected:
 
 TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 {
-    const std::string destination = work_.MakeFolder("setups for users");
+    // A path of more bytes in UTF-8 than the shell's ANSI calls hold.
+    const std::string destination = work_.MakeFolder("setups " + FromWide(std::wstring(75, L'\u65E5'), CP_UTF8));
     ASSERT_NO_FATAL_FAILURE(Start(dist_, {"English", "German"}));
     ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
     const std::string name = "Plugin " + kScripts;
