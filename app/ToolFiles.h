@@ -2,6 +2,8 @@
 // Names of what lies beside the tool, relative to its own folder.
 inline constexpr char kTemplateFileName[] = "plugin.nsi";
 inline constexpr char kScriptFileName[] = "temp.nsi";
+// A licence text the compiler would misread goes to it converted, as this.
+inline constexpr char kLicenseCopyFileName[] = "temp_license.txt";
 inline constexpr char kCompilerFileName[] = "makensis.exe";
 // Where the compiler's messages go when a failed build is compiled once more
 // to tell the user why.

@@ -3,6 +3,8 @@
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
 #include "PluginScan.h"
+#include "ReachableNames.h"
+#include "ScriptFile.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
@@ -248,7 +250,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     seen.MainFile = seen.MainFileIndex >= 0 ? EntryKindAt(mainFilePath) : TEntryKind::None;
     seen.LicensePath = EditLicense->Text();
     seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
-    const std::string problems = ValidateSetupInputs(seen);
+    const std::string problems = ValidateSetupInputs(seen) + UnreachableNameLine(folder, seen.LicensePath);
     if (!problems.empty()) {
         ShowMessage(problems);
         return;
@@ -276,8 +278,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.Files = ListFolderTree(folder);
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
 
-    const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
-    SaveTextFile(script, AppFolder + kScriptFileName);
+    WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
 
     Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
     Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";

@@ -5,10 +5,12 @@
 #include "app/VersionResource.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Polling.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -336,3 +338,41 @@ INSTANTIATE_TEST_SUITE_P(
                     // What a plugin that leaves out its name's end gives: longer than a folder name.
                     HostileName{std::string(256, 'n'), std::string(256, 'n') + " (fs$$ {1} & x)", "testfs.wfx", "", ""},
                     HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9  (fs$$ {1} & x)", "testfs.wfx", "", ""}));
+
+TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditorsSave)
+{
+    // The template names the installer "Café ©"; the licence reads "Café © “quoted” ’".
+    const std::string caption = "Caption \"Caf\xC3\xA9 \xC2\xA9\"\r\n";
+    const std::string licence = "Caf\xC3\xA9 \xC2\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x80\x99";
+    const std::wstring utf16 = L"\uFEFFCaf\u00E9 \u00A9 \u201Cquoted\u201D \u2019";
+    const std::pair<std::string, std::string> rows[] = {
+        {kUtf8Mark + caption, licence},
+        {caption, kUtf8Mark + licence},
+        {"Caption \"Caf\xE9 \xA9\"\r\n", std::string(reinterpret_cast<const char*>(utf16.data()), 2 * utf16.size())},
+        {caption, "Caf\xE9 \xA9 \x93quoted\x94 \x92"},
+    };
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Encoded", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    inputs.LicenseExists = true;
+    for (const auto& [templateHead, licenceBytes] : rows) {
+        SCOPED_TRACE(licenceBytes);
+        tool.Write("plugin.nsi", templateHead + ReadWholeFile(DistFolder() + "plugin.nsi"));
+        inputs.LicensePath = sources.Write("licence.txt", licenceBytes);
+        const ProgramRun build = CompileSetupScript(tool, inputs);
+        ASSERT_EQ(build.ExitCode, 0u) << build.Output;
+        EXPECT_EQ(ReadWholeFile(inputs.LicensePath), licenceBytes); // the user's file stays as it is
+        // The installer's first page, found by its caption, shows the licence; Cancel ends it.
+        std::thread installer([&] { Install(tool.Path() + "fsplugin.wfx_setup.exe", ""); });
+        std::string shown;
+        EXPECT_TRUE(Eventually([&] {
+            const HWND page = FindWindowA(nullptr, "Caf\xE9 \xA9: License Agreement");
+            for (HWND child : page ? ChildrenOf(page) : std::vector<HWND>())
+                if (ClassOf(child).rfind("RichEdit", 0) == 0 && !(shown = WindowTextOf(child)).empty())
+                    PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
+            return !shown.empty();
+        }, 30000));
+        installer.join();
+        EXPECT_EQ(shown, "Caf\xE9 \xA9 \x93quoted\x94 \x92");
+    }
+}
