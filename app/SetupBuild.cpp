@@ -19,22 +19,9 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 // NSIS on Windows writes its log in the system code page or, by its output
 // character set, as UTF-16 or UTF-8 with a mark; NSIS on other systems in
-// the host's character set, normally UTF-8 without one.
-std::string DecodeLog(const std::string& bytes)
-{
-    if (bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE') {
-        std::wstring wide((bytes.size() - 2) / 2, L'\0');
-        for (std::size_t i = 0; i < wide.size(); ++i)
-            wide[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 + 2 * i]) |
-                                           static_cast<unsigned char>(bytes[3 + 2 * i]) << 8);
-        return FromWide(wide, CP_ACP);
-    }
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0)
-        return FromWide(ToWide(bytes.substr(3), CP_UTF8), CP_ACP);
-    // Plain ASCII is the same in every code page; other bytes that are no
-    // UTF-8 are the system code page's own.
-    return IsUtf8(bytes) ? FromWide(ToWide(bytes, CP_UTF8), CP_ACP) : bytes;
-}
+// the host's character set, normally UTF-8 without one. The script is UTF-8,
+// with a mark when it holds more than ASCII.
+std::string TextOfFile(const std::string& bytes) { return AnsiFromUtf8(Utf8OfTextFile(bytes)); }
 
 std::string WithCrLf(const std::string& text)
 {
@@ -199,7 +186,7 @@ std::string TSetupBuild::FailingLineText(const std::string& log) const
         return std::string();
     std::string line;
     try {
-        line = LineOf(LoadTextFile(ScriptPath()), number);
+        line = LineOf(TextOfFile(LoadTextFile(ScriptPath())), number);
     } catch (const EFOpenError&) {
         return std::string();
     }
@@ -219,7 +206,7 @@ std::string CompilerCopyAdvice(const std::string& toolFolder, const std::string&
 
 std::string CompilerLogText(const std::string& logBytes)
 {
-    std::string text = WithCrLf(DecodeLog(logBytes));
+    std::string text = WithCrLf(TextOfFile(logBytes));
     if (text.size() > kShownLogSize) {
         std::size_t start = text.find('\n', text.size() - kShownLogSize);
         start = start == std::string::npos ? text.size() - kShownLogSize : start + 1;

@@ -77,8 +77,9 @@ private:
 // `toolFolder`.
 std::string CompilerCopyAdvice(const std::string& toolFolder, const std::string& nsisFolder);
 
-// The compiler's log as text of the system code page for an edit control:
-// a UTF-16 or UTF-8 log (by its byte-order mark, or UTF-8 text without one)
-// converted, every line ending CR LF, and of a long log only its last part,
-// where the compiler's error stands.
+// The compiler's log as text of this program's code page for an edit
+// control: a UTF-16 or UTF-8 log (by its byte-order mark, or UTF-8 text
+// without one) or one in the system's ANSI code page converted, every line
+// ending CR LF, and of a long log only its last part, where the compiler's
+// error stands.
 std::string CompilerLogText(const std::string& logBytes);

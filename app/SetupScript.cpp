@@ -1,9 +1,17 @@
 #include "SetupScript.h"
 
+#include "base/Errors.h"
 #include "base/Paths.h"
 
+#include <windows.h>
+
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -57,50 +65,65 @@ struct TPlaceholderValue {
     std::string Value;
 };
 
-// `text` with each placeholder of `table` replaced by its value, left to right
-// in one pass; inserted values are not searched again.
+// `text` with each placeholder of `table` (at most 64, each of two or more
+// characters) replaced by its value, left to right in one pass; inserted
+// values are not searched again.
 std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlaceholderValue>& table)
 {
-    // The next occurrence of each character a placeholder starts with, each
-    // found by a search of its own (far quicker than testing every character
-    // against all of them).
-    struct Candidate {
-        char First;
-        std::size_t Next;
-    };
-    std::vector<Candidate> candidates;
+    // The entries a placeholder can be, one bit each, by its first and by its
+    // second character: at most places where a placeholder's first character
+    // stands by chance, the second one rules out every entry without a
+    // comparison.
+    using TEntrySet = std::uint64_t;
+    if (table.size() > 64)
+        throw Exception("Too many placeholders to fill in one pass");
+    std::array<TEntrySet, 256> byFirst{}, bySecond{};
+    std::array<bool, 256> startsOne{};
+    std::vector<std::string_view> placeholders;
     for (const TPlaceholderValue& entry : table) {
-        const char first = entry.Placeholder[0];
-        if (std::none_of(candidates.begin(), candidates.end(), [&](const Candidate& c) { return c.First == first; }))
-            candidates.push_back({first, text.find(first)});
+        const std::string_view placeholder = entry.Placeholder;
+        const TEntrySet bit = TEntrySet{1} << placeholders.size();
+        byFirst[static_cast<unsigned char>(placeholder[0])] |= bit;
+        bySecond[static_cast<unsigned char>(placeholder[1])] |= bit;
+        startsOne[static_cast<unsigned char>(placeholder[0])] = true;
+        placeholders.push_back(placeholder);
     }
-    const auto nextCandidate = [&](std::size_t from) {
-        std::size_t nearest = std::string::npos;
-        for (Candidate& candidate : candidates) {
-            if (candidate.Next != std::string::npos && candidate.Next < from)
-                candidate.Next = text.find(candidate.First, from);
-            nearest = std::min(nearest, candidate.Next);
+    const char* const end = text.data() + text.size();
+    const auto entryAt = [&](const char* at) {
+        TEntrySet possible = end - at > 1 ? byFirst[static_cast<unsigned char>(at[0])] &
+                                                bySecond[static_cast<unsigned char>(at[1])]
+                                          : 0;
+        for (; possible != 0; possible &= possible - 1) {
+            const auto index = static_cast<std::size_t>(std::countr_zero(possible));
+            const std::string_view placeholder = placeholders[index];
+            if (static_cast<std::size_t>(end - at) >= placeholder.size() &&
+                std::equal(placeholder.begin(), placeholder.end(), at))
+                return index;
         }
-        return nearest;
+        return table.size();
     };
 
+    // Every character is looked at once; the text between placeholders is
+    // copied as a whole.
     std::string result;
     result.reserve(text.size());
-    std::size_t done = 0;
-    for (std::size_t at = nextCandidate(0); at != std::string::npos; at = nextCandidate(at)) {
-        const auto match = std::find_if(table.begin(), table.end(), [&](const TPlaceholderValue& entry) {
-            return text.compare(at, std::strlen(entry.Placeholder), entry.Placeholder) == 0;
-        });
-        if (match == table.end()) {
+    const char* done = text.data();
+    for (const char* at = done; at < end;) {
+        while (at < end && !startsOne[static_cast<unsigned char>(*at)])
+            ++at;
+        if (at == end)
+            break;
+        const std::size_t match = entryAt(at);
+        if (match == table.size()) {
             ++at;
             continue;
         }
-        result.append(text, done, at - done);
-        result += match->Value;
-        at += std::strlen(match->Placeholder);
+        result.append(done, static_cast<std::size_t>(at - done));
+        result += table[match].Value;
+        at += placeholders[match].size();
         done = at;
     }
-    result.append(text, done, std::string::npos);
+    result.append(done, static_cast<std::size_t>(end - done));
     return result;
 }
 
@@ -135,6 +158,35 @@ std::string FolderSafeName(const std::string& name)
     if (device)
         safe.insert(baseEnd, 1, '_');
     return safe.empty() ? std::string("_") : safe;
+}
+
+std::string ShortenedName(const std::string& text, std::size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    // FNV-1a over every byte.
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char suffix[10];
+    std::snprintf(suffix, sizeof(suffix), "~%08x", static_cast<unsigned>(hash));
+    std::size_t cut = maxBytes > 9 ? maxBytes - 9 : 0;
+    // Not inside a character: UTF-8 continuation bytes are 10xxxxxx.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + suffix;
+}
+
+std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile)
+{
+    // Every folder and key name holds this much, with room to spare for the
+    // files below the folder.
+    constexpr std::size_t kMaxBytes = 64;
+    const std::string base = NameWithoutExtension(mainFile);
+    std::string name = pluginName;
+    if (lstrcmpiA(base.c_str(), pluginName.c_str()) != 0)
+        name += " (" + base + ")";
+    return ShortenedName(FolderSafeName(name), kMaxBytes);
 }
 
 std::string DoubledAmpersands(const std::string& text)
@@ -195,6 +247,15 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
     return lines;
 }
 
+std::string PushInstalledFilesBlock(const std::vector<std::string>& entries)
+{
+    std::string lines;
+    for (const std::string& entry : entries)
+        if (!IsFolderEntry(entry))
+            lines += "  Push \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
+    return lines;
+}
+
 std::string UninstallFilesBlock(const std::vector<std::string>& entries)
 {
     std::string lines;
@@ -240,9 +301,10 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
     std::vector<TPlaceholderValue> table = {
         {kPluginNamePlaceholder, RuntimeString(inputs.PluginName)},
         {kPluginNameAmpersandsPlaceholder, RuntimeString(DoubledAmpersands(inputs.PluginName))},
-        {kPluginFolderNamePlaceholder, RuntimeString(FolderSafeName(inputs.PluginName))},
+        {kPluginFolderNamePlaceholder, RuntimeString(PluginFolderName(inputs.PluginName, inputs.MainFile))},
         {kLocalFolderPlaceholder, CompileTimeText(folder)},
         {kMainFilePlaceholder, CompileTimeText(inputs.MainFile)},
+        {kMainFileNamePlaceholder, RuntimeString(inputs.MainFile)},
         {kPluginTypePlaceholder, RuntimeString(inputs.PluginType)},
         {kPublisherPlaceholder, RuntimeString(inputs.Publisher)},
         {kVersionProductNamePlaceholder, CompileTimeText(inputs.PluginName)},
@@ -251,6 +313,7 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string()},
         {kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog},
         {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files)},
+        {kPushInstalledFilesPlaceholder, PushInstalledFilesBlock(inputs.Files)},
         {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
         {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
     };

@@ -21,7 +21,9 @@ inline constexpr char kPluginFolderNamePlaceholder[] = "*plugin_folder_name*";
 inline constexpr char kPublisherPlaceholder[] = "*publisher*";
 inline constexpr char kVersionProductNamePlaceholder[] = "*version_product_name*";
 inline constexpr char kVersionCompanyNamePlaceholder[] = "*version_company_name*";
+inline constexpr char kMainFileNamePlaceholder[] = "*main_file_name*";
 inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
+inline constexpr char kPushInstalledFilesPlaceholder[] = "*push_installed_files*";
 inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
@@ -39,6 +41,20 @@ std::string CompileTimeText(const std::string& value);
 // forbids in names, and trailing dots and blanks, become "_"; a device name
 // ("CON", "LPT1"...) before the first dot gets a "_" after it.
 std::string FolderSafeName(const std::string& name);
+
+// `text` cut to at most `maxBytes` bytes, never inside a character of UTF-8
+// text: a text that is longer ends, within the limit, in "~" and eight hex
+// digits of a hash of the whole text, so that long texts that differ only
+// after the cut still differ.
+std::string ShortenedName(const std::string& text, std::size_t maxBytes);
+
+// The name of the folder an installer proposes for a plugin and of its
+// installed-programs entry: the plugin name made folder-safe, followed by the
+// main file's name without its extension in brackets unless the two are the
+// same (ignoring case), so that different plugins of the same name, or of the
+// same main file, never share them; shortened to what every folder and
+// registry key can hold.
+std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile);
 
 // `text` with every "&" doubled, for labels where a single one underlines.
 std::string DoubledAmpersands(const std::string& text);
@@ -60,6 +76,10 @@ std::string LicenseBlock(const std::string& licensePath);
 // extracted to its place below $INSTDIR. `entries` are relative paths, a
 // folder ending with a backslash and coming before what it holds.
 std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries);
+
+// One line per file of `entries`, pushing its installed path (below
+// $INSTDIR) onto the stack: the files a check makes sure can be replaced.
+std::string PushInstalledFilesBlock(const std::vector<std::string>& entries);
 
 // The uninstall lines: each file of `entries` deleted from below $INSTDIR.
 std::string UninstallFilesBlock(const std::vector<std::string>& entries);

@@ -2,6 +2,8 @@
 // Names of what lies beside the tool, relative to its own folder.
 inline constexpr char kTemplateFileName[] = "plugin.nsi";
 inline constexpr char kScriptFileName[] = "temp.nsi";
+// A licence text the compiler would misread goes to it converted, as this.
+inline constexpr char kLicenseCopyFileName[] = "temp_license.txt";
 inline constexpr char kCompilerFileName[] = "makensis.exe";
 // Where the compiler's messages go when a failed build is compiled once more
 // to tell the user why.
@@ -13,3 +15,5 @@ inline constexpr char kNameHelperFileName[] = "PluginNameHelper.exe";
 inline constexpr char kNameHelper64FileName[] = "PluginNameHelper64.exe";
 // The compiler writes the installer as the main file's name followed by this.
 inline constexpr char kInstallerSuffix[] = "_setup.exe";
+// Held by the copy of the tool that is building in the folder.
+inline constexpr char kBuildLockFileName[] = "build.lock";

@@ -4,6 +4,8 @@
 #include "InstallerDelivery.h"
 #include "PluginBuilds.h"
 #include "PluginScan.h"
+#include "ReachableNames.h"
+#include "ScriptFile.h"
 #include "SetupScript.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
@@ -18,6 +20,23 @@
 
 std::string AppFolder;
 TFormMain* FormMain = nullptr;
+
+// However a handler of the build ends, a build that is over no longer keeps
+// other copies of the tool from building.
+class TFormMain::TLockWhileBuilding {
+public:
+    explicit TLockWhileBuilding(TFormMain& form) : form_(form) {}
+    ~TLockWhileBuilding()
+    {
+        if (!form_.build_.Running())
+            form_.buildLock_.Release();
+    }
+    TLockWhileBuilding(const TLockWhileBuilding&) = delete;
+    TLockWhileBuilding& operator=(const TLockWhileBuilding&) = delete;
+
+private:
+    TFormMain& form_;
+};
 
 namespace {
 
@@ -260,11 +279,19 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     seen.MainFile = seen.MainFileIndex >= 0 ? EntryKindAt(mainFilePath) : TEntryKind::None;
     seen.LicensePath = EditLicense->Text();
     seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
-    const std::string problems = ValidateSetupInputs(seen);
+    const std::string problems = ValidateSetupInputs(seen) + UnreachableNameLine(folder, seen.LicensePath);
     if (!problems.empty()) {
         ShowMessage(problems);
         return;
     }
+
+    // Another copy of the tool in this folder would write the same script and
+    // installer.
+    if (!buildLock_.Take(AppFolder)) {
+        ShowMessage(TBuildLock::RefusalText());
+        return;
+    }
+    const TLockWhileBuilding lock(*this);
 
     TSetupScriptInputs inputs;
     inputs.PluginName = EditName->Text();
@@ -281,8 +308,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
     inputs.Only64Bit = Only64BitPlugins(folder, ListFolderEntries(folder + "*.*"));
 
-    const std::string script = FillSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs);
-    SaveTextFile(script, AppFolder + kScriptFileName);
+    WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
 
     Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
     Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";
@@ -318,6 +344,7 @@ void TFormMain::CompilerLogEnded(TObject* /*Sender*/)
 
 void TFormMain::Act(const TBuildReply& reply)
 {
+    const TLockWhileBuilding lock(*this);
     switch (reply.Action) {
     case TBuildAction::None:
         break;
@@ -338,6 +365,7 @@ void TFormMain::Act(const TBuildReply& reply)
 
 void TFormMain::RunCompilerForLog()
 {
+    const TLockWhileBuilding lock(*this);
     DWORD error = ERROR_SUCCESS;
     bool started = false;
     try {

@@ -1,6 +1,7 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
+#include "BuildLock.h"
 #include "CompilerLogRun.h"
 #include "NameHelperRun.h"
 #include "PluginNameQuery.h"
@@ -92,6 +93,10 @@ private:
 
     // The build in progress, at most one at a time, and how the last one ended.
     TSetupBuild build_;
+    // Held from the start of a build until it is over, delivery included.
+    TBuildLock buildLock_;
+    // Lets go of the tool folder when a handler ends and the build is over.
+    class TLockWhileBuilding;
     // The plugin name being asked of a WFX plugin, at most one at a time.
     TPluginNameQuery names_;
     // Whether EditName holds what a scan derived rather than what the user typed.

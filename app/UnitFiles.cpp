@@ -2,26 +2,28 @@
 
 #include "base/Handles.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
 namespace {
 
-// The messages are French on purpose; 0xE9 is the system code page's "e acute".
+// The messages are French on purpose; those with an accent are turned into
+// this program's code page where they are used.
 const char kOpenFailed[] = "Impossible d'ouvrir le fichier \"";
-const char kCreateFailed[] = "Impossible de cr\xE9" "er le fichier \"";
-const char kWriteFailed[] = "Erreur d'\xE9" "criture dans le flux";
+const wchar_t kCreateFailed[] = L"Impossible de cr\u00E9er le fichier \"";
+const wchar_t kWriteFailed[] = L"Erreur d'\u00E9criture dans le flux";
 
 // "<prefix><full path>". <system text>", for the error code taken before
 // anything else could overwrite it.
-std::string FileFailureText(const char* prefix, const std::string& fileName, DWORD error)
+std::string FileFailureText(const std::string& prefix, const std::string& fileName, DWORD error)
 {
     return prefix + FullPathOf(fileName) + "\". " + SystemErrorText(error);
 }
 
 } // namespace
 
-EWriteError::EWriteError() : Exception(kWriteFailed) {}
+EWriteError::EWriteError() : Exception(FromWide(kWriteFailed, CP_ACP)) {}
 
 std::string LoadTextFile(const std::string& fileName)
 {
@@ -45,8 +47,10 @@ void SaveTextFile(const std::string& text, const std::string& fileName)
 {
     UniqueFile file(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!file)
-        throw EFCreateError(FileFailureText(kCreateFailed, fileName, GetLastError()));
+    if (!file) {
+        const DWORD error = GetLastError();
+        throw EFCreateError(FileFailureText(FromWide(kCreateFailed, CP_ACP), fileName, error));
+    }
     if (text.empty())
         return;
     DWORD written = 0;

@@ -93,6 +93,14 @@ struct RegistryKeyTraits {
 };
 using UniqueRegKey = UniqueResource<RegistryKeyTraits>;
 
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { LocalFree(h); }
+};
+// Memory a call hands over from the local heap (CommandLineToArgvW's list).
+using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
 // A counted COM interface pointer; releases its reference once.
 template <typename T>
 class ComPtr {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 std::string FolderOfPath(const std::string& path)
 {
     const std::size_t end = path.find_last_of("\\:");
@@ -96,18 +98,72 @@ std::vector<std::string> ListFolderEntries(const std::string& pattern)
 
 namespace {
 
-void AppendTree(const std::string& folder, const std::string& prefix, std::vector<std::string>& tree)
+// What names a folder whatever path leads to it: a link (a junction, a
+// symbolic link) and its target give the same.
+struct TFolderIdentity {
+    DWORD Volume = 0, IndexHigh = 0, IndexLow = 0;
+    bool operator==(const TFolderIdentity&) const = default;
+};
+
+bool IdentityOf(const std::string& folder, TFolderIdentity& identity)
 {
-    for (const std::string& name : ListFolderEntries(folder + prefix + "*")) {
+    const UniqueFile handle(CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!handle || !GetFileInformationByHandle(handle.Get(), &information))
+        return false;
+    identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+    return true;
+}
+
+// A drive's root ("C:\\") or a share's ("\\\\server\\share\\").
+bool IsRootFolder(const std::string& folder)
+{
+    if (folder.size() == 3 && folder[1] == ':')
+        return true;
+    if (folder.rfind("\\\\", 0) != 0)
+        return false;
+    const std::size_t share = folder.find('\\', 2);
+    return share != std::string::npos && folder.find('\\', share + 1) == folder.size() - 1;
+}
+
+// Folders the system keeps in a drive's root for itself.
+bool IsSystemRootFolder(const std::string& name)
+{
+    return lstrcmpiA(name.c_str(), "$RECYCLE.BIN") == 0 || lstrcmpiA(name.c_str(), "System Volume Information") == 0;
+}
+
+// Appends what `folder` + `prefix` holds. `above` holds the folders on the way
+// down to it, so that a link back to one of them is not followed round and
+// round.
+void AppendTree(const std::string& folder, const std::string& prefix, std::vector<TFolderIdentity>& above,
+                std::vector<std::string>& tree)
+{
+    WIN32_FIND_DATAA entry{};
+    UniqueFind find(FindFirstFileA((folder + prefix + "*").c_str(), &entry));
+    if (!find)
+        return;
+    do {
+        const std::string name = entry.cFileName;
         if (name == "." || name == "..")
             continue;
-        if (FolderExistsAt(folder + prefix + name)) {
-            tree.push_back(prefix + name + "\\");
-            AppendTree(folder, prefix + name + "\\", tree);
-        } else {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
             tree.push_back(prefix + name);
+            continue;
         }
-    }
+        if (prefix.empty() && IsRootFolder(folder) && IsSystemRootFolder(name))
+            continue;
+        TFolderIdentity identity;
+        const bool known = IdentityOf(folder + prefix + name, identity);
+        if (known && std::find(above.begin(), above.end(), identity) != above.end())
+            continue; // a link into a loop
+        tree.push_back(prefix + name + "\\");
+        if (known)
+            above.push_back(identity);
+        AppendTree(folder, prefix + name + "\\", above, tree);
+        if (known)
+            above.pop_back();
+    } while (FindNextFileA(find.Get(), &entry));
 }
 
 } // namespace
@@ -115,6 +171,10 @@ void AppendTree(const std::string& folder, const std::string& prefix, std::vecto
 std::vector<std::string> ListFolderTree(const std::string& folder)
 {
     std::vector<std::string> tree;
-    AppendTree(folder, std::string(), tree);
+    std::vector<TFolderIdentity> above;
+    TFolderIdentity identity;
+    if (IdentityOf(folder, identity))
+        above.push_back(identity);
+    AppendTree(folder, std::string(), above, tree);
     return tree;
 }

@@ -1,5 +1,25 @@
 #include "TextCodes.h"
 
+#include <algorithm>
+
+namespace {
+
+bool StartsWith(const std::string& bytes, const char* mark) { return bytes.rfind(mark, 0) == 0; }
+
+// UTF-16 text after its byte order mark, in either byte order.
+std::wstring Utf16Of(const std::string& bytes, bool bigEndian)
+{
+    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
+        wide[i] = static_cast<wchar_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    return wide;
+}
+
+} // namespace
+
 std::wstring ToWide(const std::string& text, UINT codePage)
 {
     const int size = static_cast<int>(text.size());
@@ -25,4 +45,44 @@ bool IsUtf8(const std::string& bytes)
 {
     return bytes.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
                                                 static_cast<int>(bytes.size()), nullptr, 0) > 0;
+}
+
+bool IsAscii(const std::string& bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+UINT LegacyCodePage()
+{
+    const UINT own = GetACP();
+    if (own != CP_UTF8)
+        return own;
+    // The code page the system's locale gives programs, whatever this one
+    // declared; a locale without one (only Unicode) falls back to Windows'
+    // Western code page.
+    DWORD system = 0;
+    if (GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                       reinterpret_cast<LPSTR>(&system), sizeof(system) / sizeof(char)) == 0 ||
+        system == 0 || !IsValidCodePage(system))
+        system = 1252;
+    return system;
+}
+
+std::string Utf8FromAnsi(const std::string& text)
+{
+    return GetACP() == CP_UTF8 || IsAscii(text) ? text : FromWide(ToWide(text, CP_ACP), CP_UTF8);
+}
+
+std::string AnsiFromUtf8(const std::string& text)
+{
+    return GetACP() == CP_UTF8 || IsAscii(text) ? text : FromWide(ToWide(text, CP_UTF8), CP_ACP);
+}
+
+std::string Utf8OfTextFile(const std::string& bytes)
+{
+    if (StartsWith(bytes, kUtf8Mark))
+        return bytes.substr(3);
+    if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF"))
+        return FromWide(Utf16Of(bytes, bytes[0] == '\xFE'), CP_UTF8);
+    return IsUtf8(bytes) ? bytes : FromWide(ToWide(bytes, LegacyCodePage()), CP_UTF8);
 }

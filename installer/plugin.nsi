@@ -35,19 +35,42 @@
 ; Either way a value never closes its quotes, breaks its line or brings in a
 ; define, an environment variable or an escape of its own.
 ;
-; plugin_folder_name is the plugin name made fit for a folder and a registry
-; key name: the characters Windows forbids in names become "_", and so do
-; trailing dots and blanks ("." and ".." among them); a device name such as
-; "CON" gets a "_" after it. What the user sees is always plugin_name.
+; plugin_folder_name names the plugin's default folder and its entry in the
+; list of installed programs: the plugin name, followed by the main file's
+; name without its extension in brackets unless the two are the same, so that
+; no two plugins share them; made fit for a folder and a registry key name
+; (the characters Windows forbids in names become "_", and so do trailing dots
+; and blanks; a device name such as "CON" gets a "_" after it) and shortened
+; to 64 bytes, a longer name ending in "~" and a hash of the whole.
+; main_file_name is the main file's name as a runtime string. The entry keeps
+; plugin_name and main_file_name: a later setup removes an earlier install
+; only when both are its own. What the user sees is always plugin_name.
 ;
 ; Generated lines, their values written by the same rules: languages (the
 ; language files), license (the licence page), pushlang (the language
 ; question), install_files (every file and subfolder of the plugin folder,
-; listed when the setup is created) and uninstall_files (the deletion of those
-; files; nothing without an uninstaller). A language is also named in the
-; compiler's own define for it, ${LANG_<NAME>}, which cannot hold a "}".
+; listed when the setup is created), push_installed_files (each installed
+; file's path pushed onto the stack, for the check that all of them can be
+; replaced; it stands in a macro used by the installer and the uninstaller)
+; and uninstall_files (the deletion of those files; nothing without an
+; uninstaller). A language is also named in the compiler's own define for it,
+; ${LANG_<NAME>}, which cannot hold a "}".
+;
+; Compression: the installer and its uninstaller pack everything they carry as
+; one solid LZMA stream with a 32 MB dictionary (the SetCompressor and
+; SetCompressorDictSize lines below): files that resemble each other, such as
+; the 32- and the 64-bit build of a library, are packed against each other, and
+; the setup program comes within a few percent of the best general-purpose
+; compression of the same files. Compiling takes several times as long as
+; with the compiler's default, and unpacking needs the dictionary's size in
+; memory. For quicker builds, write "SetCompressor zlib" instead (the
+; default: each file on its own, a larger installer) and remove the
+; dictionary line, which only LZMA takes. The compression lines must stay
+; at the top of the script, before anything that goes into the installer.
 
 Unicode true
+SetCompressor /SOLID lzma
+SetCompressorDictSize 32
 RequestExecutionLevel admin
 XPStyle on
 ManifestDPIAware true
@@ -101,10 +124,63 @@ Page instfiles
 #01UninstPage instfiles
 
 ; The plugin's entry in the system's list of installed programs. Besides the
-; usual values it holds the folders the installer created (CreatedFolders
-; of them, CreatedFolder1 the outermost), which its uninstaller removes again.
+; usual values it holds the plugin's identity (PluginName and PluginMainFile)
+; and the folders the installer created (CreatedFolders of them,
+; CreatedFolder1 the outermost), which its uninstaller removes again.
 Var UninstallKey
 #01Var CreatedFolders
+
+; Every file the installer writes and the uninstaller removes, pushed onto the
+; stack.
+!macro PushInstalledFiles
+*push_installed_files*
+!macroend
+
+; Nothing of an installed version is removed or replaced unless all of it can
+; be. StopUnlessReplaceable pops paths off the stack down to an empty one; a
+; file among them that exists but cannot be opened for writing (in use, as a
+; plugin loaded by a running file manager is, or read-only) stops everything,
+; before anything has changed. StopAtFileInUse tells the user which file it is
+; and stops; it also writes the path, as UTF-16, to the file that the
+; environment variable QUILLON_SETUP_REPORT names: a setup that runs the
+; uninstaller of an earlier version reads it there.
+!macro ReplaceCheck UN
+Function ${UN}StopUnlessReplaceable
+  StrCpy $R9 ""
+  ${Do}
+    Pop $R8
+    ${IfThen} $R8 == "" ${|} ${ExitDo} ${|}
+    ${If} $R9 == ""
+    ${AndIf} ${FileExists} $R8
+      ClearErrors
+      FileOpen $R7 $R8 a
+      ${If} ${Errors}
+        StrCpy $R9 $R8
+      ${Else}
+        FileClose $R7
+      ${EndIf}
+    ${EndIf}
+  ${Loop}
+  ${If} $R9 != ""
+    Push $R9
+    Call ${UN}StopAtFileInUse
+  ${EndIf}
+FunctionEnd
+
+Function ${UN}StopAtFileInUse
+  Pop $R9
+  ReadEnvStr $R8 QUILLON_SETUP_REPORT
+  ${If} $R8 != ""
+    FileOpen $R7 $R8 w
+    FileWriteUTF16LE $R7 $R9
+    FileClose $R7
+  ${EndIf}
+  MessageBox MB_OK|MB_ICONSTOP "$R9 is in use or read-only, so nothing was changed.$\r$\nClose the program that uses it (the Quillon file manager), then try again." /SD IDOK
+  Abort "$R9 is in use or read-only."
+FunctionEnd
+!macroend
+!insertmacro ReplaceCheck ""
+#01!insertmacro ReplaceCheck "un."
 
 Function .onInit
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
@@ -178,19 +254,43 @@ Function CreateFolder
 FunctionEnd
 
 ; An earlier install of the same plugin is removed by its own uninstaller,
-; silently, wherever it lies; what remains of its entry goes too. Run from a
-; copy, the uninstaller can delete its own file, and "_?=" has it work on its
-; folder and be waited for.
+; silently, wherever it lies; what remains of its entry goes too. An entry of
+; the same name that another plugin wrote is left alone, and nothing is
+; installed. Run from a copy, the uninstaller can delete its own file, and
+; "_?=" has it work on its folder and be waited for; it removes nothing when
+; it cannot remove everything, and then names the file in its report.
 Function RemoveEarlierInstall
   ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
-  ${If} $0 != ""
-  ${AndIf} ${FileExists} "$0\uninstall.exe"
+  ${If} $0 == ""
+    Return
+  ${EndIf}
+  ReadRegStr $1 HKLM $UninstallKey "PluginName"
+  ReadRegStr $2 HKLM $UninstallKey "PluginMainFile"
+  ; The values go into registers first: a macro's argument would be read twice.
+  StrCpy $3 "*plugin_name*"
+  StrCpy $4 "*main_file_name*"
+  ${If} $1 != $3
+  ${OrIf} $2 != $4
+    MessageBox MB_OK|MB_ICONSTOP "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed." /SD IDOK
+    Abort "Another plugin is installed in $0 under the name this plugin uses."
+  ${EndIf}
+  ${If} ${FileExists} "$0\uninstall.exe"
     InitPluginsDir
     CopyFiles /SILENT "$0\uninstall.exe" "$PLUGINSDIR\earlier-uninstall.exe"
+    Delete "$PLUGINSDIR\in-use.txt"
+    System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_SETUP_REPORT", t "$PLUGINSDIR\in-use.txt")'
     ClearErrors
     ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S _?=$0' $1
     ${If} ${Errors}
     ${OrIf} $1 != 0
+      ClearErrors
+      FileOpen $2 "$PLUGINSDIR\in-use.txt" r
+      ${IfNot} ${Errors}
+        FileReadUTF16LE $2 $3
+        FileClose $2
+        Push $3
+        Call StopAtFileInUse
+      ${EndIf}
       MessageBox MB_OK|MB_ICONSTOP "The installed version in $0 could not be removed." /SD IDOK
       Abort "The installed version in $0 could not be removed."
     ${EndIf}
@@ -200,6 +300,11 @@ Function RemoveEarlierInstall
 FunctionEnd
 
 Section "Plugin" PluginSection
+  ; Every file to be written must be writable before anything changes.
+  Push ""
+  !insertmacro PushInstalledFiles
+  Push "$INSTDIR\uninstall.exe"
+  Call StopUnlessReplaceable
   Call RemoveEarlierInstall
   Push "$INSTDIR"
   Call CreateFolder
@@ -208,6 +313,8 @@ Section "Plugin" PluginSection
 *install_files*
 #01  WriteUninstaller "$INSTDIR\uninstall.exe"
 #01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
+#01  WriteRegStr HKLM $UninstallKey "PluginName" "*plugin_name*"
+#01  WriteRegStr HKLM $UninstallKey "PluginMainFile" "*main_file_name*"
 #01  !ifdef PLUGIN_VERSION
 #01    WriteRegStr HKLM $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
 #01  !endif
@@ -234,11 +341,15 @@ SectionEnd
 
 #01Section "Uninstall"
 #01  ; $INSTDIR is the uninstaller's own folder. Only what the installer put
-#01  ; there goes: what else the folders hold stays, and so do they.
+#01  ; there goes, and only when all of it can: what else the folders hold
+#01  ; stays, and so do they.
+#01  Push ""
+#01  !insertmacro PushInstalledFiles
+#01  Call un.StopUnlessReplaceable
 #01  ClearErrors
 *uninstall_files*
-#01  ; A file in use (the plugin loaded by a running file manager) stays, and
-#01  ; so do the uninstaller and the entry, to finish the job later.
+#01  ; A file that came into use meanwhile stays, and so do the uninstaller and
+#01  ; the entry, to finish the job later.
 #01  ${If} ${Errors}
 #01    MessageBox MB_OK|MB_ICONSTOP "Some files in $INSTDIR could not be removed. Close the programs that use them, then uninstall again." /SD IDOK
 #01    Abort "Some files in $INSTDIR could not be removed."

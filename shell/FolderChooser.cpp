@@ -3,6 +3,7 @@
 #include "base/Handles.h"
 #include "base/LazyLibrary.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 #include "toolkit/Application.h"
 #include "toolkit/Dialogs.h"
 #include "toolkit/TaskWindows.h"
@@ -45,6 +46,17 @@ public:
 private:
     bool initialized_;
 };
+
+// The folder an item list names, in this program's code page; empty when it
+// names none. Taken in UTF-16 and converted as the ANSI call would, since in
+// UTF-8 a path within MAX_PATH characters may take more bytes than that call
+// holds, and it cuts such a path short.
+std::string FolderOfItemList(LPCITEMIDLIST list)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    return Shell32<decltype(&SHGetPathFromIDListW)>("SHGetPathFromIDListW")(list, folder) ? FromWide(folder, CP_ACP)
+                                                                                           : std::string();
+}
 
 HWND ApplicationWindow() noexcept
 {
@@ -101,9 +113,12 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
 
     result = chosen.Get() != nullptr && !DialogEndedByQuit();
     if (result) {
-        Shell32<decltype(&SHGetPathFromIDListA)>("SHGetPathFromIDListA")(chosen.As<ITEMIDLIST>(), displayName.As<char>());
+        // The dialog wrote the folder's display name; its path replaces it.
+        path = FolderOfItemList(chosen.As<ITEMIDLIST>());
         chosen.Reset();
-        path = std::string(displayName.As<char>(), strnlen(displayName.As<char>(), MAX_PATH)) + '\\';
+        if (path.empty())
+            path.assign(displayName.As<char>(), strnlen(displayName.As<char>(), MAX_PATH));
+        path += '\\';
     }
     return result;
 }
@@ -117,9 +132,9 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM d
             SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, data);
             break;
         case BFFM_SELCHANGED: {
-            char folder[MAX_PATH + 1] = {};
-            if (Shell32<decltype(&SHGetPathFromIDListA)>("SHGetPathFromIDListA")(reinterpret_cast<LPCITEMIDLIST>(argument), folder))
-                SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder));
+            const std::string folder = FolderOfItemList(reinterpret_cast<LPCITEMIDLIST>(argument));
+            if (!folder.empty())
+                SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder.c_str()));
             break;
         }
         default:

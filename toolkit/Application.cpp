@@ -5,6 +5,7 @@
 
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 
 #include <commctrl.h>
 
@@ -45,9 +46,12 @@ std::string ApplicationTitleFromPath(const std::string& exePath)
     const std::size_t dot = title.find('.');
     if (dot != std::string::npos)
         title.resize(dot);
-    if (title.size() > 1)
-        CharLowerBuffA(title.data() + 1, static_cast<DWORD>(title.size() - 1));
-    return title;
+    // The first character may take several bytes, or two UTF-16 units.
+    std::wstring wide = ToWide(title, CP_ACP);
+    const std::size_t first = wide.size() > 1 && IS_HIGH_SURROGATE(wide[0]) ? 2 : 1;
+    if (wide.size() > first)
+        CharLowerBuffW(wide.data() + first, static_cast<DWORD>(wide.size() - first));
+    return FromWide(wide, CP_ACP);
 }
 
 TApplication::TApplication()

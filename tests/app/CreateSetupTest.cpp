@@ -1,6 +1,7 @@
 // "Create setup" in the real window: the input check, the generated script,
 // the template and script failures, and the compiler run through the real
 // NSIS compiler beside the tool.
+#include "app/BuildLock.h"
 #include "app/SetupScript.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
@@ -148,6 +149,26 @@ TEST_F(CreateSetup, SecondPressWhileTheCompilerRunsIsRefused)
     EXPECT_EQ(choosers, 1);
 }
 
+TEST_F(CreateSetup, AnotherCopyBuildingInTheToolFolderKeepsThisOneWaiting)
+{
+    EnterPlugin();
+    {
+        TBuildLock otherCopy; // as a second copy of the tool takes it
+        ASSERT_TRUE(otherCopy.Take(tool_));
+        PressCreate();
+        EXPECT_EQ(Problems(AnswerBox()), TBuildLock::RefusalText());
+        EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+    }
+    // This copy holds the folder until its setup is delivered, then lets go.
+    bool otherRefused = false;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        AnswerDestination("", IDCANCEL, [&](HWND) { otherRefused = !TBuildLock().Take(tool_); });
+    }));
+    EXPECT_TRUE(otherRefused);
+    EXPECT_TRUE(Eventually([&] { return TBuildLock().Take(tool_); }));
+}
+
 namespace {
 
 // A window whose fields no longer match the disk, for the checks of what will
@@ -210,4 +231,29 @@ TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
     PressCreate();
     ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     EXPECT_NE(ReadWholeFile(tool_ + kScriptFileName).find(" \"" + tool_ + "rel\\fs.wfx\""), std::string::npos);
+}
+
+TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
+{
+    // A folder that is the root of a drive of its own, with the system's
+    // folders there and a link from a subfolder back to the root.
+    TempFolder root;
+    root.Write("fs.wfx", "not a real library");
+    root.Write("sub\\in.txt");
+    root.Write("$RECYCLE.BIN\\S-1-5\\deleted.txt");
+    root.Write("System Volume Information\\tracking.log");
+    TempFolder elsewhere;
+    elsewhere.Write("shared.txt");
+    const HostLink loop(root.Path() + "sub\\loop", root.Path());
+    const HostLink shared(root.Path() + "sub\\shared", elsewhere.Path());
+    const HostLink drive("R:", root.Path());
+    Enter("R:\\", "Rooted");
+    ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
+    PressCreate();
+    ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    for (const char* packed : {"\"R:\\fs.wfx\"", "\"R:\\sub\\in.txt\"", "\"R:\\sub\\shared\\shared.txt\""})
+        EXPECT_NE(script.find(packed), std::string::npos) << packed;
+    for (const char* left : {"loop", "RECYCLE", "System Volume"})
+        EXPECT_EQ(script.find(left), std::string::npos) << left;
 }

@@ -1,26 +1,6 @@
-#include "app/ReplaceAll.h"
 #include "app/SetupScript.h"
 
 #include <gtest/gtest.h>
-
-TEST(ReplaceAll, ReplacesLeftToRightWithoutOverlapsOrRescanning)
-{
-    EXPECT_EQ(ReplaceAll("abXYcdXY", "XY", "1"), "ab1cd1");
-    EXPECT_EQ(ReplaceAll("aaa", "aa", "b"), "ba");
-    EXPECT_EQ(ReplaceAll("x", "x", "xx"), "xx");
-    EXPECT_EQ(ReplaceAll("source", "", "z"), "source");
-    EXPECT_EQ(ReplaceAll("#01  WriteUninstaller", "#01", ""), "  WriteUninstaller");
-    EXPECT_EQ(ReplaceAll("Abc abc", "abc", "-"), "Abc -"); // case-sensitive
-    EXPECT_EQ(ReplaceAll("", "a", "b"), "");
-    EXPECT_EQ(ReplaceAll("no match", "zz", "y"), "no match");
-    EXPECT_EQ(ReplaceAll("aXa", "a", ""), "X");
-}
-
-TEST(ReplaceAll, IsByteExactAcrossNulsAndHighBytes)
-{
-    const std::string source("a\0b\xE9\r\n\0b", 8);
-    EXPECT_EQ(ReplaceAll(source, std::string("\0b", 2), "Z"), std::string("aZ\xE9\r\nZ", 6));
-}
 
 namespace {
 
@@ -130,6 +110,28 @@ TEST(SetupScript, ValuesAreInsertedOnceEachWrittenForItsPlace)
     EXPECT_NE(script.find("\r\n  WriteUninstaller"), std::string::npos) << script;
 }
 
+TEST(SetupScript, PlaceholdersAreFoundWhereverTheyStand)
+{
+    auto inputs = Inputs({});
+    inputs.PluginName = "N&M";
+    inputs.Uninstaller = true;
+    const struct {
+        std::string Template, Filled;
+    } cases[] = {
+        {"", ""},
+        {"*", "*"},
+        {"#", "#"},
+        {"*plugin_name*", "N&M"},
+        {"*plugin_name", "*plugin_name"},
+        {"**plugin_type*", "*WFX"},
+        {"#0#01", "#0"},
+        {"*plugin_type**plugin_name_doubled_ampersands*", "WFXN&&M"},
+        {"*plugin_folder_name*#01*main_file*.", "N&M (my)my.wfx."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(FillSetupScript(c.Template, inputs), c.Filled) << c.Template;
+}
+
 TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
 {
     const std::pair<std::string, std::string> rows[] = {
@@ -139,6 +141,19 @@ TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
     };
     for (const auto& [name, safe] : rows)
         EXPECT_EQ(FolderSafeName(name), safe) << name;
+}
+
+TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
+{
+    EXPECT_EQ(PluginFolderName("viewer", "Viewer.WLX"), "viewer");
+    EXPECT_EQ(PluginFolderName("Vault", "crash.wfx"), "Vault (crash)");
+    // Longer than 64 bytes: cut, never inside a character ("\xD0\x96" is one),
+    // and told apart by a hash of the whole.
+    const std::string name = std::string(54, 'x') + "\xD0\x96" + std::string(200, 'y');
+    const std::string folder = PluginFolderName(name, "x.wfx");
+    EXPECT_EQ(folder.substr(0, 55), std::string(54, 'x') + "~");
+    EXPECT_EQ(folder.size(), 63u);
+    EXPECT_NE(folder, PluginFolderName(name + "y", "x.wfx"));
 }
 
 TEST(SetupScript, ValidationListsEveryProblemInOrder)

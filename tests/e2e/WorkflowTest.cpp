@@ -5,6 +5,7 @@
 #include "ToolDriver.h"
 
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 #include "tests/support/Dialogs.h"
 #include "tests/support/Folders.h"
 #include "tests/support/Polling.h"
@@ -19,6 +20,8 @@ namespace {
 
 const std::string kMainFile = "testfs.wfx";
 const std::string kInstaller = "testfs.wfx_setup.exe";
+// Cyrillic, CJK and a character beyond the Basic Multilingual Plane.
+const std::string kScripts = "Жд 日本 😀";
 
 bool ContainsNoCase(std::string text, std::string part)
 {
@@ -44,9 +47,12 @@ class Workflow : public testing::Test {
 protected:
     void SetUp() override
     {
-        // A plugin folder as an author has it, with the real plugin library.
-        plugin_ = MakePluginFolder(work_, "my plugin", {});
+        // A plugin folder as an author has it, with the real plugin library,
+        // in a folder and with a file and a subfolder named in any script.
+        plugin_ = MakePluginFolder(work_, kScripts + "\\my plugin", {});
         CopyFileTo(TestPlugin(kMainFile), plugin_ + kMainFile);
+        WriteWholeFile(plugin_ + "readme " + kScripts + ".txt", "x");
+        work_.Write(plugin_.substr(work_.Path().size()) + kScripts + "\\" + kScripts + ".dat", "y");
         // Left by an interrupted earlier run.
         DeleteFileA((dist_ + kInstaller).c_str());
     }
@@ -88,7 +94,8 @@ protected:
         // Every entry of the folder is offered as main file, as the file system
         // lists it: subfolders and the dot entries too.
         std::vector<std::string> offered = ItemsOf(main_.MainFile);
-        std::vector<std::string> expected = {".", "..", "empty folder", "language", "readme.txt", kMainFile};
+        std::vector<std::string> expected = {".",        "..",     "empty folder", "language", "readme.txt",
+                                             kMainFile, kScripts, "readme " + kScripts + ".txt"};
         std::sort(offered.begin(), offered.end());
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(offered, expected);
@@ -191,9 +198,12 @@ protected:
 
 TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 {
-    const std::string destination = work_.MakeFolder("setups for users");
+    // A path of more bytes in UTF-8 than the shell's ANSI calls hold.
+    const std::string destination = work_.MakeFolder("setups " + FromWide(std::wstring(75, L'\u65E5'), CP_UTF8));
     ASSERT_NO_FATAL_FAILURE(Start(dist_, {"English", "German"}));
     ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
+    const std::string name = "Plugin " + kScripts;
+    SetControlText(main_.Name, name);
     EXPECT_TRUE(SaveWindowPicture(window_, "e2e_main_window.bmp"));
 
     HWND chooser = CreateSetup();
@@ -213,8 +223,8 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 
     // The placed installer installs silently, asking for nothing, not even
     // one of its two languages.
-    const std::string installed = work_.Path() + "installed plugin\\";
-    const std::string key = UninstallKey("WFX", "TestFS");
+    const std::string installed = work_.Path() + "installed " + kScripts + "\\";
+    const std::string key = UninstallKey("WFX", name + " (testfs)");
     InstallationCleanup cleanup(installed, key);
     const ProgramRun install =
         RunProgram("\"" + destination + kInstaller + "\" /S /D=" + WithoutTrailingBackslash(installed), destination);
@@ -227,6 +237,7 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
     EXPECT_EQ(ReadWholeFile(installed + kMainFile), ReadWholeFile(plugin_ + kMainFile));
 
     // The uninstaller as the system's list of programs runs it.
+    EXPECT_EQ(RegistryText(key, "DisplayName"), name);
     ASSERT_EQ(RegistryText(key, "QuietUninstallString"), "\"" + installed + "uninstall.exe\" /S");
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
@@ -279,9 +290,9 @@ TEST_F(Workflow, ATemplateThatDoesNotCompileIsReportedAndNothingIsOffered)
     // A copy of the tool folder, in a folder with a blank, whose template
     // holds a line the compiler rejects; an installer of an earlier run lies
     // beside the tool.
-    const ToolFolder tool("tool copy");
+    const ToolFolder tool("tool copy " + kScripts);
     CopyFileTo(dist_ + "SetupCreator.exe", tool.Path() + "SetupCreator.exe");
-    tool.Write("plugin.nsi", ReadWholeFile(dist_ + "plugin.nsi") + "\r\nNoSuchInstruction here\r\n");
+    tool.Write("plugin.nsi", ReadWholeFile(dist_ + "plugin.nsi") + "\r\nNoSuchInstruction " + kScripts + "\r\n");
     tool.Write(kInstaller, "installer of an earlier run");
     ASSERT_NO_FATAL_FAILURE(Start(tool.Path(), {"English", "French"}));
     ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
@@ -292,6 +303,9 @@ TEST_F(Workflow, ATemplateThatDoesNotCompileIsReportedAndNothingIsOffered)
     const std::string text = ReadDialog(box).Text;
     EXPECT_NE(text.find("could not be created"), std::string::npos) << text;
     EXPECT_NE(text.find("exit code 1"), std::string::npos) << text;
+    EXPECT_NE(text.find("reads:\r\n    NoSuchInstruction " + kScripts), std::string::npos) << text;
+    const std::string log = WindowTextOf(FindWindowExA(box, nullptr, "Edit", nullptr));
+    EXPECT_NE(log.find("\"" + tool.Path() + "temp.nsi\" on line"), std::string::npos) << log;
     EXPECT_TRUE(SaveWindowPicture(box, "e2e_build_failed.bmp"));
     PressDialogButton(box, IDOK);
 

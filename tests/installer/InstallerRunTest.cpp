@@ -5,9 +5,12 @@
 #include "app/VersionResource.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
+#include "tests/support/Dialogs.h"
 #include "tests/support/Polling.h"
 
 #include <algorithm>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -56,11 +59,69 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
     return install.ExitCode;
 }
 
-// The plugin library held open, as a running file manager holds it.
-UniqueFile HoldPluginIn(const std::string& folder)
+// The entry of a plugin installed with its default folder name.
+std::string EntryOf(const TSetupScriptInputs& inputs)
 {
-    return UniqueFile(CreateFileA((folder + "\\fsplugin.wfx").c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UninstallKey(inputs.PluginType, PluginFolderName(inputs.PluginName, inputs.MainFile));
+}
+
+// A program the test starts, ended at the end of the test unless it has ended.
+class StartedProgram {
+public:
+    explicit StartedProgram(std::string commandLine)
+    {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION started{};
+        EXPECT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &started))
+            << commandLine;
+        process_.Reset(started.hProcess);
+        const UniqueHandle thread(started.hThread);
+        id_ = started.dwProcessId;
+    }
+    ~StartedProgram()
+    {
+        TerminateProcess(process_.Get(), 0);
+        WaitForSingleObject(process_.Get(), 10000);
+    }
+    DWORD Id() const { return id_; }
+
+private:
+    UniqueHandle process_;
+    DWORD id_ = 0;
+};
+
+// A program that keeps a plugin library loaded, as a running file manager
+// keeps the plugins it uses, until it goes.
+class LoadedLibrary {
+public:
+    explicit LoadedLibrary(const std::string& library)
+        : holder_("\"" + TestPlugin("pluginholder.exe") + "\" \"" + library + "\"")
+    {
+        EXPECT_TRUE(Eventually([&] { return !UniqueFile(CreateFileA(library.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                                    nullptr, OPEN_EXISTING, 0, nullptr)); }))
+            << "not loaded: " << library;
+    }
+
+private:
+    StartedProgram holder_;
+};
+
+// What a setup run by the user says when it stops at its first page's button.
+std::string InteractiveStop(const std::string& setup)
+{
+    const StartedProgram run("\"" + setup + "\"");
+    const HWND page = NextDialog(nullptr, 30000, run.Id());
+    if (page == nullptr)
+        return "no setup window";
+    PressDialogButton(page, IDOK);
+    const HWND box = NextDialog(page, 30000, run.Id());
+    if (box == nullptr)
+        return "no message";
+    const std::string text = ReadDialog(box).Text;
+    PressDialogButton(box, IDOK);
+    return text;
 }
 
 } // namespace
@@ -74,7 +135,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     const std::string unique = std::to_string(GetCurrentProcessId());
     auto inputs =
         WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
-    const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique;
+    const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique + " (fsplugin)";
     // With several languages the installer would ask for one, unless silent.
     inputs.CheckedLanguages = {"English", "French", "German"};
     inputs.LicensePath = sources.Write("licence.txt", "Licence\r\n");
@@ -114,12 +175,12 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
 
     // /D= comes last and unquoted, blanks and all.
     const std::string installed = sources.Path() + "chosen folder\\viewer\\";
-    const std::string key = UninstallKey("WLX", inputs.PluginName);
+    const std::string key = EntryOf(inputs);
     InstallationCleanup cleanup(installed, key);
     ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + WithoutTrailingBackslash(installed)), 0u);
     EXPECT_EQ(TreeOf(installed), TreeOf(inputs.Folder)); // no uninstaller among them
     EXPECT_FALSE(KeyExists(key));
-    EXPECT_FALSE(FolderExistsAt(ProgramFilesFolder() + "Quillon\\plugins\\WLX\\" + inputs.PluginName));
+    EXPECT_FALSE(FolderExistsAt(ProgramFilesFolder() + "Quillon\\plugins\\WLX"));
 }
 
 TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
@@ -134,7 +195,7 @@ TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
     sources.Write("shared\\language\\mine.lng", "mine");
     const std::string shared = sources.Path() + "shared";
     const std::vector<std::string> foreign = TreeOf(shared + "\\");
-    const std::string key = UninstallKey("WFX", "Shared");
+    const std::string key = EntryOf(inputs);
     InstallationCleanup cleanup(shared, key);
 
     ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + shared), 0u);
@@ -143,28 +204,37 @@ TEST(Installer, UninstallInASharedFolderKeepsWhatTheInstallerDidNotPutThere)
     EXPECT_EQ(TreeOf(shared + "\\"), foreign);
 }
 
-TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
+TEST(Installer, UpgradeReplacesTheEarlierInstallOnlyWhenItCanReplaceAllOfIt)
 {
     ToolFolder tool;
     TempFolder sources;
     auto inputs = WfxPlugin("Upgraded", MakePluginFolder(sources, "version 1", {"fsplugin.wfx"}));
+    // Real libraries: the plugin, and one only the first version has.
+    CopyFileTo(TestPlugin("testfs.wfx"), inputs.Folder + "fsplugin.wfx");
+    CopyFileTo(TestPlugin("testfs.wfx"), inputs.Folder + "language\\helper.dll");
     // The first version goes into folders it creates.
     const std::string outer = sources.Path() + "created", installed = outer + "\\by setup";
-    const std::string key = UninstallKey("WFX", "Upgraded");
+    const std::string key = EntryOf(inputs);
     InstallationCleanup cleanup(outer, key);
     ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
+    const std::vector<std::string> first = TreeOf(installed + "\\");
 
-    // The second, with fewer files, finds that folder without /D=.
+    // The second, with fewer files, finds that folder without /D=. While a
+    // library of the first is loaded, neither the first's uninstaller nor the
+    // second's setup changes anything, whether the second has that file too.
     inputs.Folder = sources.MakeFolder("version 2");
     sources.Write("version 2\\fsplugin.wfx", "MZ version 2");
-    {
-        // While a file of the first is in use, neither its uninstaller nor
-        // the upgrade can remove it: both fail, and the entry stays.
-        const UniqueFile inUse = HoldPluginIn(installed);
-        ASSERT_TRUE(inUse);
+    for (const char* loaded : {"fsplugin.wfx", "language\\helper.dll"}) {
+        SCOPED_TRACE(loaded);
+        const LoadedLibrary inUse(installed + "\\" + loaded);
         const ProgramRun uninstall = RunProgram("\"" + installed + "\\uninstall.exe\" /S _?=" + installed, outer);
         EXPECT_NE(uninstall.ExitCode, 0u);
         EXPECT_NE(BuildAndInstall(tool, inputs), 0u);
+        // The user is told which file, and what to do.
+        const std::string told = InteractiveStop(tool.Path() + "fsplugin.wfx_setup.exe");
+        EXPECT_NE(told.find(installed + "\\" + loaded + " is in use"), std::string::npos) << told;
+        EXPECT_NE(told.find("Close the program that uses it"), std::string::npos) << told;
+        EXPECT_EQ(TreeOf(installed + "\\"), first);
         EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
     }
     ASSERT_EQ(Install(tool.Path() + "fsplugin.wfx_setup.exe").ExitCode, 0u);
@@ -175,10 +245,35 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallUnlessAFileOfItIsInUse)
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(outer); }))
         << testing::PrintToString(TreeOf(outer + "\\"));
 
-    // A file the installer cannot write ends the installation.
+    // A file the setup would write that is in use stops it before it writes.
     const std::string busy = sources.MakeFolder("busy");
-    const UniqueFile inUse = HoldPluginIn(busy);
+    CopyFileTo(TestPlugin("testfs.wfx"), busy + "fsplugin.wfx");
+    const LoadedLibrary inUse(busy + "fsplugin.wfx");
     EXPECT_NE(Install(tool.Path() + "fsplugin.wfx_setup.exe", "/S /D=" + busy.substr(0, busy.size() - 1)).ExitCode, 0u);
+    EXPECT_EQ(TreeOf(busy), std::vector<std::string>{"fsplugin.wfx"});
+}
+
+TEST(Installer, PluginsOfOneNameKeepEntriesAndFoldersOfTheirOwn)
+{
+    // The same typed name for two plugins with different main files: neither
+    // setup touches the other's install.
+    ToolFolder tool;
+    TempFolder sources;
+    const auto vault = WfxPlugin("Vault", MakePluginFolder(sources, "vault", {"vault.wfx"}), "vault.wfx");
+    const auto other = WfxPlugin("Vault", MakePluginFolder(sources, "other", {"crash.wfx"}), "crash.wfx");
+    ASSERT_NE(PluginFolderName(vault.PluginName, vault.MainFile), PluginFolderName(other.PluginName, other.MainFile));
+    const std::string plugins = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\";
+    const std::string vaultFolder = plugins + PluginFolderName(vault.PluginName, vault.MainFile) + "\\";
+    InstallationCleanup vaultCleanup(vaultFolder, EntryOf(vault));
+    InstallationCleanup otherCleanup(plugins + PluginFolderName(other.PluginName, other.MainFile), EntryOf(other));
+    ASSERT_EQ(BuildAndInstall(tool, vault), 0u);
+    ASSERT_EQ(BuildAndInstall(tool, other), 0u);
+    EXPECT_EQ(TreeOf(vaultFolder), With(TreeOf(vault.Folder), "uninstall.exe"));
+    EXPECT_EQ(RegistryText(EntryOf(vault), "PluginMainFile"), "vault.wfx");
+    EXPECT_EQ(RegistryText(EntryOf(other), "PluginMainFile"), "crash.wfx");
+    ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(other)));
+    EXPECT_EQ(TreeOf(vaultFolder), With(TreeOf(vault.Folder), "uninstall.exe"));
+    ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(vault)));
 }
 
 namespace {
@@ -186,7 +281,8 @@ namespace {
 // Typed names that an installer script could take for its own syntax, with
 // a main file that has a version resource or none.
 struct HostileName {
-    std::string name, folderName;
+    std::string name;
+    std::string folderName; // the default folder's name, before it is shortened
     const char* plugin;
     std::string version, publisher;
 };
@@ -210,8 +306,10 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + row.folderName;
-    const std::string key = UninstallKey("WFX", row.folderName);
+    const std::string folderName = ShortenedName(row.folderName, 64);
+    EXPECT_EQ(PluginFolderName(row.name, mainFile), folderName);
+    const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + folderName;
+    const std::string key = UninstallKey("WFX", folderName);
     InstallationCleanup cleanup(installed, key);
     ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
 
@@ -234,7 +332,47 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
 INSTANTIATE_TEST_SUITE_P(
     Names, HostileValues,
     testing::Values(HostileName{"Cost $WINDIR 100% 'Pro' & \"Co\" `x` ${X} $%TEMP% $\\n #01 *main_file*",
-                                "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_",
+                                "Cost $WINDIR 100% 'Pro' & _Co_ `x` ${X} $%TEMP% $_n #01 _main_file_ (fs$$ {1} & x)",
                                 "versioned.wfx", "3.1.4.1", "Cost $WINDIR \"Plugins\" & Co. ${X}"},
-                    HostileName{"..", "__", "testfs.wfx", "", ""},
-                    HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9_", "testfs.wfx", "", ""}));
+                    HostileName{"..", ".. (fs$$ {1} & x)", "testfs.wfx", "", ""},
+                    // What a plugin that leaves out its name's end gives: longer than a folder name.
+                    HostileName{std::string(256, 'n'), std::string(256, 'n') + " (fs$$ {1} & x)", "testfs.wfx", "", ""},
+                    HostileName{"Cost C:\\x\xE9 ", "Cost C__x\xE9  (fs$$ {1} & x)", "testfs.wfx", "", ""}));
+
+TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditorsSave)
+{
+    // The template names the installer "Café ©"; the licence reads "Café © “quoted” ’".
+    const std::string caption = "Caption \"Caf\xC3\xA9 \xC2\xA9\"\r\n";
+    const std::string licence = "Caf\xC3\xA9 \xC2\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x80\x99";
+    const std::wstring utf16 = L"\uFEFFCaf\u00E9 \u00A9 \u201Cquoted\u201D \u2019";
+    const std::pair<std::string, std::string> rows[] = {
+        {kUtf8Mark + caption, licence},
+        {caption, kUtf8Mark + licence},
+        {"Caption \"Caf\xE9 \xA9\"\r\n", std::string(reinterpret_cast<const char*>(utf16.data()), 2 * utf16.size())},
+        {caption, "Caf\xE9 \xA9 \x93quoted\x94 \x92"},
+    };
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Encoded", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    inputs.LicenseExists = true;
+    for (const auto& [templateHead, licenceBytes] : rows) {
+        SCOPED_TRACE(licenceBytes);
+        tool.Write("plugin.nsi", templateHead + ReadWholeFile(DistFolder() + "plugin.nsi"));
+        inputs.LicensePath = sources.Write("licence.txt", licenceBytes);
+        const ProgramRun build = CompileSetupScript(tool, inputs);
+        ASSERT_EQ(build.ExitCode, 0u) << build.Output;
+        EXPECT_EQ(ReadWholeFile(inputs.LicensePath), licenceBytes); // the user's file stays as it is
+        // The installer's first page, found by its caption, shows the licence; Cancel ends it.
+        std::thread installer([&] { Install(tool.Path() + "fsplugin.wfx_setup.exe", ""); });
+        std::string shown;
+        EXPECT_TRUE(Eventually([&] {
+            const HWND page = FindWindowA(nullptr, "Caf\xE9 \xA9: License Agreement");
+            for (HWND child : page ? ChildrenOf(page) : std::vector<HWND>())
+                if (ClassOf(child).rfind("RichEdit", 0) == 0 && !(shown = WindowTextOf(child)).empty())
+                    PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
+            return !shown.empty();
+        }, 30000));
+        installer.join();
+        EXPECT_EQ(shown, "Caf\xE9 \xA9 \x93quoted\x94 \x92");
+    }
+}

@@ -1,5 +1,6 @@
 #include "InstallerScript.h"
 
+#include "app/ScriptFile.h"
 #include "app/VersionResource.h"
 #include "base/Paths.h"
 
@@ -8,6 +9,6 @@ ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
     // What "Create setup" reads from the plugin folder.
     inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
     inputs.Publisher = VersionStringOf(WithTrailingBackslash(inputs.Folder) + inputs.MainFile, "CompanyName");
-    tool.Write("temp.nsi", FillSetupScript(ReadWholeFile(DistFolder() + "plugin.nsi"), inputs));
+    WriteSetupScript(ReadWholeFile(tool.Path() + "plugin.nsi"), inputs, tool.Path());
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }

@@ -4,7 +4,7 @@
 #include "tests/support/Folders.h"
 #include "tests/support/Programs.h"
 
-// Fills the dist folder's template with `inputs` and what the plugin folder
+// Fills the tool folder's template with `inputs` and what the plugin folder
 // holds, as "Create setup" does, into the tool folder's temp.nsi and compiles
 // it there with the stand-in.
 ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs);

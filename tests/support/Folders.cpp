@@ -4,12 +4,15 @@
 #include "base/Errors.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -159,6 +162,57 @@ ToolFolder::ToolFolder(const std::string& subfolder)
 std::string ToolFolder::Write(const std::string& relative, const std::string& content) const
 {
     return root_.Write(path_.substr(root_.Path().size()) + relative, content);
+}
+
+namespace {
+
+// The host's path of a path of this process.
+std::string HostPathOf(const std::wstring& path)
+{
+    using Convert = char*(__cdecl*)(const wchar_t*);
+    const auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    char* host = convert != nullptr ? convert(path.c_str()) : nullptr;
+    if (host == nullptr)
+        return std::string();
+    std::string result = host;
+    HeapFree(GetProcessHeap(), 0, host);
+    return result;
+}
+
+// Runs a host program; it gives no handle to wait for, so the caller polls
+// for its effect.
+void RunOnHost(const std::string& commandLine)
+{
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        << commandLine;
+    const UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+}
+
+} // namespace
+
+HostLink::HostLink(const std::string& link, const std::string& target)
+{
+    const bool drive = link.size() == 2 && link[1] == ':';
+    hostLink_ = HostPathOf(ToWide(drive ? std::string("C:") : link, CP_ACP));
+    while (!hostLink_.empty() && hostLink_.back() == '/')
+        hostLink_.pop_back();
+    // A drive is a link in the prefix's folder of drives, beside "c:".
+    if (drive)
+        hostLink_ = hostLink_.substr(0, hostLink_.rfind('/') + 1) + char(link[0] | 0x20) + ":";
+    reachedAs_ = drive ? link + "\\" : link;
+    RunOnHost("/bin/ln -sfn \"" + HostPathOf(ToWide(target, CP_ACP)) + "\" \"" + hostLink_ + "\"");
+    EXPECT_TRUE(Eventually([&] { return FolderExistsAt(reachedAs_); })) << "no link " << link;
+}
+
+HostLink::~HostLink()
+{
+    RunOnHost("/bin/rm -f \"" + hostLink_ + "\"");
+    EXPECT_TRUE(Eventually([&] { return GetFileAttributesA(reachedAs_.c_str()) == INVALID_FILE_ATTRIBUTES; }));
 }
 
 std::string ReadWholeFile(const std::string& path)

@@ -74,6 +74,21 @@ private:
     std::string path_;
 };
 
+// A symbolic link on the host's file system, which Wine shows as a link to a
+// folder, as Windows shows a junction: `link` (a path, or a drive such as
+// "R:", which then has `target` as its root) leads to `target`. Removed at the
+// end of the test.
+class HostLink {
+public:
+    HostLink(const std::string& link, const std::string& target);
+    ~HostLink();
+    HostLink(const HostLink&) = delete;
+    HostLink& operator=(const HostLink&) = delete;
+
+private:
+    std::string hostLink_, reachedAs_;
+};
+
 std::string ReadWholeFile(const std::string& path);
 // Writes `content` as the whole file, replacing it; returns the path.
 std::string WriteWholeFile(const std::string& path, const std::string& content);

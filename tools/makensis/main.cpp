@@ -30,6 +30,7 @@
 #include "base/TextCodes.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -156,8 +157,10 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder, 
            "    status=2\n"
            "else\n"
            // -NOCD: relative paths in the script (language files, the
-           // installer) belong to the working folder, not the script's.
-           "    \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
+           // installer) belong to the working folder, not the script's. The
+           // script and its paths are UTF-8, which the compiler takes for
+           // file names only in a UTF-8 locale.
+           "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
            "    status=$?\n"
            "fi\n"
            // Written whole, then renamed: the waiting side never sees half of it.
@@ -226,11 +229,16 @@ struct Arguments {
     std::string log; // empty without a log option
 };
 
-// An optional log option ("/O<file>" or "-O<file>") and one script, in any order.
-bool ParseArguments(int argc, char** argv, Arguments& arguments)
+// An optional log option ("/O<file>" or "-O<file>") and one script, in any
+// order, as UTF-8: taken from the wide command line, since this program's
+// code page may lack characters of the paths it is given.
+bool ParseArguments(Arguments& arguments)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string argument = argv[i];
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const UniqueLocalMemory list(argv);
+    for (int i = 1; argv != nullptr && i < argc; ++i) {
+        const std::string argument = FromWide(argv[i], CP_UTF8);
         if (argument.size() > 2 && (argument[0] == '/' || argument[0] == '-') &&
             (argument[1] == 'O' || argument[1] == 'o')) {
             arguments.log = argument.substr(2);
@@ -246,7 +254,7 @@ bool ParseArguments(int argc, char** argv, Arguments& arguments)
 // The host path of a log file named relative to the working folder or in full.
 std::string HostLogPath(const std::string& log)
 {
-    const std::wstring name = ToWide(log, CP_ACP);
+    const std::wstring name = ToWide(log, CP_UTF8);
     wchar_t full[MAX_PATH + 1] = {};
     const DWORD length = GetFullPathNameW(name.c_str(), MAX_PATH + 1, full, nullptr);
     if (length == 0 || length > MAX_PATH)
@@ -259,8 +267,8 @@ std::string HostLogPath(const std::string& log)
 // given instead, as NSIS's own makensis.exe does.
 void NameTheScriptInTheLog(const Arguments& arguments, const std::string& hostScript)
 {
-    const std::wstring log = ToWide(arguments.log, CP_ACP);
-    const std::string script = FromWide(ToWide(arguments.script, CP_ACP), CP_UTF8);
+    const std::wstring log = ToWide(arguments.log, CP_UTF8);
+    const std::string& script = arguments.script;
     try {
         std::string text = ReadFileBytes(log);
         for (std::size_t at = text.find(hostScript); at != std::string::npos;
@@ -284,7 +292,7 @@ int Run(const Arguments& arguments)
 
     std::string script;
     try {
-        script = ReadFileBytes(ToWide(arguments.script, CP_ACP));
+        script = ReadFileBytes(ToWide(arguments.script, CP_UTF8));
     } catch (const Exception& e) {
         throw Exception("Cannot open script \"" + arguments.script + "\": " + e.Message());
     }
@@ -321,10 +329,10 @@ int Run(const Arguments& arguments)
 
 } // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     Arguments arguments;
-    if (!ParseArguments(argc, argv, arguments)) {
+    if (!ParseArguments(arguments)) {
         Report("usage: makensis.exe [/O<logfile>] <script.nsi>");
         return kExitFailure;
     }

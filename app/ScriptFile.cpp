@@ -1,0 +1,47 @@
+#include "ScriptFile.h"
+
+#include "ToolFiles.h"
+#include "UnitFiles.h"
+
+#include "base/TextCodes.h"
+
+namespace {
+
+bool StartsWith(const std::string& bytes, const char* head) { return bytes.rfind(head, 0) == 0; }
+
+// The values typed, picked and found, in UTF-8 like the template.
+TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
+{
+    for (std::string* text : {&inputs.PluginName, &inputs.Folder, &inputs.MainFile, &inputs.PluginType,
+                              &inputs.LicensePath, &inputs.Publisher})
+        *text = Utf8FromAnsi(*text);
+    for (std::vector<std::string>* list : {&inputs.CheckedLanguages, &inputs.Files})
+        for (std::string& text : *list)
+            text = Utf8FromAnsi(text);
+    return inputs;
+}
+
+} // namespace
+
+std::string SetupScriptFile(const std::string& templateBytes, const TSetupScriptInputs& inputs)
+{
+    const std::string script = FillSetupScript(Utf8OfTextFile(templateBytes), InUtf8(inputs));
+    return IsAscii(script) ? script : kUtf8Mark + script;
+}
+
+std::string LicenseForCompiler(const std::string& licensePath, const std::string& copyPath)
+{
+    const std::string bytes = LoadTextFile(licensePath);
+    // An RTF document carries its characters as ASCII escapes.
+    if (IsAscii(bytes) || StartsWith(bytes, "{\\rtf") || StartsWith(bytes, kUtf8Mark) || StartsWith(bytes, "\xFF\xFE"))
+        return licensePath;
+    SaveTextFile(kUtf8Mark + Utf8OfTextFile(bytes), copyPath);
+    return copyPath;
+}
+
+void WriteSetupScript(const std::string& templateBytes, TSetupScriptInputs inputs, const std::string& toolFolder)
+{
+    if (!inputs.LicensePath.empty() && inputs.LicenseExists)
+        inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
+    SaveTextFile(SetupScriptFile(templateBytes, inputs), toolFolder + kScriptFileName);
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The files the compiler reads for a build, written so that it reads every
+// character as meant: it takes text without a byte order mark in its own
+// ANSI code page, and that is seldom what the text was written in.
+#include "SetupScript.h"
+
+#include <string>
+
+// The template (its bytes as read: UTF-8 with or without a byte order mark,
+// or the system's ANSI code page) filled with `inputs` (text of this
+// program's code page), as the bytes of the script file: UTF-8, after a byte
+// order mark when it holds anything beyond ASCII. A template and values in
+// plain ASCII give exactly the filled template.
+std::string SetupScriptFile(const std::string& templateBytes, const TSetupScriptInputs& inputs);
+
+// The licence file to hand the compiler for the one at `licensePath`: that
+// file itself when the compiler reads it as written (plain ASCII, an RTF
+// document, text with a byte order mark); otherwise its text converted to
+// UTF-8 with a mark into `copyPath`, which is returned. The user's file is
+// never changed. Throws EFOpenError, EFCreateError or EWriteError.
+std::string LicenseForCompiler(const std::string& licensePath, const std::string& copyPath);
+
+// Writes the script of `inputs` as the tool folder's temp.nsi, handing the
+// compiler a converted copy of the licence beside it where it needs one.
+void WriteSetupScript(const std::string& templateBytes, TSetupScriptInputs inputs, const std::string& toolFolder);
