@@ -1,6 +1,5 @@
 #include "PluginScan.h"
 
-
 std::string LowerExtension(const std::string& entryName)
 {
     const std::size_t dot = entryName.rfind('.');
