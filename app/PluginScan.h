@@ -1,7 +1,9 @@
 #pragma once
 // The decisions of the plugin folder scan that need no window: which entries
-// are plugins, how a folder is listed, and how a WFX plugin is asked for its
-// name.
+// are plugins, which of them is the main file, and how a root name becomes
+// the plugin name.
+#include "namehelper/NameHelperProtocol.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -14,22 +16,16 @@ constexpr int kPluginTypeWlx = 1;
 // letters lower-cased; empty when the name has no dot.
 std::string LowerExtension(const std::string& entryName);
 
-// kPluginTypeWfx for ".wfx", kPluginTypeWlx for ".wlx" (in any letter case),
-// -1 for anything else.
+// kPluginTypeWfx for ".wfx" and ".wfx64", kPluginTypeWlx for ".wlx" and
+// ".wlx64" (in any letter case), -1 for anything else.
 int PluginTypeOf(const std::string& entryName);
+
+// The position of the main file among a folder's entries: the last plugin
+// entry of a 32-bit build (".wfx", ".wlx"), or where there is none, the last
+// of a 64-bit build (".wfx64", ".wlx64"); -1 when no entry is a plugin.
+int SelectMainFile(const std::vector<std::string>& entries);
 
 // The plugin name made of a root name: the buffer's text up to its first NUL,
 // never more than `capacity` characters, keeping only the characters from
 // "0" to "z".
 std::string FilterRootName(const char* buffer, std::size_t capacity);
-
-// Size of the buffer FsGetDefRootName receives.
-constexpr int kRootNameCapacity = 256;
-
-// Loads the WFX plugin library at `libraryPath` into this process, asks it
-// for its default root name with FsGetDefRootName and unloads it again.
-// Returns true with the filtered name, which is empty when the library cannot
-// be loaded or lacks the entry point. Returns false when the plugin's code
-// raised an exception while it was loaded, called or unloaded: there is then
-// no name to take.
-bool ReadPluginRootName(const std::string& libraryPath, std::string& name);

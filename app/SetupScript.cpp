@@ -315,6 +315,7 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files)},
         {kPushInstalledFilesPlaceholder, PushInstalledFilesBlock(inputs.Files)},
         {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
+        {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
     };
     if (inputs.Uninstaller)
         table.push_back({kUninstallerMarker, std::string()});

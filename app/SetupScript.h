@@ -25,6 +25,7 @@ inline constexpr char kMainFileNamePlaceholder[] = "*main_file_name*";
 inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
 inline constexpr char kPushInstalledFilesPlaceholder[] = "*push_installed_files*";
 inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
+inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
 
@@ -119,6 +120,8 @@ struct TSetupScriptInputs {
     std::vector<std::string> Files;
     // The main file's publisher (its version resource's company name), or empty.
     std::string Publisher;
+    // The folder's plugin files are 64-bit libraries only.
+    bool Only64Bit = false;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

@@ -9,6 +9,10 @@ inline constexpr char kCompilerFileName[] = "makensis.exe";
 // to tell the user why.
 inline constexpr char kCompilerLogFileName[] = "makensis.log";
 inline constexpr char kLanguageFilesPattern[] = "languages\\*.nlf";
+// The programs that ask a WFX plugin for its name: one for 32-bit plugin
+// libraries, one for 64-bit ones.
+inline constexpr char kNameHelperFileName[] = "PluginNameHelper.exe";
+inline constexpr char kNameHelper64FileName[] = "PluginNameHelper64.exe";
 // The compiler writes the installer as the main file's name followed by this.
 inline constexpr char kInstallerSuffix[] = "_setup.exe";
 // Held by the copy of the tool that is building in the folder.

@@ -2,6 +2,7 @@
 
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
+#include "PluginBuilds.h"
 #include "PluginScan.h"
 #include "ReachableNames.h"
 #include "ScriptFile.h"
@@ -109,6 +110,10 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     CompilerLog->Name = "CompilerLog";
     CompilerLog->OnEnded = TNotifyEvent(this, &TFormMain::CompilerLogEnded);
 
+    NameHelper = new TNameHelperRun(this);
+    NameHelper->Name = "NameHelper";
+    NameHelper->OnEnded = TNameHelperEndedEvent(this, &TFormMain::NameHelperEnded);
+
     FormCreate(this);
 }
 
@@ -136,8 +141,10 @@ void TFormMain::EditFolderChange(TObject* /*Sender*/)
 
 void TFormMain::EditNameChange(TObject* /*Sender*/)
 {
-    if (!settingName_)
+    if (!settingName_) {
         nameDerived_ = false;
+        ActOnName(names_.NameTyped());
+    }
 }
 
 void TFormMain::Button2Click(TObject* /*Sender*/)
@@ -174,33 +181,55 @@ void TFormMain::ScanPluginFolder(std::string path)
     if (entries.empty())
         return; // the previous folder's list, type and name stay
 
-    int selected = -1;
-    for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
-        if (DetectPluginType(entries[static_cast<std::size_t>(i)]))
-            selected = i;
-    }
+    const int selected = SelectMainFile(entries);
+    const std::string entry = selected < 0 ? std::string() : entries[static_cast<std::size_t>(selected)];
+    if (selected >= 0)
+        DetectPluginType(entry);
     ComboBoxMainFile->SetItems(entries);
     ComboBoxMainFile->SetItemIndex(selected);
 
     // A folder without a plugin file, or one named like a plugin, gives no name.
-    const std::string entry = selected < 0 ? std::string() : entries[static_cast<std::size_t>(selected)];
     if (entry.empty() || !FileExistsAt(folder + entry)) {
-        SetDerivedName(std::string());
+        ActOnName(names_.Derived(std::string()));
         return;
     }
     switch (PluginTypeOf(entry)) {
-    case kPluginTypeWfx: {
-        // The plugin's own code runs here; whatever goes wrong in it gives no name.
-        std::string name;
-        SetDerivedName(ReadPluginRootName(folder + entry, name) ? name : std::string());
+    case kPluginTypeWfx:
+        // Its answer comes later, in NameHelperEnded.
+        ActOnName(names_.Ask(folder + entry, AppFolder));
         break;
-    }
     case kPluginTypeWlx:
-        SetDerivedName(NameWithoutExtension(entry));
+        ActOnName(names_.Derived(NameWithoutExtension(entry)));
         break;
     default:
         break;
     }
+}
+
+void TFormMain::NameHelperEnded(TObject* /*Sender*/, const TNameHelperEnd& End)
+{
+    ActOnName(names_.Ended(End));
+}
+
+void TFormMain::ActOnName(const TNameReply& reply)
+{
+    if (reply.StopHelper)
+        NameHelper->Stop();
+    if (reply.SetName)
+        SetDerivedName(reply.Name);
+    if (!reply.Helper.empty()) {
+        DWORD error = ERROR_SUCCESS;
+        bool started = false;
+        try {
+            started = NameHelper->Start(reply.Helper, reply.PluginPath, error);
+        } catch (...) {
+            names_.Abandon();
+            throw;
+        }
+        ActOnName(names_.Started(started, error));
+    }
+    if (!reply.Report.empty())
+        ShowErrorBox(reply.Report);
 }
 
 void TFormMain::SetDerivedName(const std::string& name)
@@ -277,6 +306,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.Uninstaller = CheckBoxUninstall->Checked();
     inputs.Files = ListFolderTree(folder);
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
+    inputs.Only64Bit = Only64BitPlugins(folder, ListFolderEntries(folder + "*.*"));
 
     WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
 

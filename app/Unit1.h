@@ -3,6 +3,8 @@
 // placed installer is driven from here.
 #include "BuildLock.h"
 #include "CompilerLogRun.h"
+#include "NameHelperRun.h"
+#include "PluginNameQuery.h"
 #include "SetupBuild.h"
 
 #include "../launcher/StSpawn.h"
@@ -45,6 +47,8 @@ public:
     TStSpawnApplication* Spawn;
     // Compiles a rejected script once more, hidden, for the compiler's messages.
     TCompilerLogRun* CompilerLog;
+    // Asks a WFX plugin for its name in the helper program beside the tool.
+    TNameHelperRun* NameHelper;
 
     void FormCreate(TObject* Sender);
     void ButtonLoadLicenseClick(TObject* Sender);
@@ -56,12 +60,14 @@ public:
     void SpawnCompleted(TObject* Sender);
     void SpawnError(TObject* Sender, std::uint16_t Error);
     void CompilerLogEnded(TObject* Sender);
+    void NameHelperEnded(TObject* Sender, const TNameHelperEnd& End);
 
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
     std::string ChooseFolder(const std::string& initialFolder, const std::string& title);
-    // Lists the folder's entries as main files, selects the last plugin among
-    // them, sets its type and derives the plugin name.
+    // Lists the folder's entries as main files, selects the plugin among
+    // them (SelectMainFile), sets its type and derives the plugin name; a
+    // WFX plugin's name comes later, when the helper has asked it.
     void ScanPluginFolder(std::string path);
     // Whether the entry is a plugin file by its extension; selects its type.
     bool DetectPluginType(const std::string& entryName);
@@ -71,6 +77,9 @@ public:
     void SetDerivedName(const std::string& name);
 
 private:
+    // Does what the plugin name's question answered: ends or starts the
+    // helper, sets the name, tells the user.
+    void ActOnName(const TNameReply& reply);
     // Does what the build answered: tells the user, delivers the installer or
     // runs the compiler for its log.
     void Act(const TBuildReply& reply);
@@ -88,6 +97,8 @@ private:
     TBuildLock buildLock_;
     // Lets go of the tool folder when a handler ends and the build is over.
     class TLockWhileBuilding;
+    // The plugin name being asked of a WFX plugin, at most one at a time.
+    TPluginNameQuery names_;
     // Whether EditName holds what a scan derived rather than what the user typed.
     bool nameDerived_ = false;
     // Set while a scan writes EditName, so that its change is not taken for typing.

@@ -64,6 +64,14 @@ struct FindHandleTraits {
 };
 using UniqueFind = UniqueResource<FindHandleTraits>;
 
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Empty() noexcept { return nullptr; }
+    static void Close(Type h) noexcept { FreeLibrary(h); }
+};
+// A library loaded with LoadLibrary, unloaded once.
+using UniqueModule = UniqueResource<ModuleTraits>;
+
 struct GdiObjectTraits {
     using Type = HGDIOBJ;
     static Type Empty() noexcept { return nullptr; }

@@ -19,7 +19,10 @@
 ; registry entries): plugin_name; plugin_name_doubled_ampersands (each "&"
 ; doubled, for labels that would underline the letter after a single one);
 ; plugin_folder_name; plugin_type; publisher (the company name of the main
-; file's version resource, or nothing). In them "$$" stands for "$", so each
+; file's version resource, or nothing); plugin_bits ("64" when every plugin
+; file of the folder is a 64-bit library, a plugin for 64-bit Windows only,
+; which then installs and registers where 64-bit Windows keeps 64-bit
+; programs; "32" otherwise). In them "$$" stands for "$", so each
 ; "$" of a value is written ${U+24}${U+24}; a double quote is written $\", a
 ; tab, CR and LF $\t, $\r and $\n.
 ;
@@ -77,6 +80,7 @@ AllowSkipFiles off
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include x64.nsh
 
 ; The plugin's version from its main file's version resource; a main file
 ; without one (the compiler then defines empty numbers) gives none.
@@ -180,10 +184,42 @@ FunctionEnd
 
 Function .onInit
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
+  StrCmp "*plugin_bits*" "64" 0 +2
+    Call Use64BitPlaces
   ; A silent installation (/S) asks nothing, not even the language.
   IfSilent language_chosen
 *pushlang*
   language_chosen:
+FunctionEnd
+
+; On 64-bit Windows, a plugin for 64-bit Windows only is registered in the
+; 64-bit registry view and goes into the 64-bit program files folder. The
+; folder was chosen before .onInit, in the 32-bit view: unless /D= chose it
+; (which NSIS leaves out of $CMDLINE), an earlier install's folder from the
+; 64-bit view replaces it, or else the 64-bit program files folder replaces
+; the 32-bit one at its start.
+Function Use64BitPlaces
+  ${IfNot} ${RunningX64}
+    Return
+  ${EndIf}
+  SetRegView 64
+  System::Call 'kernel32::GetCommandLine() t .r0'
+  ClearErrors
+  ${GetOptions} $0 "/D=" $1
+  ${IfNot} ${Errors}
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
+  ${If} $0 != ""
+    StrCpy $INSTDIR $0
+    Return
+  ${EndIf}
+  StrLen $1 $PROGRAMFILES
+  StrCpy $0 $INSTDIR $1
+  ${If} $0 == $PROGRAMFILES
+    StrCpy $0 $INSTDIR "" $1
+    StrCpy $INSTDIR "$PROGRAMFILES64$0"
+  ${EndIf}
 FunctionEnd
 
 ; Creates the folder on the stack and the missing folders above it. Each one
@@ -295,6 +331,12 @@ SectionEnd
 
 #01Function un.onInit
 #01  StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
+#01  ; The entry of a plugin for 64-bit Windows only is in the 64-bit view there.
+#01  StrCmp "*plugin_bits*" "64" 0 view_chosen
+#01    ${If} ${RunningX64}
+#01      SetRegView 64
+#01    ${EndIf}
+#01  view_chosen:
 #01FunctionEnd
 
 #01Section "Uninstall"

@@ -12,7 +12,7 @@ using FolderChooserWindow = MainWindowTest;
 TEST_F(FolderChooserWindow, BrowseButtonScansTheChosenFolder)
 {
     TempFolder folder;
-    CopyFileTo(TestPlugin("testfs.wfx"), folder.Path() + "fsplugin.wfx");
+    CopyFileTo(TestPlugin("counted.wfx"), folder.Path() + "fsplugin.wfx");
     folder.Write("readme.txt");
     ASSERT_EQ(form_->EditFolder->Text(), "");
 
@@ -34,7 +34,10 @@ TEST_F(FolderChooserWindow, BrowseButtonScansTheChosenFolder)
     EXPECT_EQ(form_->EditFolder->Text(), folder.Path());
     EXPECT_EQ(form_->ComboBoxMainFile->SelectedText(), "fsplugin.wfx");
     EXPECT_EQ(form_->ComboBoxType->SelectedText(), "WFX");
-    EXPECT_EQ(form_->EditName->Text(), "TestFS");
+    EXPECT_TRUE(Eventually([&] { return !form_->NameHelper->Running(); }, 30000));
+    EXPECT_EQ(form_->EditName->Text(), "Counted");
+    // Asked once: the plugin notes each call beside itself.
+    EXPECT_EQ(ReadWholeFile(folder.Path() + "calls.txt"), "call\r\n");
     EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
     PumpFor(200);
     SaveWindowPicture(form_->Handle(), "main-window-after-browse.bmp");

@@ -1,9 +1,13 @@
 // The plugin folder scan in the real main window: real folders, real plugin
-// libraries loaded into this process, the fields read back from the controls.
+// libraries asked by the real name helpers, the fields read back from the
+// controls.
 #include "app/PluginScan.h"
+#include "base/Handles.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
+#include "toolkit/Thread.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +33,23 @@ TEST(PluginScanRules, PluginTypeByLowerCasedLastExtension)
     EXPECT_EQ(PluginTypeOf("plugin.wfxx"), -1);
     EXPECT_EQ(PluginTypeOf("plugin.wf"), -1);
     EXPECT_EQ(PluginTypeOf("plugin.zip"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.WFX64"), kPluginTypeWfx);
+    EXPECT_EQ(PluginTypeOf("viewer.wlx64"), kPluginTypeWlx);
+    EXPECT_EQ(PluginTypeOf("plugin.wfx6"), -1);
+    EXPECT_EQ(PluginTypeOf("plugin.wfx32"), -1);
+}
+
+TEST(PluginScanRules, MainFileIsTheLast32BitPluginElseTheLast64BitOne)
+{
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"a.wfx", "a.wfx64", "readme.txt"}, 0},
+        {{"a.wfx64", "b.wlx", "c.wfx64"}, 1},
+        {{"a.wfx64", "b.wlx64", "readme.txt"}, 1},
+        {{"a.wfx", "b.wlx"}, 1},
+        {{"readme.txt"}, -1},
+    };
+    for (const auto& [entries, expected] : cases)
+        EXPECT_EQ(SelectMainFile(entries), expected) << entries.front();
 }
 
 TEST(PluginScanRules, NameFilterKeepsZeroToSmallZ)
@@ -64,6 +85,15 @@ protected:
     std::string Name() const { return form_->EditName->Text(); }
     std::string Type() const { return form_->ComboBoxType->SelectedText(); }
     std::string MainFile() const { return form_->ComboBoxMainFile->SelectedText(); }
+
+    // Serves the window until the plugin asked has answered or been ended.
+    bool AnswerIn() { return Eventually([&] { return !form_->NameHelper->Running(); }, 30000); }
+    // Whether the process `id` is gone, or goes within a moment.
+    static bool Ended(DWORD id)
+    {
+        const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+        return !process || WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
+    }
 };
 
 TEST_F(PluginScan, TypedFolderIsScannedButNeverRewritten)
@@ -116,6 +146,7 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
 
         TypeName("Former");
         TypeFolder(WithoutTrailingBackslash(folder.Path()));
+        ASSERT_TRUE(AnswerIn());
         EXPECT_EQ(MainFiles(), entries);
         EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), last);
         EXPECT_EQ(Type(), wfxLast ? "WFX" : "WLX");
@@ -185,12 +216,16 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
         const char* plugin; // null: a subfolder of that name; empty: a file that is no library
         const char* fileName;
         std::string expected; // empty: the plugin cannot name itself
+        // Another file beside it: a library it needs, another build.
+        const char* besidePlugin = nullptr;
+        const char* besideName = nullptr;
     };
     std::string alphabet;
     for (int i = 0; i < kRootNameCapacity; ++i)
         alphabet += static_cast<char>('a' + i % 26);
     const Case cases[] = {
         {"testfs.wfx", "testfs.wfx", "TestFS"},
+        {"testfs.wfx", "\xE9t\xE9 fs.wfx", "TestFS"},
         {"ftpplugin.wfx", "ftp.wfx", "MyFTPPlugin20"},
         {"ftpplugin.wfx", "PLUGIN.WFX", "MyFTPPlugin20"},
         {"brackets.wfx", "brackets.wfx", "a_b[c]dez"},
@@ -205,6 +240,13 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
         {"raisecall.wfx", "raisecall.wfx", ""},
         {"faultattach.wfx", "faultattach.wfx", ""},
         {"faultdetach.wfx", "faultdetach.wfx", ""},
+        {"endprocess.wfx", "endprocess.wfx", ""},
+        {"needsdep.wfx", "needsdep.wfx", "NeedsDep", "libdep.dll", "libdep.dll"},
+        {"needsdep.wfx", "nodep.wfx", ""},
+        {"testfs.wfx", "fs.wfx", "TestFS", "testfs64.wfx64", "fs.wfx64"},
+        {"testfs64.wfx64", "fs.wfx64", "TestFS64"},
+        {"testfs64.wfx64", "built64.wfx", "TestFS64"},
+        {"viewer64.wlx64", "viewer.wlx64", "viewer"},
         {"testfs.wfx", "after.wfx", "TestFS"},
     };
     TempFolder named;
@@ -218,6 +260,8 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
             folder.Write(c.fileName, "not a library");
         else
             CopyPlugin(folder, c.plugin, c.fileName);
+        if (c.besidePlugin != nullptr)
+            CopyPlugin(folder, c.besidePlugin, c.besideName);
         folder.Write("readme.txt");
         // After a name the user typed, then after one an earlier folder's
         // plugin gave: a plugin that cannot name itself keeps only the first.
@@ -226,37 +270,99 @@ TEST_F(PluginScan, EachPluginGivesItsTypeAndNameOrClearsOnlyADerivedName)
                 TypeName("Former");
             else
                 TypeFolder(named.Path());
+            ASSERT_TRUE(AnswerIn());
             // The type list shows the other type first.
-            const bool wlx = std::string(c.fileName).ends_with(".wlx");
+            const bool wlx = PluginTypeOf(c.fileName) == kPluginTypeWlx;
             ChooseType(wlx ? 0 : 1);
             TypeFolder(folder.Path());
+            ASSERT_TRUE(AnswerIn());
             EXPECT_EQ(MainFile(), c.fileName);
             EXPECT_EQ(Type(), wlx ? "WLX" : "WFX");
             EXPECT_EQ(Name(), !c.expected.empty() ? c.expected : typed ? "Former" : "");
         }
     }
-
-    // The window still works after the faults.
-    PumpFor(100);
-    EXPECT_TRUE(IsWindowEnabled(form_->Handle()));
-    DWORD_PTR answer = 0;
-    EXPECT_NE(SendMessageTimeoutA(form_->EditName->Handle(), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 1000, &answer), 0);
 }
 
-TEST_F(PluginScan, FaultGuardResumesAfterTheCallAndAgain)
+TEST_F(PluginScan, AHangingPluginNeitherHoldsTheWindowNorOutlivesItsLimit)
 {
-    // A faulting plugin, loaded again and again, each time through the full
-    // scan; then an ordinary one still loads and answers.
-    TempFolder folder, good;
-    CopyPlugin(folder, "faultcall.wfx", "faultcall.wfx");
-    CopyPlugin(good, "testfs.wfx", "testfs.wfx");
-    for (int i = 0; i < 5; ++i) {
-        TypeName("Former");
-        form_->ScanPluginFolder(folder.Path());
-        EXPECT_EQ(Name(), "Former");
+    TempFolder named, hanging;
+    CopyPlugin(named, "testfs.wfx", "testfs.wfx");
+    CopyPlugin(hanging, "hang.wfx", "hang.wfx");
+    TypeFolder(named.Path());
+    ASSERT_TRUE(AnswerIn());
+    ASSERT_EQ(Name(), "TestFS");
+
+    // From another thread, as the system and other programs send them: the
+    // folder, then two seconds of questions while the plugin hangs.
+    bool answered = true;
+    const std::string path = hanging.Path();
+    ASSERT_TRUE(Answer([&] {
+        DWORD_PTR result = 0;
+        answered = SendMessageTimeoutA(form_->EditFolder->Handle(), WM_SETTEXT, 0,
+                                       reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, 1000, &result) != 0;
+        for (int i = 0; i < 10 && answered; ++i) {
+            Sleep(200);
+            answered = SendMessageTimeoutA(form_->EditName->Handle(), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 1000,
+                                           &result) != 0;
+        }
+    }));
+    EXPECT_TRUE(answered);
+    const DWORD helper = form_->NameHelper->ProcessId();
+    ASSERT_NE(helper, 0u) << "the helper ended before its limit";
+    EXPECT_EQ(Name(), ""); // the earlier folder's name is not this plugin's
+    ASSERT_TRUE(AnswerIn());
+    EXPECT_EQ(Name(), "");
+    EXPECT_TRUE(Ended(helper));
+}
+
+TEST_F(PluginScan, ALateAnswerNeverLands)
+{
+    TempFolder slow, other;
+    CopyPlugin(slow, "slow.wfx", "slow.wfx");
+    CopyPlugin(other, "testfs.wfx", "testfs.wfx");
+    // What the user does while the slow plugin is asked, and the name then.
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] { TypeFolder(other.Path()); }, "TestFS"},
+        {[&] { TypeName("Mine"); }, "Mine"},
+        {[&] { form_->ScanPluginFolder(slow.Path()); }, "Slow"},
+    };
+    for (const auto& [act, expected] : cases) {
+        SCOPED_TRACE(expected);
+        form_->ScanPluginFolder(slow.Path());
+        const DWORD asked = form_->NameHelper->ProcessId();
+        ASSERT_NE(asked, 0u);
+        act();
+        EXPECT_TRUE(Ended(asked)) << "the earlier question's helper still runs";
+        ASSERT_TRUE(AnswerIn());
+        PumpFor(2000); // longer than the slow plugin takes
+        EXPECT_EQ(Name(), expected);
     }
-    std::string name;
-    EXPECT_FALSE(ReadPluginRootName(folder.Path() + "faultcall.wfx", name));
-    EXPECT_TRUE(ReadPluginRootName(good.Path() + "testfs.wfx", name));
-    EXPECT_EQ(name, "TestFS");
+}
+
+TEST_F(PluginScan, ClosingTheToolWhileAPluginIsAskedLeavesNothingBehind)
+{
+    TempFolder hanging;
+    CopyPlugin(hanging, "hang.wfx", "hang.wfx");
+    TypeFolder(hanging.Path());
+    const DWORD helper = form_->NameHelper->ProcessId();
+    ASSERT_NE(helper, 0u);
+    CloseWindow();
+    EXPECT_TRUE(Ended(helper));
+    EXPECT_TRUE(Eventually([] { return TThread::Running() == 0; }));
+}
+
+TEST_F(PluginScan, AHelperThatCannotBeStartedIsToldOnceAndNamesNothing)
+{
+    TempFolder first, second;
+    CopyPlugin(first, "testfs.wfx", "testfs.wfx");
+    CopyPlugin(second, "ftpplugin.wfx", "ftp.wfx");
+    const std::string helper = tool_ + "PluginNameHelper.exe";
+    ASSERT_TRUE(DeleteFileA(helper.c_str()));
+    TypeName("Typed");
+
+    const std::string told = FailureBoxOf([&] { TypeFolder(first.Path()); });
+    EXPECT_NE(told.find(helper), std::string::npos) << told;
+    EXPECT_EQ(FailureBoxOf([&] { TypeFolder(second.Path()); }, 2000), "");
+    EXPECT_EQ(Name(), "Typed");
+    EXPECT_FALSE(form_->NameHelper->Running());
 }

@@ -315,3 +315,47 @@ TEST_F(Workflow, ATemplateThatDoesNotCompileIsReportedAndNothingIsOffered)
     EXPECT_EQ(ReadWholeFile(tool.Path() + kInstaller), "installer of an earlier run");
     ASSERT_NO_FATAL_FAILURE(Exit());
 }
+
+TEST_F(Workflow, APluginFor64BitWindowsOnlyInstallsWhere64BitProgramsGo)
+{
+    // A folder holding the 64-bit build alone: the 64-bit helper names it.
+    const std::string plugin = MakePluginFolder(work_, "64-bit plugin", {});
+    const std::string mainFile = "testfs64.wfx64", installer = mainFile + "_setup.exe";
+    CopyFileTo(TestPlugin(mainFile), plugin + mainFile);
+    const std::string destination = work_.MakeFolder("setups");
+    ASSERT_NO_FATAL_FAILURE(StartTool(dist_));
+    SetControlText(main_.Folder, plugin);
+    ASSERT_TRUE(Eventually([&] { return WindowTextOf(main_.Name) == "TestFS64"; })) << tool_->Describe();
+    EXPECT_EQ(ComboSelection(main_.MainFile), mainFile);
+    EXPECT_EQ(ComboSelection(main_.Type), "WFX");
+    ASSERT_NO_FATAL_FAILURE(CheckUninstaller());
+    HWND chooser = CreateSetup();
+    ASSERT_NO_FATAL_FAILURE(ExpectChooser(chooser));
+    ASSERT_NO_FATAL_FAILURE(PlaceInstallerIn(chooser, destination));
+    ASSERT_TRUE(Eventually([&] { return FileExistsAt(destination + installer); })) << tool_->Describe();
+    ASSERT_NO_FATAL_FAILURE(Exit());
+
+    // Installed silently into its default folder: the 64-bit program files
+    // folder, registered in the 64-bit view of the registry only.
+    char programFiles[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableA("ProgramW6432", programFiles, MAX_PATH), 0u) << "not a 64-bit system";
+    const std::string installed = std::string(programFiles) + "\\Quillon\\plugins\\WFX\\TestFS64\\";
+    const std::string key = UninstallKey("WFX", "TestFS64");
+    InstallationCleanup cleanup(installed, key, KEY_WOW64_64KEY);
+    const ProgramRun install = RunProgram("\"" + destination + installer + "\" /S", destination);
+    ASSERT_TRUE(install.Ended) << "the silent installer waited for an answer";
+    EXPECT_EQ(install.ExitCode, 0u);
+    EXPECT_EQ(ReadWholeFile(installed + mainFile), ReadWholeFile(plugin + mainFile));
+    EXPECT_EQ(RegistryText(key, "InstallLocation", KEY_WOW64_64KEY), WithoutTrailingBackslash(installed));
+    EXPECT_FALSE(KeyExists(key, KEY_WOW64_32KEY));
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key, KEY_WOW64_64KEY));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
+
+    // A folder given with /D= stays the folder.
+    const std::string chosen = work_.Path() + "chosen";
+    InstallationCleanup chosenCleanup(chosen, key, KEY_WOW64_64KEY);
+    EXPECT_EQ(RunProgram("\"" + destination + installer + "\" /S /D=" + chosen, destination).ExitCode, 0u);
+    EXPECT_TRUE(FileExistsAt(chosen + "\\" + mainFile));
+    EXPECT_EQ(RegistryText(key, "InstallLocation", KEY_WOW64_64KEY), chosen);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key, KEY_WOW64_64KEY));
+}

@@ -1,7 +1,8 @@
 #pragma once
 // The real main window in a real tool folder: the test program's own folder,
-// which is the window's AppFolder, holds the template, the compiler and three
-// language files of the dist folder, as a user's unpacked tool folder does.
+// which is the window's AppFolder, holds the template, the compiler, the name
+// helpers and three language files of the dist folder, as a user's unpacked
+// tool folder does.
 // Whatever a test leaves there goes at its end.
 #include "app/Unit1.h"
 #include "tests/support/Dialogs.h"

@@ -54,33 +54,40 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
     return RunProgram("\"" + toolFolder + "makensis.exe\" \"" + scriptPath + "\"", toolFolder);
 }
 
-std::string RegistryText(const std::string& key, const char* value)
+namespace {
+
+UniqueRegKey OpenMachineKey(const std::string& key, REGSAM view)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+        handle = nullptr;
+    return UniqueRegKey(handle);
+}
+
+} // namespace
+
+std::string RegistryText(const std::string& key, const char* value, REGSAM view)
 {
     char data[2048] = {};
     DWORD size = sizeof(data) - 1;
-    return RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
+    const UniqueRegKey opened = OpenMachineKey(key, view);
+    return opened && RegGetValueA(opened.Get(), nullptr, value, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
                ? std::string(data)
                : std::string();
 }
 
-DWORD RegistryNumber(const std::string& key, const char* value)
+DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view)
 {
     DWORD data = 0;
     DWORD size = sizeof(data);
-    return RegGetValueA(HKEY_LOCAL_MACHINE, key.c_str(), value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
-                   ERROR_SUCCESS
+    const UniqueRegKey opened = OpenMachineKey(key, view);
+    return opened && RegGetValueA(opened.Get(), nullptr, value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
+                         ERROR_SUCCESS
                ? data
                : 0;
 }
 
-bool KeyExists(const std::string& key)
-{
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
+bool KeyExists(const std::string& key, REGSAM view) { return static_cast<bool>(OpenMachineKey(key, view)); }
 
 std::string UninstallKey(const std::string& type, const std::string& name)
 {
@@ -90,16 +97,16 @@ std::string UninstallKey(const std::string& type, const std::string& name)
 InstallationCleanup::~InstallationCleanup()
 {
     DeleteTree(folder_);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_.c_str());
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), view_, 0);
 }
 
-void Uninstall(const std::string& key)
+void Uninstall(const std::string& key, REGSAM view)
 {
-    const std::string quiet = RegistryText(key, "QuietUninstallString");
+    const std::string quiet = RegistryText(key, "QuietUninstallString", view);
     ASSERT_FALSE(quiet.empty()) << key;
     TempFolder elsewhere;
     const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
     ASSERT_TRUE(uninstall.Ended);
     EXPECT_EQ(uninstall.ExitCode, 0u);
-    EXPECT_TRUE(Eventually([&] { return !KeyExists(key); }, 30000)) << "still registered: " << key;
+    EXPECT_TRUE(Eventually([&] { return !KeyExists(key, view); }, 30000)) << "still registered: " << key;
 }

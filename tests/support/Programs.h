@@ -20,11 +20,12 @@ ProgramRun RunProgram(const std::string& commandLine, const std::string& working
 // quoted script path, the tool folder as working folder.
 ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptPath);
 
-// A text value under HKEY_LOCAL_MACHINE; empty when the key or value is missing.
-std::string RegistryText(const std::string& key, const char* value);
-// A number under HKEY_LOCAL_MACHINE; 0 when the key or value is missing.
-DWORD RegistryNumber(const std::string& key, const char* value);
-bool KeyExists(const std::string& key);
+// Under HKEY_LOCAL_MACHINE, in the registry view of this 32-bit program or,
+// with `view` KEY_WOW64_64KEY, in the 64-bit one: a text value (empty when
+// the key or value is missing), a number (0 then), whether a key exists.
+std::string RegistryText(const std::string& key, const char* value, REGSAM view = 0);
+DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view = 0);
+bool KeyExists(const std::string& key, REGSAM view = 0);
 
 // The entry of an installed plugin in the system's list of programs.
 std::string UninstallKey(const std::string& type, const std::string& name);
@@ -33,16 +34,20 @@ std::string UninstallKey(const std::string& type, const std::string& name);
 // failed before its uninstaller ran: the folder and the uninstall entry.
 class InstallationCleanup {
 public:
-    InstallationCleanup(std::string folder, std::string key) : folder_(std::move(folder)), key_(std::move(key)) {}
+    InstallationCleanup(std::string folder, std::string key, REGSAM view = 0)
+        : folder_(std::move(folder)), key_(std::move(key)), view_(view)
+    {
+    }
     ~InstallationCleanup();
     InstallationCleanup(const InstallationCleanup&) = delete;
     InstallationCleanup& operator=(const InstallationCleanup&) = delete;
 
 private:
     std::string folder_, key_;
+    REGSAM view_;
 };
 
 // Runs the entry's quiet uninstaller as the system does, from elsewhere, and
 // waits for its entry to go: it goes on from a copy of itself, and removes
 // its entry last.
-void Uninstall(const std::string& key);
+void Uninstall(const std::string& key, REGSAM view = 0);

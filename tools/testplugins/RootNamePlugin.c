@@ -8,8 +8,20 @@
                           compiler's runtime does for its own exceptions
      FAULT_ON_ATTACH      access violation while the library is loaded
      FAULT_ON_DETACH      access violation while the library is unloaded
-     REFUSE_TO_LOAD       its start-up code returns FALSE */
+     REFUSE_TO_LOAD       its start-up code returns FALSE
+     NAME_FROM_DEPENDENCY reports the name libdep.dll gives it (it needs that
+                          library to load)
+     DELAY_MS             waits that long (INFINITE: for ever) before it answers
+     END_PROCESS          ends its process once it has written its name
+     COUNT_CALLS          adds a line to calls.txt beside itself per call */
 #include <windows.h>
+
+#ifdef NAME_FROM_DEPENDENCY
+__declspec(dllimport) const char* DependencyRootName(void);
+#define ROOT_NAME DependencyRootName()
+#endif
+
+static HINSTANCE self;
 
 /* An access violation: a write to memory that is reserved without any access.
    (Not a write through a null pointer: a process may have its first page
@@ -22,8 +34,8 @@ static void __attribute__((unused)) Fault(void)
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
-    (void)instance;
     (void)reserved;
+    self = instance;
 #ifdef FAULT_ON_ATTACH
     if (reason == DLL_PROCESS_ATTACH)
         Fault();
@@ -50,6 +62,26 @@ __declspec(dllexport) void __stdcall FsGetDefRootName(char* defRootName, int max
         defRootName[i] = (char)('a' + i % 26);
 #else
     lstrcpynA(defRootName, ROOT_NAME, maxlen);
+#endif
+#ifdef DELAY_MS
+    Sleep(DELAY_MS);
+#endif
+#ifdef COUNT_CALLS
+    {
+        char path[MAX_PATH + 16];
+        DWORD length = GetModuleFileNameA(self, path, MAX_PATH);
+        DWORD written = 0;
+        HANDLE calls;
+        while (length > 0 && path[length - 1] != '\\')
+            --length;
+        lstrcpyA(path + length, "calls.txt");
+        calls = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+        WriteFile(calls, "call\r\n", 6, &written, NULL);
+        CloseHandle(calls);
+    }
+#endif
+#ifdef END_PROCESS
+    ExitProcess(0);
 #endif
 #ifdef FAULT_IN_ENTRY_POINT
     Fault();
