@@ -273,7 +273,8 @@ std::string ValidateSetupInputs(const TSetupInputsSeen& seen)
         bool applies;
         const char* text;
     } problems[] = {
-        {seen.PluginName.empty(), "You must specify a plugin name"},
+        {seen.NameAsked, "The plugin is still being asked for its name: try again in a moment"},
+        {!seen.NameAsked && seen.PluginName.empty(), "You must specify a plugin name"},
         {!seen.PluginName.empty() && seen.PluginName.find_first_not_of(" \t") == std::string::npos,
          "The plugin name can't be made of blanks only"},
         {!folderGiven, "You must specify a folder"},

@@ -88,6 +88,8 @@ std::string UninstallFilesBlock(const std::vector<std::string>& entries);
 // as the input check needs it.
 struct TSetupInputsSeen {
     std::string PluginName;
+    // The plugin is still being asked for its name, which may replace the field's.
+    bool NameAsked = false;
     std::string Folder; // the folder field's text
     int MainFileCount = 0;
     int MainFileIndex = -1;

@@ -269,6 +269,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     // selected must both be there.
     TSetupInputsSeen seen;
     seen.PluginName = EditName->Text();
+    seen.NameAsked = names_.Asking();
     seen.Folder = EditFolder->Text();
     const std::string folder = seen.Folder.empty() ? std::string() : WithTrailingBackslash(FullPathOf(seen.Folder));
     const std::string mainFile = ComboBoxMainFile->SelectedText();

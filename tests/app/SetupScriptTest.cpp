@@ -189,8 +189,11 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
          "You must specify a plugin name\r\nThe plugin main file isn't in the folder\r\nThe license file doesn't exist\r\n"},
     };
     for (const auto& c : cases) {
-        TSetupInputsSeen seen{c.name, c.folder, c.mainFileCount, c.mainFileIndex, c.folderExists, c.mainFile,
+        TSetupInputsSeen seen{c.name, false, c.folder, c.mainFileCount, c.mainFileIndex, c.folderExists, c.mainFile,
                               c.license, c.licenseKind};
         EXPECT_EQ(ValidateSetupInputs(seen), c.problems) << c.name << "|" << c.folder;
     }
+    // While the plugin is asked, the name field may still change.
+    const TSetupInputsSeen asked{"", true, "C:\\p\\", 3, 1, true, K::File, "", K::None};
+    EXPECT_EQ(ValidateSetupInputs(asked), "The plugin is still being asked for its name: try again in a moment\r\n");
 }

@@ -175,8 +175,9 @@ TEST_P(ClosingWhileDelivering, KeepsTheInstallerInTheToolFolder)
     ExpectEndsWithExitCodeZero();
     EXPECT_EQ(ReadWholeFile(toolFolder_->Path() + "viewer.wlx_setup.exe").substr(0, 2), "MZ");
     EXPECT_EQ(TreeOf(selected.Path()), before);
-    if (atReplaceQuestion)
+    if (atReplaceQuestion) {
         EXPECT_EQ(ReadWholeFile(selected.Path() + "viewer.wlx_setup.exe"), "someone else's file");
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktop, ClosingWhileDelivering, testing::Bool(),

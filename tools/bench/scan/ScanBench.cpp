@@ -108,8 +108,7 @@ int main(int argc, char** argv)
         std::printf("Creating a folder of %d entries...\n", entries);
         const std::string folder = MakeFolder(entries);
 
-        // The first scan also writes the folder field and runs its nested
-        // scan; the timed scans find the field already holding the folder.
+        // The first scan is checked, not timed.
         form->ScanPluginFolder(folder);
         application.ProcessMessages();
         const int listed = form->ComboBoxMainFile->Count();
