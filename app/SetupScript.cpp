@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -60,6 +62,26 @@ std::string UpperAscii(std::string text)
     return text;
 }
 
+// Which of the up to sixteen characters from `at` on (fewer before `end`)
+// are one of `set` (`member` tells for each character whether it is), one bit
+// each, the first character's lowest. A whole block is compared at once: a
+// placeholder's first character is rare in a script.
+__attribute__((target("sse2"))) unsigned CandidatesAt(const char* at, const char* end, const std::string& set,
+                                                      const std::array<bool, 256>& member)
+{
+    if (end - at < 16) {
+        unsigned bits = 0;
+        for (int i = 0; at + i < end; ++i)
+            bits |= member[static_cast<unsigned char>(at[i])] ? 1u << i : 0u;
+        return bits;
+    }
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    __m128i found = _mm_setzero_si128();
+    for (const char c : set)
+        found = _mm_or_si128(found, _mm_cmpeq_epi8(block, _mm_set1_epi8(c)));
+    return static_cast<unsigned>(_mm_movemask_epi8(found));
+}
+
 struct TPlaceholderValue {
     const char* Placeholder;
     std::string Value;
@@ -103,25 +125,32 @@ std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlac
         return table.size();
     };
 
-    // Every character is looked at once; the text between placeholders is
-    // copied as a whole.
+    std::string starts;
+    for (int c = 0; c < 256; ++c)
+        if (startsOne[static_cast<std::size_t>(c)])
+            starts += static_cast<char>(c);
+
+    // Every character is looked at once, sixteen at a time; the text between
+    // placeholders is copied as a whole.
     std::string result;
     result.reserve(text.size());
     const char* done = text.data();
-    for (const char* at = done; at < end;) {
-        while (at < end && !startsOne[static_cast<unsigned char>(*at)])
-            ++at;
-        if (at == end)
-            break;
-        const std::size_t match = entryAt(at);
-        if (match == table.size()) {
-            ++at;
-            continue;
+    for (const char* block = done; block < end; block += 16) {
+        for (unsigned candidates = CandidatesAt(block, end, starts, startsOne); candidates != 0;
+             candidates &= candidates - 1) {
+            const char* at = block + std::countr_zero(candidates);
+            if (at < done)
+                continue; // inside the placeholder just replaced
+            const std::size_t match = entryAt(at);
+            if (match == table.size())
+                continue;
+            result.append(done, static_cast<std::size_t>(at - done));
+            result += table[match].Value;
+            done = at + placeholders[match].size();
         }
-        result.append(done, static_cast<std::size_t>(at - done));
-        result += table[match].Value;
-        at += placeholders[match].size();
-        done = at;
+        // A placeholder replaced at the block's end reaches into the next blocks.
+        if (done > block + 16)
+            block = done - 16;
     }
     result.append(done, static_cast<std::size_t>(end - done));
     return result;

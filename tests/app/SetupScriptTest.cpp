@@ -130,6 +130,12 @@ TEST(SetupScript, PlaceholdersAreFoundWhereverTheyStand)
     };
     for (const auto& c : cases)
         EXPECT_EQ(FillSetupScript(c.Template, inputs), c.Filled) << c.Template;
+    // At every place relative to the blocks the text is searched in.
+    for (std::size_t offset = 0; offset < 40; ++offset) {
+        const std::string before(offset, '*'), after = " *plugin_type*#01*";
+        EXPECT_EQ(FillSetupScript(before + "*plugin_name**plugin_type*#01" + after, inputs),
+                  before + "N&MWFX WFX*") << offset;
+    }
 }
 
 TEST(SetupScript, FolderSafeNamesStayInTheirFolder)

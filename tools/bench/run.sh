@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every benchmark program of a finished build ($BUILD_DIR/bench/*.exe)
+# Runs every benchmark program of a finished build ($BUILD_DIR/bench/*_bench.exe)
 # under Wine, in an X display and a Wine server of its own, as test.sh does.
 # Builds nothing: build first (./test.sh, or cmake --build "$BUILD_DIR").
 #   tools/bench/run.sh [WORD]   runs only the programs whose name holds WORD
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 filter="${1:-}"
 shopt -s nullglob
 programs=()
-for program in "$BUILD_DIR"/bench/*.exe; do
+for program in "$BUILD_DIR"/bench/*_bench.exe; do
     [[ -z "$filter" || "$(basename "$program")" == *"$filter"* ]] && programs+=("$program")
 done
 if [ ${#programs[@]} -eq 0 ]; then

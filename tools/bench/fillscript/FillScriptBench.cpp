@@ -28,7 +28,7 @@ const TExpansion kExpansions[] = {
     {kMainFilePlaceholder, "bench.wfx"},
     {kPluginTypePlaceholder, "WFX"},
     {kPluginNameAmpersandsPlaceholder, "BenchPlugin"},
-    {kPluginFolderNamePlaceholder, "BenchPlugin"},
+    {kPluginFolderNamePlaceholder, "BenchPlugin (bench)"},
     {kPublisherPlaceholder, "Bench Software"},
     {kVersionProductNamePlaceholder, "BenchPlugin"},
     {kVersionCompanyNamePlaceholder, "Bench Software"},
