@@ -3,7 +3,6 @@
 #include "PluginScan.h"
 
 #include "base/Handles.h"
-#include "base/Paths.h"
 
 #include <windows.h>
 
@@ -50,14 +49,14 @@ bool SystemRuns64BitPrograms()
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
-bool Only64BitPlugins(const std::string& folder, const std::vector<std::string>& entries)
+bool Only64BitPlugins(const std::string& folder, const std::vector<std::string>& tree)
 {
     bool any = false;
-    for (const std::string& entry : entries) {
-        const std::string path = folder + entry;
-        if (PluginTypeOf(entry) < 0 || !FileExistsAt(path))
+    for (const std::string& entry : tree) {
+        // Subfolders end in a backslash, and what they hold has one.
+        if (PluginTypeOf(entry) < 0 || entry.find('\\') != std::string::npos)
             continue;
-        if (LibraryMachineOf(path) != TLibraryMachine::X64)
+        if (LibraryMachineOf(folder + entry) != TLibraryMachine::X64)
             return false;
         any = true;
     }

@@ -15,7 +15,8 @@ TLibraryMachine LibraryMachineOf(const std::string& path);
 // through its 32-bit layer).
 bool SystemRuns64BitPrograms();
 
-// Whether the plugin files among `entries` of `folder` (with trailing
-// backslash) are all 64-bit libraries, and there is one at least: such a
-// plugin is for 64-bit Windows only.
-bool Only64BitPlugins(const std::string& folder, const std::vector<std::string>& entries);
+// Whether the plugin files of `folder` (with trailing backslash) itself are
+// all 64-bit libraries, and there is one at least: such a plugin is for 64-bit
+// Windows only. `tree` is what the folder holds, as ListFolderTree gives it;
+// what lies in its subfolders does not count.
+bool Only64BitPlugins(const std::string& folder, const std::vector<std::string>& tree);

@@ -63,16 +63,16 @@ std::string UpperAscii(std::string text)
 }
 
 // Which of the up to sixteen characters from `at` on (fewer before `end`)
-// are one of `set` (`member` tells for each character whether it is), one bit
-// each, the first character's lowest. A whole block is compared at once: a
+// are one of `set` (those for which `member` is not zero), one bit each, the
+// first character's lowest. A whole block is compared at once: a
 // placeholder's first character is rare in a script.
 __attribute__((target("sse2"))) unsigned CandidatesAt(const char* at, const char* end, const std::string& set,
-                                                      const std::array<bool, 256>& member)
+                                                      const std::array<std::uint64_t, 256>& member)
 {
     if (end - at < 16) {
         unsigned bits = 0;
         for (int i = 0; at + i < end; ++i)
-            bits |= member[static_cast<unsigned char>(at[i])] ? 1u << i : 0u;
+            bits |= member[static_cast<unsigned char>(at[i])] != 0 ? 1u << i : 0u;
         return bits;
     }
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
@@ -100,14 +100,12 @@ std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlac
     if (table.size() > 64)
         throw Exception("Too many placeholders to fill in one pass");
     std::array<TEntrySet, 256> byFirst{}, bySecond{};
-    std::array<bool, 256> startsOne{};
     std::vector<std::string_view> placeholders;
     for (const TPlaceholderValue& entry : table) {
         const std::string_view placeholder = entry.Placeholder;
         const TEntrySet bit = TEntrySet{1} << placeholders.size();
         byFirst[static_cast<unsigned char>(placeholder[0])] |= bit;
         bySecond[static_cast<unsigned char>(placeholder[1])] |= bit;
-        startsOne[static_cast<unsigned char>(placeholder[0])] = true;
         placeholders.push_back(placeholder);
     }
     const char* const end = text.data() + text.size();
@@ -127,7 +125,7 @@ std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlac
 
     std::string starts;
     for (int c = 0; c < 256; ++c)
-        if (startsOne[static_cast<std::size_t>(c)])
+        if (byFirst[static_cast<std::size_t>(c)] != 0)
             starts += static_cast<char>(c);
 
     // Every character is looked at once, sixteen at a time; the text between
@@ -136,7 +134,7 @@ std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlac
     result.reserve(text.size());
     const char* done = text.data();
     for (const char* block = done; block < end; block += 16) {
-        for (unsigned candidates = CandidatesAt(block, end, starts, startsOne); candidates != 0;
+        for (unsigned candidates = CandidatesAt(block, end, starts, byFirst); candidates != 0;
              candidates &= candidates - 1) {
             const char* at = block + std::countr_zero(candidates);
             if (at < done)
@@ -276,22 +274,28 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
     return lines;
 }
 
-std::string PushInstalledFilesBlock(const std::vector<std::string>& entries)
+namespace {
+
+// One line per file of `entries`: `command` with the file's installed path.
+std::string InstalledFileLines(const char* command, const std::vector<std::string>& entries)
 {
     std::string lines;
     for (const std::string& entry : entries)
         if (!IsFolderEntry(entry))
-            lines += "  Push \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
+            lines += std::string("  ") + command + " \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
     return lines;
+}
+
+} // namespace
+
+std::string PushInstalledFilesBlock(const std::vector<std::string>& entries)
+{
+    return InstalledFileLines("Push", entries);
 }
 
 std::string UninstallFilesBlock(const std::vector<std::string>& entries)
 {
-    std::string lines;
-    for (const std::string& entry : entries)
-        if (!IsFolderEntry(entry))
-            lines += "  Delete \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
-    return lines;
+    return InstalledFileLines("Delete", entries);
 }
 
 std::string ValidateSetupInputs(const TSetupInputsSeen& seen)

@@ -307,7 +307,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
     inputs.Uninstaller = CheckBoxUninstall->Checked();
     inputs.Files = ListFolderTree(folder);
     inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
-    inputs.Only64Bit = Only64BitPlugins(folder, ListFolderEntries(folder + "*.*"));
+    inputs.Only64Bit = Only64BitPlugins(folder, inputs.Files);
 
     WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
 
