@@ -15,10 +15,19 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     for (std::string* text : {&inputs.PluginName, &inputs.Folder, &inputs.MainFile, &inputs.PluginType,
                               &inputs.LicensePath, &inputs.Publisher})
         *text = Utf8FromAnsi(*text);
-    for (std::vector<std::string>* list : {&inputs.CheckedLanguages, &inputs.Files})
+    for (std::vector<std::string>* list : {&inputs.CheckedLanguages, &inputs.Files, &inputs.LeftOut})
         for (std::string& text : *list)
             text = Utf8FromAnsi(text);
     return inputs;
+}
+
+// The list of installed files for `files` (text of this program's code
+// page): UTF-16LE without a byte order mark, which the installer reads line
+// by line.
+std::string InstalledFilesListFile(const std::vector<std::string>& files)
+{
+    const std::wstring list = ToWide(InstalledFilesList(files), CP_ACP);
+    return std::string(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
 }
 
 } // namespace
@@ -43,5 +52,6 @@ void WriteSetupScript(const std::string& templateBytes, TSetupScriptInputs input
 {
     if (!inputs.LicensePath.empty() && inputs.LicenseExists)
         inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
+    SaveTextFile(InstalledFilesListFile(inputs.Files), toolFolder + kFileListFileName);
     SaveTextFile(SetupScriptFile(templateBytes, inputs), toolFolder + kScriptFileName);
 }

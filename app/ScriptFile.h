@@ -20,6 +20,7 @@ std::string SetupScriptFile(const std::string& templateBytes, const TSetupScript
 // never changed. Throws EFOpenError, EFCreateError or EWriteError.
 std::string LicenseForCompiler(const std::string& licensePath, const std::string& copyPath);
 
-// Writes the script of `inputs` as the tool folder's temp.nsi, handing the
-// compiler a converted copy of the licence beside it where it needs one.
+// Writes the script of `inputs` as the tool folder's temp.nsi and the list of
+// installed files beside it, handing the compiler a converted copy of the
+// licence there too where it needs one.
 void WriteSetupScript(const std::string& templateBytes, TSetupScriptInputs inputs, const std::string& toolFolder);

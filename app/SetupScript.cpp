@@ -1,7 +1,10 @@
 #include "SetupScript.h"
 
+#include "ToolFiles.h"
+
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 
 #include <windows.h>
 
@@ -13,6 +16,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <set>
 #include <string_view>
 
 namespace {
@@ -81,6 +86,29 @@ __attribute__((target("sse2"))) unsigned CandidatesAt(const char* at, const char
         found = _mm_or_si128(found, _mm_cmpeq_epi8(block, _mm_set1_epi8(c)));
     return static_cast<unsigned>(_mm_movemask_epi8(found));
 }
+
+// "~" and eight hex digits of the FNV-1a hash of every byte of `text`.
+std::string HashSuffix(const std::string& text)
+{
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char suffix[10];
+    std::snprintf(suffix, sizeof(suffix), "~%08x", static_cast<unsigned>(hash));
+    return suffix;
+}
+
+// The plugin name, followed by `mainFileText` in brackets unless the two are
+// the same (ignoring case).
+std::string ReadableName(const std::string& pluginName, const std::string& mainFileText)
+{
+    return lstrcmpiA(mainFileText.c_str(), pluginName.c_str()) == 0 ? pluginName
+                                                                     : pluginName + " (" + mainFileText + ")";
+}
+
+// Every folder and key name holds this much, with room to spare for the
+// files below the folder.
+constexpr std::size_t kMaxFolderNameBytes = 64;
 
 struct TPlaceholderValue {
     const char* Placeholder;
@@ -191,29 +219,36 @@ std::string ShortenedName(const std::string& text, std::size_t maxBytes)
 {
     if (text.size() <= maxBytes)
         return text;
-    // FNV-1a over every byte.
-    std::uint32_t hash = 2166136261u;
-    for (const char c : text)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    char suffix[10];
-    std::snprintf(suffix, sizeof(suffix), "~%08x", static_cast<unsigned>(hash));
-    std::size_t cut = maxBytes > 9 ? maxBytes - 9 : 0;
+    const std::string suffix = HashSuffix(text);
+    std::size_t cut = maxBytes > suffix.size() ? maxBytes - suffix.size() : 0;
     // Not inside a character: UTF-8 continuation bytes are 10xxxxxx.
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
     return text.substr(0, cut) + suffix;
 }
 
-std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile)
+std::string PluginFolderName(const std::string& pluginType, const std::string& pluginName, const std::string& mainFile)
 {
-    // Every folder and key name holds this much, with room to spare for the
-    // files below the folder.
-    constexpr std::size_t kMaxBytes = 64;
     const std::string base = NameWithoutExtension(mainFile);
-    std::string name = pluginName;
-    if (lstrcmpiA(base.c_str(), pluginName.c_str()) != 0)
-        name += " (" + base + ")";
-    return ShortenedName(FolderSafeName(name), kMaxBytes);
+    const bool typesExtension = lstrcmpiA(mainFile.substr(base.size()).c_str(), ("." + pluginType).c_str()) == 0;
+    const std::string readable = ReadableName(pluginName, typesExtension ? base : mainFile);
+    // Such a name reads back as exactly one plugin: the text in its one pair
+    // of brackets (or else the plugin name) is the main file's name when it
+    // holds a dot, and that name without the type's extension otherwise. "~"
+    // only ever comes before a hash.
+    const bool plain = FolderSafeName(readable) == readable &&
+                       (pluginName + mainFile).find_first_of("()~") == std::string::npos &&
+                       base.find('.') == std::string::npos;
+    if (plain)
+        return ShortenedName(readable, kMaxFolderNameBytes);
+    std::wstring identity = ToWide(pluginType + "\n" + pluginName + "\n" + mainFile, CP_UTF8);
+    CharLowerBuffW(identity.data(), static_cast<DWORD>(identity.size()));
+    return ShortenedName(FolderSafeName(readable) + HashSuffix(FromWide(identity, CP_UTF8)), kMaxFolderNameBytes);
+}
+
+std::string EarlierFolderName(const std::string& pluginName, const std::string& mainFile)
+{
+    return ShortenedName(FolderSafeName(ReadableName(pluginName, NameWithoutExtension(mainFile))), kMaxFolderNameBytes);
 }
 
 std::string DoubledAmpersands(const std::string& text)
@@ -259,43 +294,53 @@ std::string LicenseBlock(const std::string& licensePath)
     return std::string("  Page license") + kLineBreak + "  LicenseData \"" + CompileTimeText(licensePath) + "\"";
 }
 
-std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries)
+std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries,
+                              const std::vector<std::string>& leftOut)
 {
-    std::string lines;
+    // The plugin folder ("") and its subfolders, in the order listed.
+    std::vector<std::string> folders = {std::string()};
+    std::set<std::string> holdingFiles;
     for (const std::string& entry : entries) {
-        if (IsFolderEntry(entry)) {
-            lines += "  Push \"$INSTDIR\\" + RuntimeString(entry.substr(0, entry.size() - 1)) + "\"" + kLineBreak;
-            lines += std::string("  Call CreateFolder") + kLineBreak;
-        } else {
-            lines += "  File \"/oname=$INSTDIR\\" + RuntimeString(entry) + "\" \"" + CompileTimeText(folder + entry) +
-                     "\"" + kLineBreak;
-        }
+        if (IsFolderEntry(entry))
+            folders.push_back(entry);
+        else
+            holdingFiles.insert(FolderOfPath(entry));
+    }
+    std::map<std::string, std::string> exclusions;
+    for (const std::string& entry : leftOut) {
+        const std::string parent = FolderOfPath(entry);
+        exclusions[parent] += " \"/x\" \"" + CompileTimeText(entry.substr(parent.size())) + "\"";
+    }
+    // One command per folder: the compiler reads a folder once for each.
+    std::string lines;
+    for (const std::string& subfolder : folders) {
+        if (holdingFiles.count(subfolder) == 0)
+            continue;
+        const std::string outPath =
+            subfolder.empty() ? std::string("$INSTDIR") : "$INSTDIR\\" + RuntimeString(WithoutTrailingBackslash(subfolder));
+        lines += "  SetOutPath \"" + outPath + "\"" + kLineBreak;
+        lines += "  File" + exclusions[subfolder] + " \"" + CompileTimeText(folder + subfolder + "*") + "\"" + kLineBreak;
     }
     return lines;
 }
 
-namespace {
-
-// One line per file of `entries`: `command` with the file's installed path.
-std::string InstalledFileLines(const char* command, const std::vector<std::string>& entries)
+std::string InstalledFilesList(const std::vector<std::string>& entries)
 {
-    std::string lines;
+    std::string list;
     for (const std::string& entry : entries)
-        if (!IsFolderEntry(entry))
-            lines += std::string("  ") + command + " \"$INSTDIR\\" + RuntimeString(entry) + "\"" + kLineBreak;
-    return lines;
+        list += entry + kLineBreak;
+    return list;
 }
 
-} // namespace
-
-std::string PushInstalledFilesBlock(const std::vector<std::string>& entries)
+std::string BackupFolderName(const std::vector<std::string>& entries)
 {
-    return InstalledFileLines("Push", entries);
-}
-
-std::string UninstallFilesBlock(const std::vector<std::string>& entries)
-{
-    return InstalledFileLines("Delete", entries);
+    std::string name = "~setup";
+    const auto startsWithName = [&](const std::string& entry) {
+        return entry.size() >= name.size() && lstrcmpiA(entry.substr(0, name.size()).c_str(), name.c_str()) == 0;
+    };
+    while (std::any_of(entries.begin(), entries.end(), startsWithName))
+        name += '~';
+    return name;
 }
 
 std::string ValidateSetupInputs(const TSetupInputsSeen& seen)
@@ -335,7 +380,10 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
     std::vector<TPlaceholderValue> table = {
         {kPluginNamePlaceholder, RuntimeString(inputs.PluginName)},
         {kPluginNameAmpersandsPlaceholder, RuntimeString(DoubledAmpersands(inputs.PluginName))},
-        {kPluginFolderNamePlaceholder, RuntimeString(PluginFolderName(inputs.PluginName, inputs.MainFile))},
+        {kPluginFolderNamePlaceholder,
+         RuntimeString(PluginFolderName(inputs.PluginType, inputs.PluginName, inputs.MainFile))},
+        {kEarlierFolderNamePlaceholder, RuntimeString(EarlierFolderName(inputs.PluginName, inputs.MainFile))},
+        {kBackupFolderNamePlaceholder, RuntimeString(BackupFolderName(inputs.Files))},
         {kLocalFolderPlaceholder, CompileTimeText(folder)},
         {kMainFilePlaceholder, CompileTimeText(inputs.MainFile)},
         {kMainFileNamePlaceholder, RuntimeString(inputs.MainFile)},
@@ -346,9 +394,8 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kLanguagesPlaceholder, languages.Load},
         {kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string()},
         {kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog},
-        {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files)},
-        {kPushInstalledFilesPlaceholder, PushInstalledFilesBlock(inputs.Files)},
-        {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
+        {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files, inputs.LeftOut)},
+        {kFileListPlaceholder, CompileTimeText(kFileListFileName)},
         {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
     };
     if (inputs.Uninstaller)

@@ -23,8 +23,9 @@ inline constexpr char kVersionProductNamePlaceholder[] = "*version_product_name*
 inline constexpr char kVersionCompanyNamePlaceholder[] = "*version_company_name*";
 inline constexpr char kMainFileNamePlaceholder[] = "*main_file_name*";
 inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
-inline constexpr char kPushInstalledFilesPlaceholder[] = "*push_installed_files*";
-inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
+inline constexpr char kFileListPlaceholder[] = "*file_list*";
+inline constexpr char kEarlierFolderNamePlaceholder[] = "*earlier_folder_name*";
+inline constexpr char kBackupFolderNamePlaceholder[] = "*backup_folder_name*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
@@ -49,12 +50,24 @@ std::string FolderSafeName(const std::string& name);
 std::string ShortenedName(const std::string& text, std::size_t maxBytes);
 
 // The name of the folder an installer proposes for a plugin and of its
-// installed-programs entry: the plugin name made folder-safe, followed by the
-// main file's name without its extension in brackets unless the two are the
-// same (ignoring case), so that different plugins of the same name, or of the
-// same main file, never share them; shortened to what every folder and
-// registry key can hold.
-std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile);
+// installed-programs entry: the plugin name, followed in brackets by the main
+// file's name (without the extension when it is its type's, ".wfx" for
+// "WFX") unless the two are the same (ignoring case). That name is kept as it
+// is when it can be read back as this plugin alone: the name and the main
+// file hold no bracket and no "~", the main file's name has no other dot than
+// its extension's, and nothing had to be made folder-safe. Otherwise it is
+// made folder-safe and followed by "~" and eight hex digits of a hash of the
+// plugin's identity (type, name, main file, ignoring case), so that two
+// plugins never share a folder or an entry however alike they look.
+// Shortened to what every folder and registry key can hold. All text in
+// UTF-8, as the script has it.
+std::string PluginFolderName(const std::string& pluginType, const std::string& pluginName, const std::string& mainFile);
+
+// The name the setups of earlier versions of this tool gave the same plugin's
+// folder and entry (the main file's name always without its extension, made
+// folder-safe and shortened), under which an earlier install of it is looked
+// for.
+std::string EarlierFolderName(const std::string& pluginName, const std::string& mainFile);
 
 // `text` with every "&" doubled, for labels where a single one underlines.
 std::string DoubledAmpersands(const std::string& text);
@@ -71,18 +84,26 @@ TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLangu
 // "  Page license" CR LF "  LicenseData "<path>"", without a final line break.
 std::string LicenseBlock(const std::string& licensePath);
 
-// The install lines for the entries of `folder` (with trailing backslash):
-// each subfolder created through the template's CreateFolder, each file
-// extracted to its place below $INSTDIR. `entries` are relative paths, a
-// folder ending with a backslash and coming before what it holds.
-std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries);
+// The install lines for the entries of `folder` (with trailing backslash),
+// which are relative paths, a folder ending with a backslash and coming
+// before what it holds: for the folder itself and each subfolder that holds
+// files, the output path below $INSTDIR and one File command that packs the
+// folder's files (not its subfolders), each file of `leftOut` that lies there
+// excluded. The folders are created before these lines run.
+std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries,
+                              const std::vector<std::string>& leftOut);
 
-// One line per file of `entries`, pushing its installed path (below
-// $INSTDIR) onto the stack: the files a check makes sure can be replaced.
-std::string PushInstalledFilesBlock(const std::vector<std::string>& entries);
+// The list of installed files that the installer and its uninstaller carry:
+// every entry, CR LF after each. What the installer checks, creates and the
+// uninstaller removes is read from it at run time, so that the script does not
+// grow with the folder.
+std::string InstalledFilesList(const std::vector<std::string>& entries);
 
-// The uninstall lines: each file of `entries` deleted from below $INSTDIR.
-std::string UninstallFilesBlock(const std::vector<std::string>& entries);
+// A name for the folder in which an installer keeps what it replaces until it
+// has finished: "~setup", with more "~" while an entry at the top of
+// `entries` starts with it (ignoring case), so that the name followed by any
+// number is never one of the plugin's own.
+std::string BackupFolderName(const std::vector<std::string>& entries);
 
 // What the window shows, and what the file system holds at its paths, as far
 // as the input check needs it.
@@ -118,8 +139,11 @@ struct TSetupScriptInputs {
     std::string LicensePath;
     bool LicenseExists = false; // LicensePath names an existing file
     bool Uninstaller = false;
-    // What the plugin folder holds, as ListFolderTree gives it.
+    // What the plugin folder holds, as ListFolderTree gives it: what is packed.
     std::vector<std::string> Files;
+    // Files in the plugin folder that are not packed (relative paths as in
+    // Files, which does not hold them), such as a setup built earlier.
+    std::vector<std::string> LeftOut;
     // The main file's publisher (its version resource's company name), or empty.
     std::string Publisher;
     // The folder's plugin files are 64-bit libraries only.

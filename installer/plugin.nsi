@@ -6,9 +6,8 @@
 ; sign, zero, one) that makes them comments; "Create uninstaller" removes the
 ; markers. Adapt freely, but keep each value's placeholder inside double
 ; quotes in a place of its kind (never in a !define or a macro argument: the
-; compiler reads their text once more where it is used), each placeholder of
-; generated lines on a line of its own, and the functions CreateFolder (the
-; generated install lines call it) and RemoveEarlierInstall.
+; compiler reads their text once more where it is used) and each placeholder
+; of generated lines on a line of its own.
 ;
 ; Every value reaches the installer exactly as it was typed or found, whatever
 ; characters it holds: it is written for the kind of place it goes to, and all
@@ -18,7 +17,8 @@
 ; Runtime strings, which the installer reads as it runs (names, folders,
 ; registry entries): plugin_name; plugin_name_doubled_ampersands (each "&"
 ; doubled, for labels that would underline the letter after a single one);
-; plugin_folder_name; plugin_type; publisher (the company name of the main
+; plugin_folder_name, earlier_folder_name and backup_folder_name (below);
+; plugin_type; publisher (the company name of the main
 ; file's version resource, or nothing); plugin_bits ("64" when every plugin
 ; file of the folder is a 64-bit library, a plugin for 64-bit Windows only,
 ; which then installs and registers where 64-bit Windows keeps 64-bit
@@ -29,32 +29,55 @@
 ; Compile-time text, which the compiler takes as it stands (the files it reads
 ; and writes, the version information): local_folder (the plugin folder, with
 ; a final backslash), main_file, version_product_name (the plugin name),
-; version_company_name (the publisher). There "$$" would stay two characters,
+; version_company_name (the publisher), file_list (below). There "$$" would stay two characters,
 ; so each "$" is written ${U+24}; the rest as in runtime strings.
 ;
 ; Either way a value never closes its quotes, breaks its line or brings in a
 ; define, an environment variable or an escape of its own.
 ;
 ; plugin_folder_name names the plugin's default folder and its entry in the
-; list of installed programs: the plugin name, followed by the main file's
-; name without its extension in brackets unless the two are the same, so that
-; no two plugins share them; made fit for a folder and a registry key name
-; (the characters Windows forbids in names become "_", and so do trailing dots
-; and blanks; a device name such as "CON" gets a "_" after it) and shortened
-; to 64 bytes, a longer name ending in "~" and a hash of the whole.
-; main_file_name is the main file's name as a runtime string. The entry keeps
-; plugin_name and main_file_name: a later setup removes an earlier install
-; only when both are its own. What the user sees is always plugin_name.
+; list of installed programs: the plugin name, followed in brackets by the
+; main file's name (without its extension when that is the type's, ".wfx" for
+; WFX) unless the two are the same. A name that another plugin could have too
+; (brackets or "~" in the plugin name or the main file, another dot in the
+; main file's name, characters a folder cannot hold) is made fit for a folder
+; and a registry key name (the characters Windows forbids in names become "_",
+; and so do trailing dots and blanks; a device name such as "CON" gets a "_"
+; after it) and followed by "~" and a hash of the plugin's type, name and main
+; file. Either is shortened to 64 bytes, a longer name ending in "~" and a
+; hash of the whole. earlier_folder_name is the name that setups of earlier
+; versions of the tool gave the same plugin (the main file's name always
+; without its extension, no hash), under which an install they made is still
+; found. main_file_name is the main file's name as a runtime string. The
+; entry keeps plugin_name and main_file_name: an install is taken for this
+; plugin's only when both are its own. What the user sees is always
+; plugin_name. backup_folder_name starts the name of the folders where an
+; update keeps what it replaces until it has finished; no entry at the top of
+; the plugin folder starts with it.
 ;
 ; Generated lines, their values written by the same rules: languages (the
 ; language files), license (the licence page), pushlang (the language
-; question), install_files (every file and subfolder of the plugin folder,
-; listed when the setup is created), push_installed_files (each installed
-; file's path pushed onto the stack, for the check that all of them can be
-; replaced; it stands in a macro used by the installer and the uninstaller)
-; and uninstall_files (the deletion of those files; nothing without an
-; uninstaller). A language is also named in the compiler's own define for it,
-; ${LANG_<NAME>}, which cannot hold a "}".
+; question) and install_files (for the plugin folder and each of its
+; subfolders that holds files, one File command packing them). file_list is
+; the list of every file and subfolder of the plugin folder, listed when the
+; setup is created, one a line in UTF-16: the installer and the uninstaller
+; carry it, and it decides what they check, create and remove. A language is
+; also named in the compiler's own define for it, ${LANG_<NAME>}, which
+; cannot hold a "}".
+;
+; The order of an installation: first it checks, changing nothing, that every
+; file it writes can be written and that no other plugin's entry has this
+; plugin's name. Then an earlier version of the plugin (with its uninstaller)
+; waits, with everything in its folder, in a folder inside it, and files the
+; new version replaces wait in such a folder of the installation folder. The
+; uninstaller is written, and a first install registered at once, before the
+; files are extracted. Once all of them are in place, the earlier version's
+; own uninstaller removes exactly what it installed from where it waits; what
+; remains there is the user's and goes back. Last the entry is written and
+; what was replaced deleted. Should anything fail before the earlier version
+; is removed, everything is put back as it was (a first install leaves
+; nothing), the user is told what failed, a silent run ends with exit code 2
+; and the last page says that the installation was aborted.
 ;
 ; Compression: the installer and its uninstaller pack everything they carry as
 ; one solid LZMA stream with a 32 MB dictionary (the SetCompressor and
@@ -75,12 +98,18 @@ RequestExecutionLevel admin
 XPStyle on
 ManifestDPIAware true
 ; A file that cannot be written ends the installation (exit code 2 when
-; silent) instead of being skipped.
+; silent) instead of being skipped; what it changed is then put back.
 AllowSkipFiles off
 
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include WinMessages.nsh
 !include x64.nsh
+
+!define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+; What the installer and the uninstaller keep while they run.
+!define INSTALLED_LIST "$PLUGINSDIR\installed.txt"
+!define FOLDER_RECORD "$PLUGINSDIR\folders.ini"
 
 ; The plugin's version from its main file's version resource; a main file
 ; without one (the compiler then defines empty numbers) gives none.
@@ -98,9 +127,9 @@ Name "*plugin_name*" "*plugin_name_doubled_ampersands*"
 ; Written into the folder the compiler runs in.
 OutFile "*main_file*_setup.exe"
 ; The user may choose another folder; /D=<folder> does so for a silent install.
+; An earlier install of the same plugin proposes its own folder instead
+; (FindEarlierInstall).
 InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
-; An earlier install of the same plugin proposes its own folder.
-InstallDirRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*" "InstallLocation"
 
 ; Version information of the setup program itself.
 !ifdef PLUGIN_VERSION
@@ -116,55 +145,95 @@ VIAddVersionKey FileDescription "*version_product_name* setup"
 VIAddVersionKey CompanyName "*version_company_name*"
 VIAddVersionKey LegalCopyright ""
 
-; Pages, in order.
+; Pages, in order. Leaving the progress page of a run that failed tells why.
 *license*
 Page directory
-Page instfiles
+Page instfiles "" "" InstallPageLeave
 #01UninstPage uninstConfirm
-#01UninstPage instfiles
+#01UninstPage instfiles "" "" un.InstallPageLeave
 
 ; The plugin's entry in the system's list of installed programs. Besides the
-; usual values it holds the plugin's identity (PluginName and PluginMainFile)
-; and the folders the installer created (CreatedFolders of them,
-; CreatedFolder1 the outermost), which its uninstaller removes again.
+; usual values it holds the plugin's identity (PluginName and PluginMainFile),
+; the language the setup ran in (Language) and the folders that setups created
+; for it, outermost first (CreatedFolders of them, CreatedFolder1 to
+; CreatedFolder<CreatedFolders>), which its uninstaller removes once they are
+; empty: those this installation created, and those above its folder that any
+; plugin's setup created, so that the last plugin removed from them removes
+; them.
 Var UninstallKey
-#01Var CreatedFolders
+; How far the run got: "" before it changed anything, "changing" while all it
+; changed can be put back, "kept" once an earlier version has been removed,
+; "done" at its successful end, "reported" once a failure has been told.
+Var Progress
+; What stopped the run, told at its end; the first file that could not be
+; removed.
+Var Failure
+Var Leftover
+; The installed version of this plugin: its entry ("" when there is none),
+; its folder, and the folder inside it where everything there waits while
+; the new version goes in ("" when nothing waits).
+Var EarlierKey
+Var EarlierFolder
+Var EarlierImage
+; The folder inside the installation folder where the files the new version
+; replaces wait ("" when nothing waits).
+Var SetAside
 
-; Every file the installer writes and the uninstaller removes, pushed onto the
-; stack.
-!macro PushInstalledFiles
-*push_installed_files*
-!macroend
+; The list of installed files, with each entry a path relative to the
+; installation folder, a folder's ending with a backslash. ForEachListed
+; calls the function whose address is on the stack for each entry, with the
+; entry in $R0; the function keeps $R0 to $R2.
+!macro InstalledFiles UN
+Function ${UN}ExtractList
+  InitPluginsDir
+  File "/oname=${INSTALLED_LIST}" "*file_list*"
+FunctionEnd
+
+Function ${UN}ForEachListed
+  Exch $R1
+  Push $R0
+  Push $R2
+  FileOpen $R2 "${INSTALLED_LIST}" r
+  ${Do}
+    FileReadUTF16LE $R2 $R0
+    ${IfThen} $R0 == "" ${|} ${ExitDo} ${|}
+    ; Without its CR LF.
+    StrCpy $R0 $R0 -2
+    Call $R1
+  ${Loop}
+  FileClose $R2
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
 
 ; Nothing of an installed version is removed or replaced unless all of it can
-; be. StopUnlessReplaceable pops paths off the stack down to an empty one; a
-; file among them that exists but cannot be opened for writing (in use, as a
+; be: a listed file that exists but cannot be opened for writing (in use, as a
 ; plugin loaded by a running file manager is, or read-only) stops everything,
-; before anything has changed. StopAtFileInUse tells the user which file it is
-; and stops; it also writes the path, as UTF-16, to the file that the
-; environment variable QUILLON_SETUP_REPORT names: a setup that runs the
-; uninstaller of an earlier version reads it there.
-!macro ReplaceCheck UN
+; before anything has changed. StopAtFileInUse tells the user which file it
+; is; it also writes the path, as UTF-16, to the file that the environment
+; variable QUILLON_SETUP_REPORT names: a setup that runs the uninstaller of an
+; earlier version reads it there.
 Function ${UN}StopUnlessReplaceable
-  StrCpy $R9 ""
-  ${Do}
-    Pop $R8
-    ${IfThen} $R8 == "" ${|} ${ExitDo} ${|}
-    ${If} $R9 == ""
-    ${AndIf} ${FileExists} $R8
-      ClearErrors
-      FileOpen $R7 $R8 a
-      ${If} ${Errors}
-        StrCpy $R9 $R8
-      ${Else}
-        FileClose $R7
-      ${EndIf}
-    ${EndIf}
-  ${Loop}
-  ${If} $R9 != ""
-    Push $R9
-    Call ${UN}StopAtFileInUse
+  StrCpy $R3 $R0 "" -1
+  ${If} $R3 != "\"
+    Push "$INSTDIR\$R0"
+    Call ${UN}StopUnlessWritable
   ${EndIf}
+FunctionEnd
+
+Function ${UN}StopUnlessWritable
+  Exch $R3
+  ${If} ${FileExists} $R3
+    ClearErrors
+    FileOpen $R4 $R3 a
+    ${If} ${Errors}
+      Push $R3
+      Call ${UN}StopAtFileInUse
+    ${EndIf}
+    FileClose $R4
+  ${EndIf}
+  Pop $R3
 FunctionEnd
 
 Function ${UN}StopAtFileInUse
@@ -175,12 +244,55 @@ Function ${UN}StopAtFileInUse
     FileWriteUTF16LE $R7 $R9
     FileClose $R7
   ${EndIf}
-  MessageBox MB_OK|MB_ICONSTOP "$R9 is in use or read-only, so nothing was changed.$\r$\nClose the program that uses it (the Quillon file manager), then try again." /SD IDOK
+  StrCpy $Failure "$R9 is in use or read-only, so nothing was changed.$\r$\nClose the program that uses it (the Quillon file manager), then try again."
   Abort "$R9 is in use or read-only."
 FunctionEnd
+
+; Deletes a listed file; the first that stays is noted in $Leftover.
+Function ${UN}DeleteListedFile
+  StrCpy $R3 $R0 "" -1
+  ${If} $R3 != "\"
+    ClearErrors
+    Delete "$INSTDIR\$R0"
+    ${If} ${Errors}
+    ${AndIf} $Leftover == ""
+      StrCpy $Leftover "$INSTDIR\$R0"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; Tells the user, once, what stopped the run; the installer first puts back
+; what it changed. In silent runs nothing is shown and the exit code is 2.
+Function ${UN}ReportFailure
+  ${If} $Progress == reported
+    Return
+  ${EndIf}
+  !if "${UN}" == ""
+    Call Undo
+  !endif
+  StrCpy $Progress reported
+  MessageBox MB_OK|MB_ICONSTOP $Failure /SD IDOK
+FunctionEnd
+
+; After a failure the progress page stays, its caption says that the run was
+; aborted (the next page would say "Completed") and Cancel ends it.
+Function ${UN}InstallPageLeave
+  ${If} $Progress == done
+    Return
+  ${EndIf}
+  Call ${UN}ReportFailure
+  !if "${UN}" == ""
+    SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^SetupCaption): Installation aborted"
+  !else
+    SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^UninstallCaption): Uninstallation aborted"
+  !endif
+  GetDlgItem $0 $HWNDPARENT 2
+  EnableWindow $0 1
+  Abort
+FunctionEnd
 !macroend
-!insertmacro ReplaceCheck ""
-#01!insertmacro ReplaceCheck "un."
+!insertmacro InstalledFiles ""
+#01!insertmacro InstalledFiles "un."
 
 Function .onInit
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
@@ -190,28 +302,21 @@ Function .onInit
   IfSilent language_chosen
 *pushlang*
   language_chosen:
+  Call FindEarlierInstall
 FunctionEnd
 
 ; On 64-bit Windows, a plugin for 64-bit Windows only is registered in the
 ; 64-bit registry view and goes into the 64-bit program files folder. The
-; folder was chosen before .onInit, in the 32-bit view: unless /D= chose it
-; (which NSIS leaves out of $CMDLINE), an earlier install's folder from the
-; 64-bit view replaces it, or else the 64-bit program files folder replaces
-; the 32-bit one at its start.
+; folder was chosen before .onInit, in the 32-bit view: unless /D= chose it,
+; the 64-bit program files folder replaces the 32-bit one at its start.
 Function Use64BitPlaces
   ${IfNot} ${RunningX64}
     Return
   ${EndIf}
   SetRegView 64
-  System::Call 'kernel32::GetCommandLine() t .r0'
-  ClearErrors
-  ${GetOptions} $0 "/D=" $1
-  ${IfNot} ${Errors}
-    Return
-  ${EndIf}
-  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
-  ${If} $0 != ""
-    StrCpy $INSTDIR $0
+  Call InstallFolderGiven
+  Pop $0
+  ${If} $0 == 1
     Return
   ${EndIf}
   StrLen $1 $PROGRAMFILES
@@ -222,9 +327,86 @@ Function Use64BitPlaces
   ${EndIf}
 FunctionEnd
 
-; Creates the folder on the stack and the missing folders above it. Each one
-; created is noted in the entry, outermost first, so that the uninstaller
-; removes exactly these, innermost first.
+; 1 when /D= chose the installation folder (NSIS leaves it out of $CMDLINE),
+; 0 otherwise.
+Function InstallFolderGiven
+  Push $0
+  Push $1
+  System::Call 'kernel32::GetCommandLine() t .r0'
+  ClearErrors
+  ${GetOptions} $0 "/D=" $1
+  StrCpy $0 1
+  ${IfThen} ${Errors} ${|} StrCpy $0 0 ${|}
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; The installed version of this plugin: the entry under this plugin's name,
+; or the one a setup of an earlier version of the tool wrote under the name
+; it gave the plugin, whichever is this plugin's. Its folder is proposed,
+; unless /D= chose one: an update goes where the plugin is.
+Function FindEarlierInstall
+  StrCpy $EarlierKey ""
+  StrCpy $EarlierFolder ""
+  StrCpy $0 "${UNINSTALL_ROOT}\Quillon *plugin_type* plugin *earlier_folder_name*"
+  ${ForEach} $1 1 2 + 1
+    ${IfThen} $1 == 2 ${|} StrCpy $0 $UninstallKey ${|}
+    ReadRegStr $2 HKLM $0 "PluginName"
+    ReadRegStr $3 HKLM $0 "PluginMainFile"
+    ; The values go into registers first: a macro's argument would be read twice.
+    StrCpy $4 "*plugin_name*"
+    StrCpy $5 "*main_file_name*"
+    ${If} $2 == $4
+    ${AndIf} $3 == $5
+      StrCpy $EarlierKey $0
+    ${EndIf}
+  ${Next}
+  ${If} $EarlierKey == ""
+    Return
+  ${EndIf}
+  ReadRegStr $EarlierFolder HKLM $EarlierKey "InstallLocation"
+  Call InstallFolderGiven
+  Pop $0
+  ${If} $0 == 0
+  ${AndIf} $EarlierFolder != ""
+    StrCpy $INSTDIR $EarlierFolder
+  ${EndIf}
+FunctionEnd
+
+; Another plugin's entry under this plugin's name (setups of earlier versions
+; of the tool gave some plugins alike names) stops the installation.
+Function StopAtOtherPlugin
+  ${If} $EarlierKey == $UninstallKey
+    Return
+  ${EndIf}
+  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
+  ReadRegStr $1 HKLM $UninstallKey "PluginName"
+  ReadRegStr $2 HKLM $UninstallKey "PluginMainFile"
+  ${If} "$0$1$2" != ""
+    StrCpy $Failure "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed."
+    Abort "Another plugin is installed in $0 under the name this plugin uses."
+  ${EndIf}
+FunctionEnd
+
+; Appends the folder on top of the stack to the list below it in the folder
+; record: "Created" (what this installation created), "Inherited" (what other
+; setups created above it) or "Earlier" (what the earlier version created).
+Function RecordFolder
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  ReadINIStr $R2 "${FOLDER_RECORD}" $R0 Count
+  IntOp $R2 $R2 + 1
+  WriteINIStr "${FOLDER_RECORD}" $R0 $R2 $R1
+  WriteINIStr "${FOLDER_RECORD}" $R0 Count $R2
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; Creates the folder on the stack and the missing folders above it, noting
+; each one it created in the record, outermost first.
 Function CreateFolder
   Exch $0
   Push $1
@@ -242,76 +424,434 @@ Function CreateFolder
   ${DoWhile} $2 > 0
     Pop $1
     IntOp $2 $2 - 1
-#01    ${If} ${FileExists} "$1\*.*"
-#01      IntOp $CreatedFolders $CreatedFolders + 1
-#01      WriteRegStr HKLM $UninstallKey "CreatedFolder$CreatedFolders" $1
-#01      WriteRegDWORD HKLM $UninstallKey "CreatedFolders" $CreatedFolders
-#01    ${EndIf}
+    ${If} ${FileExists} "$1\*.*"
+      Push Created
+      Push $1
+      Call RecordFolder
+    ${EndIf}
   ${Loop}
+  ${IfNot} ${FileExists} "$0\*.*"
+    StrCpy $Failure "The folder $0 could not be created, so nothing was changed."
+    Abort "The folder $0 could not be created."
+  ${EndIf}
   Pop $2
   Pop $1
   Pop $0
 FunctionEnd
 
-; An earlier install of the same plugin is removed by its own uninstaller,
-; silently, wherever it lies; what remains of its entry goes too. An entry of
-; the same name that another plugin wrote is left alone, and nothing is
-; installed. Run from a copy, the uninstaller can delete its own file, and
-; "_?=" has it work on its folder and be waited for; it removes nothing when
-; it cannot remove everything, and then names the file in its report.
-Function RemoveEarlierInstall
-  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
-  ${If} $0 == ""
+Function CreateListedFolder
+  StrCpy $R3 $R0 "" -1
+  ${If} $R3 == "\"
+    StrCpy $R3 $R0 -1
+    Push "$INSTDIR\$R3"
+    Call CreateFolder
+  ${EndIf}
+FunctionEnd
+
+; 1 when any Quillon plugin's entry records the folder on the stack among the
+; folders its setup created, 0 otherwise.
+Function CreatedBySetup
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  StrCpy $R1 0
+  ${Do}
+    EnumRegKey $R2 HKLM "${UNINSTALL_ROOT}" $R1
+    ${IfThen} $R2 == "" ${|} ${ExitDo} ${|}
+    IntOp $R1 $R1 + 1
+    StrCpy $R3 $R2 8
+    ${If} $R3 == "Quillon "
+      ReadRegDWORD $R3 HKLM "${UNINSTALL_ROOT}\$R2" "CreatedFolders"
+      ${DoWhile} $R3 > 0
+        ReadRegStr $R4 HKLM "${UNINSTALL_ROOT}\$R2" "CreatedFolder$R3"
+        IntOp $R3 $R3 - 1
+        ${If} $R4 == $R0
+          StrCpy $R0 1
+          Goto recorded
+        ${EndIf}
+      ${Loop}
+    ${EndIf}
+  ${Loop}
+  StrCpy $R0 0
+  recorded:
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; The folders at and above the installation folder that a plugin's setup
+; created are recorded as this installation's too, outermost first.
+Function InheritSetupFolders
+  Push ""
+  StrCpy $0 $INSTDIR
+  ${DoUntil} $0 == ""
+    Push $0
+    ${GetParent} $0 $0
+  ${Loop}
+  ${Do}
+    Pop $0
+    ${IfThen} $0 == "" ${|} ${ExitDo} ${|}
+    Push $0
+    Call CreatedBySetup
+    Pop $1
+    ${If} $1 == 1
+      Push Inherited
+      Push $0
+      Call RecordFolder
+    ${EndIf}
+  ${Loop}
+FunctionEnd
+
+; The name of a folder that does not exist yet inside the folder on the stack,
+; for what waits there.
+Function FreeBackupFolder
+  Exch $R3
+  Push $R4
+  StrCpy $R4 1
+  ${DoWhile} ${FileExists} "$R3\*backup_folder_name*$R4"
+    IntOp $R4 $R4 + 1
+  ${Loop}
+  StrCpy $R3 "$R3\*backup_folder_name*$R4"
+  Pop $R4
+  Exch $R3
+FunctionEnd
+
+; Moves every entry of a folder (below the top two of the stack) into another
+; (below the top), leaving the entry named on top of the stack (or none for
+; ""): a folder whose name is taken by a folder there is merged into it; an
+; entry whose name is taken by a file stays. Sets the error flag when an entry
+; could not be moved.
+Function MoveTree
+  Exch $R2
+  Exch
+  Exch $R1
+  Exch 2
+  Exch $R0
+  Push $R3
+  Push $R4
+  Push $R5
+  StrCpy $R5 ""
+  FindFirst $R3 $R4 "$R0\*.*"
+  ${DoWhile} $R4 != ""
+    ${If} $R4 != "."
+    ${AndIf} $R4 != ".."
+    ${AndIf} $R4 != $R2
+      ${If} ${FileExists} "$R1\$R4\*.*"
+      ${AndIf} ${FileExists} "$R0\$R4\*.*"
+        Push "$R0\$R4"
+        Push "$R1\$R4"
+        Push ""
+        Call MoveTree
+        ${IfThen} ${Errors} ${|} StrCpy $R5 failed ${|}
+        RMDir "$R0\$R4"
+      ${ElseIfNot} ${FileExists} "$R1\$R4"
+        ClearErrors
+        Rename "$R0\$R4" "$R1\$R4"
+        ${IfThen} ${Errors} ${|} StrCpy $R5 failed ${|}
+      ${EndIf}
+    ${EndIf}
+    FindNext $R3 $R4
+  ${Loop}
+  FindClose $R3
+  ClearErrors
+  ${IfThen} $R5 != "" ${|} SetErrors ${|}
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R0
+  Pop $R2
+  Pop $R1
+FunctionEnd
+
+; An earlier version with its uninstaller waits, with everything in its
+; folder, in a folder inside it until the new version is in place.
+Function SetAsideEarlierVersion
+  ${If} $EarlierFolder == ""
+  ${OrIfNot} ${FileExists} "$EarlierFolder\uninstall.exe"
     Return
   ${EndIf}
-  ReadRegStr $1 HKLM $UninstallKey "PluginName"
-  ReadRegStr $2 HKLM $UninstallKey "PluginMainFile"
-  ; The values go into registers first: a macro's argument would be read twice.
-  StrCpy $3 "*plugin_name*"
-  StrCpy $4 "*main_file_name*"
-  ${If} $1 != $3
-  ${OrIf} $2 != $4
-    MessageBox MB_OK|MB_ICONSTOP "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed." /SD IDOK
-    Abort "Another plugin is installed in $0 under the name this plugin uses."
+  Push $EarlierFolder
+  Call FreeBackupFolder
+  Pop $EarlierImage
+  StrCpy $Failure "Not everything in $EarlierFolder could be moved (a program may be using it), so nothing was changed."
+  ClearErrors
+  CreateDirectory $EarlierImage
+  ${GetFileName} $EarlierImage $0
+  Push $EarlierFolder
+  Push $EarlierImage
+  Push $0
+  Call MoveTree
+  ${IfThen} ${Errors} ${|} Abort "Not everything in $EarlierFolder could be moved." ${|}
+FunctionEnd
+
+; A listed file, or the uninstaller, that the new version replaces waits in a
+; folder inside the installation folder until the new version is in place.
+Function SetAsideListedFile
+  StrCpy $R3 $R0 "" -1
+  ${If} $R3 != "\"
+    Push $R0
+    Call SetAsideFile
   ${EndIf}
-  ${If} ${FileExists} "$0\uninstall.exe"
-    InitPluginsDir
-    CopyFiles /SILENT "$0\uninstall.exe" "$PLUGINSDIR\earlier-uninstall.exe"
+FunctionEnd
+
+Function SetAsideFile
+  Exch $R3
+  Push $R4
+  ${If} ${FileExists} "$INSTDIR\$R3"
+    ${If} $SetAside == ""
+      Push $INSTDIR
+      Call FreeBackupFolder
+      Pop $SetAside
+    ${EndIf}
+    ${GetParent} "$SetAside\$R3" $R4
+    ClearErrors
+    CreateDirectory $R4
+    Rename "$INSTDIR\$R3" "$SetAside\$R3"
+    ${If} ${Errors}
+      StrCpy $Failure "$INSTDIR\$R3 could not be moved (a program may be using it), so nothing was changed."
+      Abort "$INSTDIR\$R3 could not be moved."
+    ${EndIf}
+  ${EndIf}
+  Pop $R4
+  Pop $R3
+FunctionEnd
+
+; Whether the path below the top of the stack lies in the folder on top:
+; "at" it, "below" it, or "" elsewhere.
+Function PlaceOf
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  StrLen $R2 $R1
+  StrCpy $R3 $R0 $R2
+  ${If} $R3 != $R1
+    StrCpy $R0 ""
+  ${Else}
+    StrCpy $R3 $R0 1 $R2
+    ${If} $R3 == ""
+      StrCpy $R0 at
+    ${ElseIf} $R3 == "\"
+      StrCpy $R0 below
+    ${Else}
+      StrCpy $R0 ""
+    ${EndIf}
+  ${EndIf}
+  Pop $R3
+  Pop $R2
+  Exch
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; Has the earlier version's entry name, among the folders it created, those
+; at or below one folder (below the top of the stack) at the same places
+; below another (on top).
+Function PointEarlierFolders
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  StrLen $R2 $R0
+  ReadRegDWORD $R3 HKLM $EarlierKey "CreatedFolders"
+  ${DoWhile} $R3 > 0
+    ReadRegStr $R4 HKLM $EarlierKey "CreatedFolder$R3"
+    Push $R4
+    Push $R0
+    Call PlaceOf
+    Pop $R5
+    ${If} $R5 != ""
+      StrCpy $R4 $R4 "" $R2
+      WriteRegStr HKLM $EarlierKey "CreatedFolder$R3" "$R1$R4"
+    ${EndIf}
+    IntOp $R3 $R3 - 1
+  ${Loop}
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; Once the new version is in place, the earlier version's own uninstaller
+; removes exactly what it installed from where it waits, and its folders
+; there once empty; its folders at and above its folder stay to the end. Run
+; from a copy, the uninstaller can delete its own file, and "_?=" has it work
+; on that folder and be waited for; it removes nothing when it cannot remove
+; everything, and then names the file in its report. What remains where it
+; waited is the user's and goes back, unless the new version has a file of
+; its name.
+Function RemoveEarlierVersion
+  ${If} $EarlierImage != ""
+    StrCpy $Failure "The installed version in $EarlierFolder could not be removed, so nothing was changed."
+    ReadRegDWORD $0 HKLM $EarlierKey "CreatedFolders"
+    ${ForEach} $1 1 $0 + 1
+      ReadRegStr $2 HKLM $EarlierKey "CreatedFolder$1"
+      Push Earlier
+      Push $2
+      Call RecordFolder
+    ${Next}
+    Push $EarlierFolder
+    Push $EarlierImage
+    Call PointEarlierFolders
+    CopyFiles /SILENT "$EarlierImage\uninstall.exe" "$PLUGINSDIR\earlier-uninstall.exe"
     Delete "$PLUGINSDIR\in-use.txt"
     System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_SETUP_REPORT", t "$PLUGINSDIR\in-use.txt")'
     ClearErrors
-    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S _?=$0' $1
+    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S _?=$EarlierImage' $0
     ${If} ${Errors}
-    ${OrIf} $1 != 0
+    ${OrIf} $0 != 0
       ClearErrors
-      FileOpen $2 "$PLUGINSDIR\in-use.txt" r
+      FileOpen $1 "$PLUGINSDIR\in-use.txt" r
       ${IfNot} ${Errors}
-        FileReadUTF16LE $2 $3
-        FileClose $2
-        Push $3
+        FileReadUTF16LE $1 $2
+        FileClose $1
+        ; Named where the user knows it.
+        StrLen $3 $EarlierImage
+        StrCpy $2 $2 "" $3
+        Push "$EarlierFolder$2"
         Call StopAtFileInUse
       ${EndIf}
-      MessageBox MB_OK|MB_ICONSTOP "The installed version in $0 could not be removed." /SD IDOK
-      Abort "The installed version in $0 could not be removed."
+      Abort "The installed version in $EarlierFolder could not be removed."
     ${EndIf}
-    Delete "$PLUGINSDIR\earlier-uninstall.exe"
+    StrCpy $Progress kept
+    Push $EarlierImage
+    Push $EarlierFolder
+    Push ""
+    Call MoveTree
+    RMDir /r $EarlierImage
+    ReadINIStr $0 "${FOLDER_RECORD}" Earlier Count
+    ${ForEach} $1 $0 1 - 1
+      ReadINIStr $2 "${FOLDER_RECORD}" Earlier $1
+      Push $2
+      Push $EarlierFolder
+      Call PlaceOf
+      Pop $3
+      ${IfThen} $3 != below ${|} RMDir $2 ${|}
+    ${Next}
   ${EndIf}
-  DeleteRegKey HKLM $UninstallKey
+  ${If} $EarlierKey != ""
+    DeleteRegKey HKLM $EarlierKey
+  ${EndIf}
+FunctionEnd
+
+; Puts back what a failed installation changed: removes the files it wrote
+; and the folders it created, and moves back what waited.
+Function Undo
+  ${If} $Progress != changing
+    Return
+  ${EndIf}
+  ; No folder of the installation may stay this program's working folder.
+  SetOutPath $PLUGINSDIR
+  GetFunctionAddress $0 DeleteListedFile
+  Push $0
+  Call ForEachListed
+#01  Delete "$INSTDIR\uninstall.exe"
+  ReadINIStr $0 "${FOLDER_RECORD}" Created Count
+  ${ForEach} $1 $0 1 - 1
+    ReadINIStr $2 "${FOLDER_RECORD}" Created $1
+    RMDir $2
+  ${Next}
+  StrCpy $3 ""
+  ${If} $SetAside != ""
+    ClearErrors
+    Push $SetAside
+    Push $INSTDIR
+    Push ""
+    Call MoveTree
+    ${IfThen} ${Errors} ${|} StrCpy $3 $SetAside ${|}
+    RMDir $SetAside
+  ${EndIf}
+  ${If} $EarlierImage != ""
+    Push $EarlierImage
+    Push $EarlierFolder
+    Call PointEarlierFolders
+    ClearErrors
+    Push $EarlierImage
+    Push $EarlierFolder
+    Push ""
+    Call MoveTree
+    ${IfThen} ${Errors} ${|} StrCpy $3 "$3 $EarlierImage" ${|}
+    RMDir $EarlierImage
+  ${EndIf}
+  ${If} $3 != ""
+    StrCpy $Failure "$Failure$\r$\nNot everything could be put back: what remains waits in $3."
+  ${EndIf}
+  ; A first install's entry, written early.
+  ${If} $EarlierKey == ""
+    DeleteRegKey HKLM $UninstallKey
+  ${EndIf}
+FunctionEnd
+
+Function .onInstFailed
+  Call ReportFailure
 FunctionEnd
 
 Section "Plugin" PluginSection
-  ; Every file to be written must be writable before anything changes.
-  Push ""
-  !insertmacro PushInstalledFiles
-  Push "$INSTDIR\uninstall.exe"
-  Call StopUnlessReplaceable
-  Call RemoveEarlierInstall
-  Push "$INSTDIR"
+  Call ExtractList
+  ; Nothing changes unless every file the new version writes can be written
+  ; and no other plugin's entry has its name.
+  GetFunctionAddress $0 StopUnlessReplaceable
+  Push $0
+  Call ForEachListed
+#01  Push "$INSTDIR\uninstall.exe"
+#01  Call StopUnlessWritable
+  Call StopAtOtherPlugin
+  Call InheritSetupFolders
+  StrCpy $Progress changing
+  Call SetAsideEarlierVersion
+  GetFunctionAddress $0 SetAsideListedFile
+  Push $0
+  Call ForEachListed
+#01  Push uninstall.exe
+#01  Call SetAsideFile
+  Push $INSTDIR
   Call CreateFolder
-  SetOutPath "$INSTDIR"
-  ; Every file and subfolder of the plugin folder.
-*install_files*
+#01  StrCpy $Failure "The uninstaller could not be written to $INSTDIR, so nothing was changed."
+#01  ClearErrors
 #01  WriteUninstaller "$INSTDIR\uninstall.exe"
+#01  ${IfThen} ${Errors} ${|} Abort "The uninstaller could not be written." ${|}
+#01  ; A first install is registered at once: were the setup stopped before
+#01  ; its end, its uninstaller would remove what it wrote.
+#01  ${If} $EarlierKey == ""
+#01    Call WriteEntry
+#01  ${EndIf}
+  GetFunctionAddress $0 CreateListedFolder
+  Push $0
+  Call ForEachListed
+  StrCpy $Failure "Not every file could be written to $INSTDIR (the disk may be full, or a program may be using one of them), so nothing was changed."
+  ; Every file of the plugin folder, a folder's files with one command.
+*install_files*
+  SetOutPath $PLUGINSDIR
+  Call RemoveEarlierVersion
+#01  Call WriteEntry
+  ${If} $SetAside != ""
+    RMDir /r $SetAside
+  ${EndIf}
+  StrCpy $Progress done
+SectionEnd
+
+; The folders of one list of the record, as the next CreatedFolder<$0> values.
+!macro EntryFolders LIST
+  ReadINIStr $1 "${FOLDER_RECORD}" ${LIST} Count
+  ${ForEach} $2 1 $1 + 1
+    ReadINIStr $3 "${FOLDER_RECORD}" ${LIST} $2
+    IntOp $0 $0 + 1
+    WriteRegStr HKLM $UninstallKey "CreatedFolder$0" $3
+  ${Next}
+!macroend
+
+; The entry, complete; written again at the end of an installation.
+#01Function WriteEntry
 #01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginMainFile" "*main_file_name*"
@@ -327,7 +867,12 @@ Section "Plugin" PluginSection
 #01  WriteRegDWORD HKLM $UninstallKey "EstimatedSize" $0
 #01  WriteRegDWORD HKLM $UninstallKey "NoModify" 1
 #01  WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
-SectionEnd
+#01  WriteRegStr HKLM $UninstallKey "Language" $LANGUAGE
+#01  StrCpy $0 0
+#01  !insertmacro EntryFolders Inherited
+#01  !insertmacro EntryFolders Created
+#01  WriteRegDWORD HKLM $UninstallKey "CreatedFolders" $0
+#01FunctionEnd
 
 #01Function un.onInit
 #01  StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
@@ -337,21 +882,30 @@ SectionEnd
 #01      SetRegView 64
 #01    ${EndIf}
 #01  view_chosen:
+#01  ; The language the setup ran in.
+#01  ReadRegStr $0 HKLM $UninstallKey "Language"
+#01  ${IfThen} $0 != "" ${|} StrCpy $LANGUAGE $0 ${|}
+#01FunctionEnd
+
+#01Function un.onUninstFailed
+#01  Call un.ReportFailure
 #01FunctionEnd
 
 #01Section "Uninstall"
 #01  ; $INSTDIR is the uninstaller's own folder. Only what the installer put
 #01  ; there goes, and only when all of it can: what else the folders hold
 #01  ; stays, and so do they.
-#01  Push ""
-#01  !insertmacro PushInstalledFiles
-#01  Call un.StopUnlessReplaceable
-#01  ClearErrors
-*uninstall_files*
+#01  Call un.ExtractList
+#01  GetFunctionAddress $0 un.StopUnlessReplaceable
+#01  Push $0
+#01  Call un.ForEachListed
+#01  GetFunctionAddress $0 un.DeleteListedFile
+#01  Push $0
+#01  Call un.ForEachListed
 #01  ; A file that came into use meanwhile stays, and so do the uninstaller and
 #01  ; the entry, to finish the job later.
-#01  ${If} ${Errors}
-#01    MessageBox MB_OK|MB_ICONSTOP "Some files in $INSTDIR could not be removed. Close the programs that use them, then uninstall again." /SD IDOK
+#01  ${If} $Leftover != ""
+#01    StrCpy $Failure "Some files in $INSTDIR could not be removed, $Leftover among them. Close the programs that use them, then uninstall again."
 #01    Abort "Some files in $INSTDIR could not be removed."
 #01  ${EndIf}
 #01  Delete "$INSTDIR\uninstall.exe"
@@ -363,4 +917,5 @@ SectionEnd
 #01      RMDir $2
 #01  ${Next}
 #01  DeleteRegKey HKLM $UninstallKey
+#01  StrCpy $Progress done
 #01SectionEnd

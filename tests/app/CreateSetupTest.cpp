@@ -230,7 +230,7 @@ TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
     ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
     PressCreate();
     ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
-    EXPECT_NE(ReadWholeFile(tool_ + kScriptFileName).find(" \"" + tool_ + "rel\\fs.wfx\""), std::string::npos);
+    EXPECT_NE(ReadWholeFile(tool_ + kScriptFileName).find(" \"" + tool_ + "rel\\*\""), std::string::npos);
 }
 
 TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
@@ -252,7 +252,7 @@ TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
     PressCreate();
     ASSERT_TRUE(Answer([&] { AnswerDestination("", IDCANCEL); }));
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
-    for (const char* packed : {"\"R:\\fs.wfx\"", "\"R:\\sub\\in.txt\"", "\"R:\\sub\\shared\\shared.txt\""})
+    for (const char* packed : {"\"R:\\*\"", "\"R:\\sub\\*\"", "\"R:\\sub\\shared\\*\""})
         EXPECT_NE(script.find(packed), std::string::npos) << packed;
     for (const char* left : {"loop", "RECYCLE", "System Volume"})
         EXPECT_EQ(script.find(left), std::string::npos) << left;

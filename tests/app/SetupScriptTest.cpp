@@ -151,15 +151,55 @@ TEST(SetupScript, FolderSafeNamesStayInTheirFolder)
 
 TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
 {
-    EXPECT_EQ(PluginFolderName("viewer", "Viewer.WLX"), "viewer");
-    EXPECT_EQ(PluginFolderName("Vault", "crash.wfx"), "Vault (crash)");
+    // Names that read back as one plugin stay as they are, and so do the
+    // names earlier setups gave.
+    const std::string readable[][5] = {
+        {"WLX", "viewer", "Viewer.WLX", "viewer", "viewer"},
+        {"WFX", "Vault", "crash.wfx", "Vault (crash)", "Vault (crash)"},
+        {"WFX", "TestFS64", "testfs64.wfx64", "TestFS64 (testfs64.wfx64)", "TestFS64"},
+    };
+    for (const auto& [type, name, mainFile, folder, earlier] : readable) {
+        EXPECT_EQ(PluginFolderName(type, name, mainFile), folder) << name;
+        EXPECT_EQ(EarlierFolderName(name, mainFile), earlier) << name;
+    }
+    // Plugins that differ only where brackets or folder-safe characters make
+    // them look alike, or in the main file's extension, get names of their
+    // own; one that differs only in letter case is the same plugin.
+    const std::string pairs[][4] = {
+        {"Net (ftp)", "Net (ftp).wfx", "Net", "ftp.wfx"},
+        {"a:b", "x.wfx", "a?b", "x.wfx"},
+        {"A", "b (c).wfx", "A (b", "c).wfx"},
+        {"fs", "fs.wfx", "fs", "fs.wfx64"},
+        {"N", "x.wfx64.wfx", "N", "x.wfx64"},
+    };
+    for (const auto& [name, mainFile, otherName, otherMainFile] : pairs)
+        EXPECT_NE(PluginFolderName("WFX", name, mainFile), PluginFolderName("WFX", otherName, otherMainFile)) << name;
+    EXPECT_EQ(PluginFolderName("WFX", "Net (ftp)", "Net (ftp).wfx").substr(0, 10), "Net (ftp)~");
+    EXPECT_EQ(PluginFolderName("WFX", "Caf\xC3\xA9 (1)", "x.wfx"), PluginFolderName("WFX", "CAF\xC3\x89 (1)", "X.WFX"));
     // Longer than 64 bytes: cut, never inside a character ("\xD0\x96" is one),
     // and told apart by a hash of the whole.
     const std::string name = std::string(54, 'x') + "\xD0\x96" + std::string(200, 'y');
-    const std::string folder = PluginFolderName(name, "x.wfx");
+    const std::string folder = PluginFolderName("WFX", name, "x.wfx");
     EXPECT_EQ(folder.substr(0, 55), std::string(54, 'x') + "~");
     EXPECT_EQ(folder.size(), 63u);
-    EXPECT_NE(folder, PluginFolderName(name + "y", "x.wfx"));
+    EXPECT_NE(folder, PluginFolderName("WFX", name + "y", "x.wfx"));
+}
+
+TEST(SetupScript, EachFolderIsPackedByOneCommandLeavingOutWhatIsNotPacked)
+{
+    const std::vector<std::string> entries = {"a.txt", "sub\\", "sub\\b$.txt", "sub\\deep\\", "empty\\", "sub\\deep\\c.txt"};
+    EXPECT_EQ(InstallFilesBlock("C:\\p$\\", entries, {"fs.wfx_setup.exe", "sub\\old $X.exe", "sub\\old2.exe"}),
+              "  SetOutPath \"$INSTDIR\"\r\n"
+              "  File \"/x\" \"fs.wfx_setup.exe\" \"C:\\p${U+24}\\*\"\r\n"
+              "  SetOutPath \"$INSTDIR\\sub\"\r\n"
+              "  File \"/x\" \"old ${U+24}X.exe\" \"/x\" \"old2.exe\" \"C:\\p${U+24}\\sub\\*\"\r\n"
+              "  SetOutPath \"$INSTDIR\\sub\\deep\"\r\n"
+              "  File \"C:\\p${U+24}\\sub\\deep\\*\"\r\n");
+    // The folder of backups never takes a name the plugin has at its top.
+    const std::pair<std::vector<std::string>, std::string> backups[] = {
+        {{}, "~setup"}, {{"~Setup1.txt"}, "~setup~"}, {{"~SETUP~\\", "~setup"}, "~setup~~"}, {{"sub\\~setup"}, "~setup"}};
+    for (const auto& [files, name] : backups)
+        EXPECT_EQ(BackupFolderName(files), name);
 }
 
 TEST(SetupScript, ValidationListsEveryProblemInOrder)

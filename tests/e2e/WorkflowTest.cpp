@@ -339,8 +339,10 @@ TEST_F(Workflow, APluginFor64BitWindowsOnlyInstallsWhere64BitProgramsGo)
     // folder, registered in the 64-bit view of the registry only.
     char programFiles[MAX_PATH] = {};
     ASSERT_GT(GetEnvironmentVariableA("ProgramW6432", programFiles, MAX_PATH), 0u) << "not a 64-bit system";
-    const std::string installed = std::string(programFiles) + "\\Quillon\\plugins\\WFX\\TestFS64\\";
-    const std::string key = UninstallKey("WFX", "TestFS64");
+    // The main file's name, which is not the plugin name once its ".wfx64"
+    // has gone, tells the folder apart from a 32-bit build's.
+    const std::string installed = std::string(programFiles) + "\\Quillon\\plugins\\WFX\\TestFS64 (testfs64.wfx64)\\";
+    const std::string key = UninstallKey("WFX", "TestFS64 (testfs64.wfx64)");
     InstallationCleanup cleanup(installed, key, KEY_WOW64_64KEY);
     const ProgramRun install = RunProgram("\"" + destination + installer + "\" /S", destination);
     ASSERT_TRUE(install.Ended) << "the silent installer waited for an answer";

@@ -10,6 +10,8 @@
 #include "tests/support/Polling.h"
 
 #include <algorithm>
+#include <memory>
+#include <set>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -62,7 +64,7 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
 // The entry of a plugin installed with its default folder name.
 std::string EntryOf(const TSetupScriptInputs& inputs)
 {
-    return UninstallKey(inputs.PluginType, PluginFolderName(inputs.PluginName, inputs.MainFile));
+    return UninstallKey(inputs.PluginType, DefaultFolderName(inputs));
 }
 
 // A program the test starts, ended at the end of the test unless it has ended.
@@ -108,20 +110,28 @@ private:
     StartedProgram holder_;
 };
 
-// What a setup run by the user says when it stops at its first page's button.
-std::string InteractiveStop(const std::string& setup)
+// What a setup run by the user says when it stops at its first page's
+// button: the texts of the `boxes` message boxes it then shows, each
+// confirmed in turn, and its caption once that says it was aborted.
+std::string InteractiveStop(const std::string& setup, const std::string& arguments = "", int boxes = 1)
 {
-    const StartedProgram run("\"" + setup + "\"");
+    const StartedProgram run("\"" + setup + "\" " + arguments);
     const HWND page = NextDialog(nullptr, 30000, run.Id());
     if (page == nullptr)
         return "no setup window";
     PressDialogButton(page, IDOK);
-    const HWND box = NextDialog(page, 30000, run.Id());
-    if (box == nullptr)
-        return "no message";
-    const std::string text = ReadDialog(box).Text;
-    PressDialogButton(box, IDOK);
-    return text;
+    std::string told;
+    for (int i = 0; i < boxes; ++i) {
+        const HWND box = NextDialog(page, 30000, run.Id());
+        if (box == nullptr)
+            return told + "no message";
+        told += ReadDialog(box).Text + "\n";
+        PressDialogButton(box, IDOK);
+        Gone(box);
+    }
+    std::string caption;
+    Eventually([&] { return (caption = WindowTextOf(page)).find("aborted") != std::string::npos; }, 30000);
+    return told + caption;
 }
 
 } // namespace
@@ -135,7 +145,8 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     const std::string unique = std::to_string(GetCurrentProcessId());
     auto inputs =
         WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
-    const std::string safeName = "Sftp[_]^_`_;___@z\xE9" + unique + " (fsplugin)";
+    const std::string safeName = DefaultFolderName(inputs);
+    EXPECT_EQ(safeName.rfind("Sftp[_]^_`_;___@z\xE9" + unique + " (fsplugin)~", 0), 0u) << safeName;
     // With several languages the installer would ask for one, unless silent.
     inputs.CheckedLanguages = {"English", "French", "German"};
     inputs.LicensePath = sources.Write("licence.txt", "Licence\r\n");
@@ -253,27 +264,107 @@ TEST(Installer, UpgradeReplacesTheEarlierInstallOnlyWhenItCanReplaceAllOfIt)
     EXPECT_EQ(TreeOf(busy), std::vector<std::string>{"fsplugin.wfx"});
 }
 
-TEST(Installer, PluginsOfOneNameKeepEntriesAndFoldersOfTheirOwn)
+TEST(Installer, WhatDoesNotFitOnTheDriveChangesNothing)
 {
-    // The same typed name for two plugins with different main files: neither
-    // setup touches the other's install.
+    // A drive with room for the first version; the second's file of 1000 KB
+    // (which packs into a few bytes) fits, but not once the uninstaller, which
+    // is written first, is there too.
+    SmallDrive drive(1024);
     ToolFolder tool;
     TempFolder sources;
-    const auto vault = WfxPlugin("Vault", MakePluginFolder(sources, "vault", {"vault.wfx"}), "vault.wfx");
-    const auto other = WfxPlugin("Vault", MakePluginFolder(sources, "other", {"crash.wfx"}), "crash.wfx");
-    ASSERT_NE(PluginFolderName(vault.PluginName, vault.MainFile), PluginFolderName(other.PluginName, other.MainFile));
-    const std::string plugins = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\";
-    const std::string vaultFolder = plugins + PluginFolderName(vault.PluginName, vault.MainFile) + "\\";
-    InstallationCleanup vaultCleanup(vaultFolder, EntryOf(vault));
-    InstallationCleanup otherCleanup(plugins + PluginFolderName(other.PluginName, other.MainFile), EntryOf(other));
-    ASSERT_EQ(BuildAndInstall(tool, vault), 0u);
-    ASSERT_EQ(BuildAndInstall(tool, other), 0u);
-    EXPECT_EQ(TreeOf(vaultFolder), With(TreeOf(vault.Folder), "uninstall.exe"));
-    EXPECT_EQ(RegistryText(EntryOf(vault), "PluginMainFile"), "vault.wfx");
-    EXPECT_EQ(RegistryText(EntryOf(other), "PluginMainFile"), "crash.wfx");
-    ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(other)));
-    EXPECT_EQ(TreeOf(vaultFolder), With(TreeOf(vault.Folder), "uninstall.exe"));
-    ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(vault)));
+    auto inputs = WfxPlugin("Roomy", MakePluginFolder(sources, "version 1", {"fsplugin.wfx"}));
+    const std::string installed = drive.Path() + "plugin", key = EntryOf(inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
+    const std::vector<std::string> first = TreeOf(installed + "\\");
+
+    // The update fails once the new files are being written: the first
+    // version stays installed and registered, and its uninstaller works.
+    inputs.Folder = sources.MakeFolder("version 2");
+    sources.Write("version 2\\fsplugin.wfx", "MZ version 2");
+    sources.Write("version 2\\big.dat", std::string(1000 << 10, '\0'));
+    EXPECT_EQ(BuildAndInstall(tool, inputs), 2u);
+    EXPECT_EQ(TreeOf(installed + "\\"), first);
+    EXPECT_EQ(ReadWholeFile(installed + "\\fsplugin.wfx"), ReadWholeFile(sources.Path() + "version 1\\fsplugin.wfx"));
+    EXPECT_EQ(RegistryText(key, "InstallLocation"), installed);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_EQ(TreeOf(drive.Path()), std::vector<std::string>());
+
+    // A first install that fails removes what it wrote, and says so.
+    const std::string told = InteractiveStop(tool.Path() + "fsplugin.wfx_setup.exe", "/D=" + installed, 2);
+    EXPECT_NE(told.find("Not every file could be written to " + installed), std::string::npos) << told;
+    EXPECT_NE(told.find("Setup: Installation aborted"), std::string::npos) << told;
+    EXPECT_EQ(TreeOf(drive.Path()), std::vector<std::string>());
+    EXPECT_FALSE(KeyExists(key));
+}
+
+TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Polyglot", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    inputs.CheckedLanguages = {"English", "French"};
+    const std::string installed = sources.Path() + "installed";
+    InstallationCleanup cleanup(installed, EntryOf(inputs));
+    ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
+    {
+        // French from the language question, then Install and Close.
+        const StartedProgram setup("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /D=" + installed);
+        const HWND question = NextDialog(nullptr, 30000, setup.Id());
+        ASSERT_NE(question, nullptr);
+        for (HWND child : ChildrenOf(question))
+            if (ClassOf(child) == "ComboBox")
+                for (LRESULT item = 0; item < AskWide(child, CB_GETCOUNT); ++item) {
+                    wchar_t text[64] = {};
+                    if (AskWide(child, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) > 0 &&
+                        std::wstring(text) == L"French")
+                        AskWide(child, CB_SETCURSEL, item);
+                }
+        PressDialogButton(question, IDOK);
+        for (const char* page : {"Dossier d'installation", "Termin"}) {
+            const HWND window = NextDialog(question, 30000, setup.Id());
+            ASSERT_TRUE(Eventually([&] { return WindowTextOf(window).find(page) != std::string::npos; }, 30000))
+                << WindowTextOf(window);
+            PressDialogButton(window, IDOK);
+        }
+    }
+    const StartedProgram uninstaller("\"" + installed + "\\uninstall.exe\" _?=" + installed);
+    const HWND page = NextDialog(nullptr, 30000, uninstaller.Id());
+    ASSERT_NE(page, nullptr);
+    EXPECT_NE(WindowTextOf(page).find("sinstallation de Polyglot"), std::string::npos) << WindowTextOf(page);
+    PressDialogButton(page, IDCANCEL);
+}
+
+TEST(Installer, PluginsThatLookAlikeKeepEntriesAndFoldersOfTheirOwnAndLeaveNothingBehind)
+{
+    // One name with two main files, and names that look alike once the main
+    // file is added in brackets: no setup touches another's install.
+    ToolFolder tool;
+    TempFolder sources;
+    const std::vector<TSetupScriptInputs> plugins = {
+        WfxPlugin("Vault", MakePluginFolder(sources, "vault", {"vault.wfx"}), "vault.wfx"),
+        WfxPlugin("Vault", MakePluginFolder(sources, "crash", {"crash.wfx"}), "crash.wfx"),
+        WfxPlugin("Net (ftp)", MakePluginFolder(sources, "net ftp", {"Net (ftp).wfx"}), "Net (ftp).wfx"),
+        WfxPlugin("Net", MakePluginFolder(sources, "net", {"ftp.wfx"}), "ftp.wfx"),
+    };
+    const std::string quillon = ProgramFilesFolder() + "Quillon";
+    const bool quillonExisted = FolderExistsAt(quillon);
+    std::vector<std::unique_ptr<InstallationCleanup>> cleanups;
+    std::set<std::string> folders;
+    for (const TSetupScriptInputs& plugin : plugins) {
+        const std::string folder = quillon + "\\plugins\\WFX\\" + DefaultFolderName(plugin) + "\\";
+        cleanups.push_back(std::make_unique<InstallationCleanup>(folder, EntryOf(plugin)));
+        EXPECT_TRUE(folders.insert(folder).second) << folder;
+        ASSERT_EQ(BuildAndInstall(tool, plugin), 0u) << folder;
+    }
+    for (const TSetupScriptInputs& plugin : plugins) {
+        const std::string folder = quillon + "\\plugins\\WFX\\" + DefaultFolderName(plugin) + "\\";
+        EXPECT_EQ(TreeOf(folder), With(TreeOf(plugin.Folder), "uninstall.exe")) << folder;
+        EXPECT_EQ(RegistryText(EntryOf(plugin), "PluginMainFile"), plugin.MainFile);
+        ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(plugin)));
+    }
+    // The folders the setups created above the plugins' go with the last.
+    EXPECT_EQ(FolderExistsAt(quillon), quillonExisted);
 }
 
 namespace {
@@ -306,8 +397,8 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    const std::string folderName = ShortenedName(row.folderName, 64);
-    EXPECT_EQ(PluginFolderName(row.name, mainFile), folderName);
+    const std::string folderName = DefaultFolderName(inputs);
+    EXPECT_EQ(folderName.rfind(ShortenedName(row.folderName, 64).substr(0, 55), 0), 0u) << folderName;
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + folderName;
     const std::string key = UninstallKey("WFX", folderName);
     InstallationCleanup cleanup(installed, key);

@@ -215,6 +215,29 @@ HostLink::~HostLink()
     EXPECT_TRUE(Eventually([&] { return GetFileAttributesA(reachedAs_.c_str()) == INVALID_FILE_ATTRIBUTES; }));
 }
 
+namespace {
+
+unsigned long long TotalBytesOf(const std::string& folder)
+{
+    ULARGE_INTEGER total{};
+    return GetDiskFreeSpaceExA(folder.c_str(), nullptr, &total, nullptr) ? total.QuadPart : 0;
+}
+
+} // namespace
+
+SmallDrive::SmallDrive(unsigned kilobytes)
+    : path_(parent_.MakeFolder("drive")), hostPath_(HostPathOf(ToWide(path_, CP_ACP))), bytes_(kilobytes * 1024ull)
+{
+    RunOnHost("/bin/mount -t tmpfs -o size=" + std::to_string(kilobytes) + "k tmpfs \"" + hostPath_ + "\"");
+    EXPECT_TRUE(Eventually([&] { return TotalBytesOf(path_) == bytes_; })) << "no small drive at " << path_;
+}
+
+SmallDrive::~SmallDrive()
+{
+    RunOnHost("/bin/umount -l \"" + hostPath_ + "\"");
+    EXPECT_TRUE(Eventually([&] { return TotalBytesOf(path_) != bytes_; })) << "still mounted: " << path_;
+}
+
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

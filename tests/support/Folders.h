@@ -89,6 +89,24 @@ private:
     std::string hostLink_, reachedAs_;
 };
 
+// A folder that is a small file system of its own (a tmpfs of `kilobytes`
+// mounted on the host, which takes root): a full disk on demand. Unmounted at
+// the end of the test.
+class SmallDrive {
+public:
+    explicit SmallDrive(unsigned kilobytes);
+    ~SmallDrive();
+    SmallDrive(const SmallDrive&) = delete;
+    SmallDrive& operator=(const SmallDrive&) = delete;
+    // With trailing backslash.
+    const std::string& Path() const { return path_; }
+
+private:
+    TempFolder parent_;
+    std::string path_, hostPath_;
+    unsigned long long bytes_;
+};
+
 std::string ReadWholeFile(const std::string& path);
 // Writes `content` as the whole file, replacing it; returns the path.
 std::string WriteWholeFile(const std::string& path, const std::string& content);

@@ -11,7 +11,7 @@
 // The folder is <build>\bench\installersize-plugin\ (the build makes it), the
 // template and compiler those of <build>\dist\. Prints sizes, ratios and the
 // median compile times of 3 runs each; the goal is at most 1.05 times xz.
-#include "app/SetupScript.h"
+#include "app/ScriptFile.h"
 #include "app/ToolFiles.h"
 #include "app/UnitFiles.h"
 #include "base/Errors.h"
@@ -130,7 +130,7 @@ struct TBuild {
 void BuildInstaller(const std::string& templateText, const TSetupScriptInputs& inputs, const std::string& tool,
                     const std::string& installerName, TBuild& build)
 {
-    SaveTextFile(FillSetupScript(templateText, inputs), tool + kScriptFileName);
+    WriteSetupScript(templateText, inputs, tool);
     const std::string installer = tool + kMainFile + kInstallerSuffix;
     DeleteFileA(installer.c_str());
     const auto start = Clock::now();
