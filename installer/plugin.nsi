@@ -798,6 +798,10 @@ FunctionEnd
 
 Section "Plugin" PluginSection
   Call ExtractList
+  ; The folder record is a UTF-16 file, which holds any name.
+  FileOpen $0 "${FOLDER_RECORD}" w
+  FileWriteWord $0 0xFEFF
+  FileClose $0
   ; Nothing changes unless every file the new version writes can be written
   ; and no other plugin's entry has its name.
   GetFunctionAddress $0 StopUnlessReplaceable

@@ -175,7 +175,9 @@ TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
     for (const auto& [name, mainFile, otherName, otherMainFile] : pairs)
         EXPECT_NE(PluginFolderName("WFX", name, mainFile), PluginFolderName("WFX", otherName, otherMainFile)) << name;
     EXPECT_EQ(PluginFolderName("WFX", "Net (ftp)", "Net (ftp).wfx").substr(0, 10), "Net (ftp)~");
-    EXPECT_EQ(PluginFolderName("WFX", "Caf\xC3\xA9 (1)", "x.wfx"), PluginFolderName("WFX", "CAF\xC3\x89 (1)", "X.WFX"));
+    const std::string lower = PluginFolderName("WFX", "Caf\xC3\xA9 (1)", "x.wfx");
+    const std::string upper = PluginFolderName("WFX", "CAF\xC3\x89 (1)", "X.WFX");
+    EXPECT_EQ(lower.substr(lower.size() - 9), upper.substr(upper.size() - 9));
     // Longer than 64 bytes: cut, never inside a character ("\xD0\x96" is one),
     // and told apart by a hash of the whole.
     const std::string name = std::string(54, 'x') + "\xD0\x96" + std::string(200, 'y');
