@@ -1,6 +1,7 @@
 #include "NameHelperRun.h"
 
 #include "base/Handles.h"
+#include "base/ProcessJob.h"
 #include "base/TextCodes.h"
 #include "../launcher/StSpawn.h"
 
@@ -9,9 +10,8 @@
 struct TNameHelperRun::TRun {
     // Null once the run is let go: it then reports to nobody.
     TNameHelperRun* owner = nullptr;
-    // Holds the helper and whatever it starts; null where the system allows
-    // no job here (inside a job of its own before Windows 8).
-    UniqueHandle job;
+    // Holds the helper and whatever it starts.
+    TProcessJob job;
     UniqueHandle process;
     DWORD processId = 0;
     // The read end of the helper's pipe.
@@ -22,8 +22,7 @@ struct TNameHelperRun::TRun {
     // Ends the helper and everything it started; harmless once they ended.
     void End() noexcept
     {
-        if (job)
-            TerminateJobObject(job.Get(), 1);
+        job.Terminate();
         if (process)
             TerminateProcess(process.Get(), 1);
     }
@@ -45,20 +44,6 @@ std::string ReadWaitingBytes(HANDLE pipe)
         read = 0;
     bytes.resize(read);
     return bytes;
-}
-
-// A job whose processes end when its last handle closes, with the tool too,
-// and which shows no error report for a fault.
-HANDLE CreateHelperJob()
-{
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    if (job == nullptr)
-        return nullptr;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags =
-        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
-    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof(limits));
-    return job;
 }
 
 } // namespace
@@ -97,7 +82,6 @@ bool TNameHelperRun::Start(const std::string& helper, const std::string& pluginP
     // helper starts (every program the tool starts is started on this
     // thread), and this end is closed once the helper has its own.
     SetHandleInformation(write.Get(), HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    run->job.Reset(CreateHelperJob());
 
     // Wide, so that any path reaches the helper whatever the code pages.
     const std::wstring program = ToWide(helper, CP_ACP);
@@ -119,8 +103,7 @@ bool TNameHelperRun::Start(const std::string& helper, const std::string& pluginP
     run->process.Reset(started.hProcess);
     run->processId = started.dwProcessId;
     const UniqueHandle thread(started.hThread);
-    if (run->job && !AssignProcessToJobObject(run->job.Get(), run->process.Get()))
-        run->job.Reset(); // the helper alone is ended then
+    run->job.Add(run->process.Get()); // else the helper alone is ended
     ResumeThread(thread.Get());
 
     // The launcher's wait thread, on the process and the let-go event; if it

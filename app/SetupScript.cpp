@@ -350,6 +350,7 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kPushInstalledFilesPlaceholder, PushInstalledFilesBlock(inputs.Files)},
         {kUninstallFilesPlaceholder, inputs.Uninstaller ? UninstallFilesBlock(inputs.Files) : std::string()},
         {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
+        {kPluginVersionPlaceholder, CompileTimeText(inputs.Version)},
     };
     if (inputs.Uninstaller)
         table.push_back({kUninstallerMarker, std::string()});

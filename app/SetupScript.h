@@ -26,6 +26,7 @@ inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
 inline constexpr char kPushInstalledFilesPlaceholder[] = "*push_installed_files*";
 inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
+inline constexpr char kPluginVersionPlaceholder[] = "*plugin_version*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
 
@@ -118,10 +119,15 @@ struct TSetupScriptInputs {
     std::string LicensePath;
     bool LicenseExists = false; // LicensePath names an existing file
     bool Uninstaller = false;
-    // What the plugin folder holds, as ListFolderTree gives it.
+    // What the plugin folder holds and the setup packs, as WalkFolderTree
+    // gives it.
     std::vector<std::string> Files;
+    // Files that lie in the plugin folder but are not packed, as relative paths.
+    std::vector<std::string> LeftOut;
     // The main file's publisher (its version resource's company name), or empty.
     std::string Publisher;
+    // The main file's version ("1.2.3.4"), or empty.
+    std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
 };

@@ -31,6 +31,8 @@
 ; a final backslash), main_file, version_product_name (the plugin name),
 ; version_company_name (the publisher). There "$$" would stay two characters,
 ; so each "$" is written ${U+24}; the rest as in runtime strings.
+; plugin_version is the main file's version ("1.2.3.4", or nothing): digits and
+; dots only, the one value that may also stand in a define.
 ;
 ; Either way a value never closes its quotes, breaks its line or brings in a
 ; define, an environment variable or an escape of its own.
@@ -82,14 +84,10 @@ AllowSkipFiles off
 !include FileFunc.nsh
 !include x64.nsh
 
-; The plugin's version from its main file's version resource; a main file
-; without one (the compiler then defines empty numbers) gives none.
-!getdllversion /noerrors "*local_folder**main_file*" PLUGIN_VERSION_
-!ifdef PLUGIN_VERSION_1
-  !if "${PLUGIN_VERSION_1}" != ""
-    !define PLUGIN_VERSION "${PLUGIN_VERSION_1}.${PLUGIN_VERSION_2}.${PLUGIN_VERSION_3}.${PLUGIN_VERSION_4}"
-  !endif
-!endif
+; The plugin's version, four numbers, as the setup creator read it from its
+; main file's version resource; empty when the main file has none. The
+; compiler never reads the plugin's files for anything but packing them.
+!define PLUGIN_VERSION "*plugin_version*"
 
 ; Installer languages (none means English).
 *languages*
@@ -103,7 +101,7 @@ InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
 InstallDirRegKey HKLM "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*" "InstallLocation"
 
 ; Version information of the setup program itself.
-!ifdef PLUGIN_VERSION
+!if "${PLUGIN_VERSION}" != ""
   VIProductVersion "${PLUGIN_VERSION}"
   VIAddVersionKey ProductVersion "${PLUGIN_VERSION}"
   VIAddVersionKey FileVersion "${PLUGIN_VERSION}"
@@ -183,6 +181,14 @@ FunctionEnd
 #01!insertmacro ReplaceCheck "un."
 
 Function .onInit
+  ; A plugin for 64-bit Windows only is of no use anywhere else: nothing
+  ; could load it.
+  ${If} "*plugin_bits*" == "64"
+  ${AndIfNot} ${RunningX64}
+    MessageBox MB_OK|MB_ICONSTOP "$(^Name) is for 64-bit Windows only, and this Windows is 32-bit. Nothing was installed." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
   StrCmp "*plugin_bits*" "64" 0 +2
     Call Use64BitPlaces
@@ -315,7 +321,7 @@ Section "Plugin" PluginSection
 #01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginMainFile" "*main_file_name*"
-#01  !ifdef PLUGIN_VERSION
+#01  !if "${PLUGIN_VERSION}" != ""
 #01    WriteRegStr HKLM $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
 #01  !endif
 #01  StrCmp "*publisher*" "" +2

@@ -5,6 +5,7 @@
 #include "app/SetupScript.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
+#include "base/FolderTree.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
 #include "toolkit/Application.h"
@@ -197,10 +198,14 @@ void NameAMissingLicence(TFormMain& form, const std::string& parent) { form.Edit
 TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
 {
     TempFolder parent;
-    parent.Write("plx\\fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), parent.MakeFolder("plx") + "fs.wfx");
     parent.Write("plan\\other.txt"); // "...\pl*.*" would pack it too
-    if (GetParam().name != nullptr)
+    if (GetParam().name != nullptr) {
         Enter(parent.Path() + "plx\\", GetParam().name);
+        // The plugin has told its name; the field holds the one typed.
+        ASSERT_TRUE(Eventually([&] { return !form_->NameHelper->Running(); }));
+        TypeInto(form_->EditName, GetParam().name);
+    }
     GetParam().change(*form_, parent.Path());
     PressCreate();
     EXPECT_EQ(Problems(AnswerBox()), GetParam().problems);
@@ -225,7 +230,7 @@ TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
 {
     // The test program's working folder is the tool folder.
     CreateDirectoryA((tool_ + "rel").c_str(), nullptr);
-    WriteWholeFile(tool_ + "rel\\fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), tool_ + "rel\\fs.wfx");
     Enter("rel", "Relative");
     ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
     PressCreate();
@@ -238,7 +243,7 @@ TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
     // A folder that is the root of a drive of its own, with the system's
     // folders there and a link from a subfolder back to the root.
     TempFolder root;
-    root.Write("fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), root.Path() + "fs.wfx");
     root.Write("sub\\in.txt");
     root.Write("$RECYCLE.BIN\\S-1-5\\deleted.txt");
     root.Write("System Volume Information\\tracking.log");

@@ -110,6 +110,8 @@ public:
     std::wstring File(const wchar_t* name) const { return path_ + name; }
     // Host path of a file here, quoted for the shell.
     std::string HostFile(const wchar_t* name) const { return ShellQuote(HostPathOf(FromWide(File(name), CP_UTF8))); }
+    // Host path of the folder, quoted for the shell.
+    std::string HostFolder() const { return ShellQuote(HostPathOf(FromWide(path_, CP_UTF8))); }
 
 private:
     std::wstring path_;
@@ -140,13 +142,46 @@ private:
     UniqueFile file_;
 };
 
+// This process's id on the host, read from the host's /proc; empty when it
+// cannot be told.
+std::string HostProcessId()
+{
+    try {
+        const std::string stat = ReadFileBytes(WindowsPathOfHost("/proc/self/stat"));
+        const std::string id = stat.substr(0, stat.find(' '));
+        if (!id.empty() && id.find_first_not_of("0123456789") == std::string::npos)
+            return id;
+    } catch (const Exception&) {
+    }
+    return std::string();
+}
+
 // The shell script that runs the compiler and leaves its exit code behind.
 // `hostLog`: the host path of the compiler's log file, or empty for none.
-std::string RunScript(const WorkFolder& work, const std::string& workingFolder, const std::string& hostLog)
+// The compiler goes with this program: ended from Windows (its build
+// stopped, its job ended), this program cannot end a host program itself, so
+// the script watches it (`hostId`, its id on the host, when known) and ends
+// the compiler, and removes the work folder, once it has gone.
+std::string RunScript(const WorkFolder& work, const std::string& workingFolder, const std::string& hostLog,
+                      const std::string& hostId)
 {
     const std::string logOption = hostLog.empty() ? std::string() : "-O" + ShellQuote(hostLog) + " ";
     const std::string out = work.HostFile(L"out"), err = work.HostFile(L"err");
     const std::string status = work.HostFile(L"status"), partial = work.HostFile(L"status.part");
+    // -NOCD: relative paths in the script (language files, the installer)
+    // belong to the working folder, not the script's. The script and its
+    // paths are UTF-8, which the compiler takes for file names only in a
+    // UTF-8 locale.
+    std::string compile = "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") +
+                          " &\n"
+                          "    child=$!\n";
+    std::string ended;
+    if (!hostId.empty()) {
+        compile += "    ( while kill -0 " + hostId + " 2>/dev/null; do sleep 0.1; done; kill $child 2>/dev/null ) &\n"
+                   "    watcher=$!\n";
+        ended = "    kill $watcher 2>/dev/null\n"
+                "    if ! kill -0 " + hostId + " 2>/dev/null; then rm -rf " + work.HostFolder() + "; exit 1; fi\n";
+    }
     return "exec </dev/null >" + out + " 2>" + err + "\n"
            "echo $$ >" + work.HostFile(L"pid") + "\n"
            "compiler=\"${MAKENSIS:-makensis}\"\n"
@@ -155,14 +190,12 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder, 
            "    status=3\n"
            "elif ! cd " + ShellQuote(workingFolder) + "; then\n"
            "    status=2\n"
-           "else\n"
-           // -NOCD: relative paths in the script (language files, the
-           // installer) belong to the working folder, not the script's. The
-           // script and its paths are UTF-8, which the compiler takes for
-           // file names only in a UTF-8 locale.
-           "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
-           "    status=$?\n"
-           "fi\n"
+           "else\n" +
+           compile +
+           "    wait $child\n"
+           "    status=$?\n" +
+           ended +
+           "fi\n" +
            // Written whole, then renamed: the waiting side never sees half of it.
            "echo $status >" + partial + " && mv " + partial + " " + status + "\n";
 }
@@ -307,7 +340,8 @@ int Run(const Arguments& arguments)
 
     WorkFolder work;
     WriteFileBytes(work.File(L"script.nsi"), "\xEF\xBB\xBF" + mapped);
-    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(FromWide(currentFolder, CP_UTF8)), hostLog));
+    WriteFileBytes(work.File(L"run.sh"),
+                   RunScript(work, HostPathOf(FromWide(currentFolder, CP_UTF8)), hostLog, HostProcessId()));
 
     const std::wstring shell = WindowsPathOfHost("/bin/sh");
     std::wstring commandLine =
