@@ -22,6 +22,7 @@ makensis nsis
 /usr/src/googletest/CMakeLists.txt googletest
 zip zip
 xwininfo x11-utils
+pkill procps
 LIST
 }
 

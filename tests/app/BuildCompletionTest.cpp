@@ -1,9 +1,11 @@
 // The end of a compiler run in the real window: the destination chooser, the
 // move, and every way the delivery can go wrong, with the real NSIS compiler.
+#include "app/BuildLock.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/Programs.h"
 
 #include <vector>
 
@@ -250,4 +252,31 @@ TEST_F(BuildCompletion, ArrivesOverTheFolderFieldsChooserWhichWorksOnAfterwards)
     EXPECT_FALSE(FileExistsAt(installer));
     EXPECT_EQ(form_->EditFolder->Text(), otherPlugin.Path());
     EXPECT_EQ(form_->ComboBoxMainFile->SelectedText(), "other.wlx");
+}
+
+TEST_F(BuildCompletion, StoppingTheBuildEndsTheCompilerOnTheHostTooAndLetsTheNextBuildGo)
+{
+    ExtendTemplate("!system \"sleep 60\"");
+    EnterPlugin();
+    PressCreate();
+    ASSERT_TRUE(Eventually([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
+    const HANDLE compiler = form_->Spawn->ProcessHandle();
+    // The host's compiler that the stand-in started, by the stand-in's work folder.
+    const std::string work = "makensis-" + std::to_string(GetProcessId(compiler)) + "-";
+    ASSERT_TRUE(Eventually([&] { return HostProcessRunning(work); }, 30000));
+
+    // As closing the window asks: No keeps the build going, Yes stops it.
+    for (const int answer : {IDNO, IDYES}) {
+        bool canClose = answer == IDNO;
+        std::string asked;
+        std::thread answering([&] { asked = AnswerMessage(answer).Text; });
+        form_->FormCloseQuery(form_.get(), canClose);
+        answering.join();
+        EXPECT_NE(asked.find("A setup is being created"), std::string::npos) << asked;
+        EXPECT_EQ(canClose, answer == IDYES);
+        EXPECT_EQ(WaitForSingleObject(compiler, 0) == WAIT_OBJECT_0, answer == IDYES);
+    }
+    EXPECT_TRUE(TBuildLock().Take(tool_)); // at once: the compiler has ended
+    EXPECT_TRUE(Eventually([&] { return !HostProcessRunning(work); }, 10000));
+    EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
 }
