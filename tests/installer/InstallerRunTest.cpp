@@ -350,6 +350,8 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         {caption, kUtf8Mark + licence},
         {"Caption \"Caf\xE9 \xA9\"\r\n", std::string(reinterpret_cast<const char*>(utf16.data()), 2 * utf16.size())},
         {caption, "Caf\xE9 \xA9 \x93quoted\x94 \x92"},
+        // UTF-16 as some editors save it, without a mark.
+        {caption, std::string(reinterpret_cast<const char*>(utf16.data() + 1), 2 * utf16.size() - 2)},
     };
     ToolFolder tool;
     TempFolder sources;
@@ -375,4 +377,20 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         installer.join();
         EXPECT_EQ(shown, "Caf\xE9 \xA9 \x93quoted\x94 \x92");
     }
+}
+
+TEST(Installer, TheCompilerNeverReadsThePluginFileForItsVersion)
+{
+    // A main file whose header points far beyond its 64 bytes made the
+    // compiler crash when it read the version itself; now the tool hands it
+    // over, and the compiler only packs the file.
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Broken", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    std::string broken(64, '\0');
+    broken.replace(0, 2, "MZ");
+    broken.replace(0x3C, 4, "\xF0\xFF\xFF\x7F");
+    WriteWholeFile(inputs.Folder + "fsplugin.wfx", broken);
+    const ProgramRun build = CompileSetupScript(tool, inputs);
+    EXPECT_EQ(build.ExitCode, 0u) << build.Output;
 }
