@@ -76,12 +76,11 @@ bool IsOrIsInside(std::string folder, const std::string& other, bool insideToo)
 std::string DestinationRefusal(const std::string& folder, const std::string& toolFolder,
                                const std::string& pluginFolder)
 {
-    const char* const another = "\r\nPlease choose another folder.";
     if (IsOrIsInside(folder, toolFolder, false))
-        return std::string("The setup can't be placed in the setup creator's own folder: the next setup created "
-                           "there would replace it.") + another;
+        return "The setup can't be placed in the setup creator's own folder: the next setup created there would "
+               "replace it.";
     if (IsOrIsInside(folder, pluginFolder, true))
-        return std::string("The setup can't be placed in the plugin folder or a folder inside it: the next setup of "
-                           "this plugin would pack it.") + another;
+        return "The setup can't be placed in the plugin folder or a folder inside it: the next setup of this plugin "
+               "would pack it.";
     return std::string();
 }

@@ -161,10 +161,31 @@ TBuildReply TSetupBuild::LogEnded()
     step_ = TStep::Idle;
     std::string log;
     try {
-        log = CompilerLogText(LoadTextFile(LogPath()));
+        log = LoadTextFile(LogPath());
     } catch (const EFOpenError&) {
         // No log: the exit code is all there is to tell.
     }
+    return RejectedScript(log);
+}
+
+TBuildReply TSetupBuild::CompilerEnded(DWORD exitCode, const std::string& output)
+{
+    TBuildReply reply = CompilerEnded(exitCode);
+    if (reply.Action != TBuildAction::RunLog)
+        return reply;
+    step_ = TStep::Idle;
+    // Kept as a log run would have left it.
+    try {
+        SaveTextFile(output, LogPath());
+    } catch (const Exception&) {
+        // The messages are shown all the same.
+    }
+    return RejectedScript(output);
+}
+
+TBuildReply TSetupBuild::RejectedScript(const std::string& logBytes) const
+{
+    const std::string log = CompilerLogText(logBytes);
     if (log.find_first_not_of(" \r\n") == std::string::npos)
         return {TBuildAction::Report, ExitCodeText(), {}};
     return {TBuildAction::ShowLog,

@@ -56,6 +56,10 @@ public:
     TBuildReply CompilerEnded(DWORD exitCode);
     // The compiler's run for its log has ended, or could not be started.
     TBuildReply LogEnded();
+    // The compiler, whose output was read as it came, has ended with
+    // `exitCode` after writing `output`: as CompilerEnded, but a rejected
+    // script is answered with that output at once (ShowLog or Report).
+    TBuildReply CompilerEnded(DWORD exitCode, const std::string& output);
     // A handler failed while the build ran: it is over and nothing follows.
     void Abandon() noexcept { step_ = TStep::Idle; }
     // The compiler has been ended before its time: the build is over, and
@@ -71,6 +75,8 @@ private:
     // Deletes the installer when this build has written it.
     void RemoveWrittenInstaller() const;
     std::string FailingLineText(const std::string& log) const;
+    // The answer to a rejected script whose compiler wrote `logBytes`.
+    TBuildReply RejectedScript(const std::string& logBytes) const;
 
     TStep step_ = TStep::Idle;
     std::string toolFolder_;

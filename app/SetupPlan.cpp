@@ -130,6 +130,7 @@ std::string TemplateLines(const std::string& templatePath, const std::string& te
         {!inputs.LicensePath.empty() && inputs.LicenseExists, kLicensePlaceholder, "shows the license"},
         {!languages.Load.empty(), kLanguagesPlaceholder, "loads the checked languages"},
         {!languages.OneLanguage && !languages.Dialog.empty(), kPushLangPlaceholder, "asks for the language"},
+        {!inputs.SignCommand.empty(), kSignCommandPlaceholder, "takes the signing command"},
     };
     std::string lines;
     for (const auto& placeholder : placeholders)
@@ -192,6 +193,7 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     inputs.LicensePath = seen.LicensePath.empty() ? std::string() : FullPathOf(seen.LicensePath);
     inputs.LicenseExists = seen.License == TEntryKind::File;
     inputs.Uninstaller = request.Uninstaller;
+    inputs.SignCommand = request.SignCommand;
 
     // The folder is walked once: what it holds is packed, removed by the
     // uninstaller, and checked here.

@@ -26,6 +26,8 @@ struct TSetupRequest {
     std::vector<std::string> CheckedLanguages; // in list order
     std::string LicensePath;
     bool Uninstaller = false;
+    // Replaces the template's signing command; empty keeps it.
+    std::string SignCommand;
 };
 
 struct TSetupPlan {

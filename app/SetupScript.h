@@ -27,6 +27,7 @@ inline constexpr char kPushInstalledFilesPlaceholder[] = "*push_installed_files*
 inline constexpr char kUninstallFilesPlaceholder[] = "*uninstall_files*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
 inline constexpr char kPluginVersionPlaceholder[] = "*plugin_version*";
+inline constexpr char kSignCommandPlaceholder[] = "*sign_command*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
 
@@ -56,6 +57,15 @@ std::string ShortenedName(const std::string& text, std::size_t maxBytes);
 // same main file, never share them; shortened to what every folder and
 // registry key can hold.
 std::string PluginFolderName(const std::string& pluginName, const std::string& mainFile);
+
+// The line that makes `command` the template's signing command: a define the
+// compiler hands the signing directives, in back quotes, each "$" written
+// ${U+24} so that it reaches the command as it stands. `command` holds no
+// back quote and no line break (SignCommandProblem).
+std::string SignCommandDefine(const std::string& command);
+
+// Why `command` cannot sign the setup; empty when it can.
+std::string SignCommandProblem(const std::string& command);
 
 // `text` with every "&" doubled, for labels where a single one underlines.
 std::string DoubledAmpersands(const std::string& text);
@@ -130,6 +140,9 @@ struct TSetupScriptInputs {
     std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
+    // The command that signs the setup and its uninstaller, "%1" standing for
+    // the file; empty for the template's own, or none.
+    std::string SignCommand;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

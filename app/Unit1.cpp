@@ -438,7 +438,7 @@ void TFormMain::PlaceInstaller()
         }
         const std::string refusal = DestinationRefusal(folder, AppFolder, build_.PluginFolder());
         if (!refusal.empty()) {
-            ShowMessage(refusal);
+            ShowMessage(refusal + "\r\nPlease choose another folder.");
             continue;
         }
         if (DeliverInstaller(installer, WithTrailingBackslash(folder) + installerName)) {

@@ -34,6 +34,10 @@
 ; plugin_version is the main file's version ("1.2.3.4", or nothing): digits and
 ; dots only, the one value that may also stand in a define.
 ;
+; sign_command: a define of the signing command given to the console program
+; (!define /redef SIGN_COMMAND, the command in back quotes, each "$" written
+; ${U+24}), or nothing.
+;
 ; Either way a value never closes its quotes, breaks its line or brings in a
 ; define, an environment variable or an escape of its own.
 ;
@@ -79,6 +83,24 @@ ManifestDPIAware true
 ; A file that cannot be written ends the installation (exit code 2 when
 ; silent) instead of being skipped.
 AllowSkipFiles off
+
+; Signing: to sign the setup program and the uninstaller it writes, remove
+; the semicolon in front of the define below and put your signing command in
+; it, with %1 where the path of the file goes. The compiler runs it on the
+; uninstaller before it packs it, and on the finished setup, and fails the
+; build when it does not end with exit code 0, so an unsigned file never
+; ships. On Windows, with a certificate file:
+;   signtool sign /f "C:\certs\plugin.pfx" /p <password> /fd sha256 /tr http://timestamp.digicert.com /td sha256 "%1"
+; or with a certificate from the store:
+;   signtool sign /n "<subject name>" /fd sha256 /tr http://timestamp.digicert.com /td sha256 "%1"
+; On Linux, osslsigncode signs the same way. The console program's --sign
+; option takes the place of this command (sign_command below).
+;!define SIGN_COMMAND `signtool sign /a /fd sha256 "%1"`
+*sign_command*
+!ifdef SIGN_COMMAND
+  !finalize `${SIGN_COMMAND}` = 0
+  !uninstfinalize `${SIGN_COMMAND}` = 0
+!endif
 
 !include LogicLib.nsh
 !include FileFunc.nsh
