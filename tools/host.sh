@@ -23,6 +23,8 @@ makensis nsis
 zip zip
 xwininfo x11-utils
 pkill procps
+osslsigncode osslsigncode
+openssl openssl
 LIST
 }
 
