@@ -122,6 +122,16 @@ if [ "$code" = 0 ] && osslsigncode verify -CAfile cert.pem -in out/testfs.wfx_se
 else
     fail "signed build: exit $code"; cat err.txt verify.txt 2>/dev/null
 fi
+# The template's own signing command, as the window uses it, signs the same way.
+while IFS= read -r line; do
+    [[ $line == ";!define SIGN_COMMAND "* ]] && line="!define SIGN_COMMAND \`$sign\`"
+    printf '%s\n' "$line"
+done <plugin.nsi.good >"$tool/plugin.nsi"
+rm -f out/*
+cli wfx --name Signed --output out
+[ "$code" = 0 ] && osslsigncode verify -CAfile cert.pem -in out/testfs.wfx_setup.exe >verify.txt 2>&1 &&
+    pass "the template's signing command signs" || { fail "template signing: exit $code"; cat err.txt verify.txt; }
+cp plugin.nsi.good "$tool/plugin.nsi"
 rm -f out/*
 cli wfx --uninstaller --output out --sign 'false "%1"'
 [ "$code" = 2 ] && grep -q "returned" err.txt && [ -z "$(ls out)" ] && [ -z "$(ls "$tool"/*_setup.exe 2>/dev/null)" ] &&
