@@ -1,6 +1,7 @@
 #include "CompilerLogRun.h"
 
 #include "base/Handles.h"
+#include "base/ProcessJob.h"
 #include "../launcher/StSpawn.h"
 
 namespace {
@@ -17,19 +18,26 @@ struct TCompilerLogRun::TRun {
     // Null once the object is gone.
     TCompilerLogRun* owner = nullptr;
     UniqueHandle process;
+    // Holds the compiler and whatever it starts.
+    TProcessJob job;
     // Signalled when the object goes, to end the wait early.
     UniqueHandle letGo;
 };
 
 TCompilerLogRun::TCompilerLogRun(TComponent* owner) : TComponent(owner) {}
 
-TCompilerLogRun::~TCompilerLogRun()
+TCompilerLogRun::~TCompilerLogRun() { Stop(); }
+
+void TCompilerLogRun::Stop() noexcept
 {
-    if (run_) {
-        run_->owner = nullptr;
-        TerminateProcess(run_->process.Get(), 1); // nobody would see it end
-        SetEvent(run_->letGo.Get());
-    }
+    if (!run_)
+        return;
+    run_->owner = nullptr;
+    run_->job.Terminate();
+    TerminateProcess(run_->process.Get(), 1); // nobody would see it end
+    WaitForSingleObject(run_->process.Get(), 10000);
+    SetEvent(run_->letGo.Get());
+    run_.reset();
 }
 
 bool TCompilerLogRun::Start(const std::string& compiler, const std::string& script, const std::string& log,
@@ -55,13 +63,16 @@ bool TCompilerLogRun::Start(const std::string& compiler, const std::string& scri
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessA(compiler.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        folder.c_str(), &startup, &started)) {
+    // Suspended until it belongs to the job, so that nothing it starts escapes.
+    if (!CreateProcessA(compiler.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &started)) {
         error = GetLastError();
         return false;
     }
     run->process.Reset(started.hProcess);
     UniqueHandle thread(started.hThread);
+    run->job.Add(run->process.Get());
+    ResumeThread(thread.Get());
 
     // The launcher's wait thread, on the process and the let-go event.
     auto waiter = std::make_unique<TStWaitThread>(run->process.Get(), run->letGo.Get(), kLimitSeconds);

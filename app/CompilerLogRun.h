@@ -22,6 +22,9 @@ public:
     bool Start(const std::string& compiler, const std::string& script, const std::string& log,
                const std::string& folder, DWORD& error);
     bool Running() const noexcept { return static_cast<bool>(run_); }
+    // Ends the run going, if any, and whatever it started, and waits for its
+    // end; it reports nothing.
+    void Stop() noexcept;
 
     // Called on the user-interface thread when the compiler has ended, or
     // has been ended after running five minutes.

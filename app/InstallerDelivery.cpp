@@ -1,5 +1,6 @@
 #include "InstallerDelivery.h"
 
+#include "base/FolderTree.h"
 #include "base/Paths.h"
 
 TFileStamp FileStampOf(const std::string& path)
@@ -43,4 +44,43 @@ TMoveOutcome MoveInstaller(const std::string& source, const std::string& target,
     if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
         return TMoveOutcome::TargetExists;
     return TMoveOutcome::Failed;
+}
+
+namespace {
+
+// Whether `folder` is `other`, or lies inside it, by the folders' identities:
+// another spelling, letter case or short name of a folder is the same folder.
+bool IsOrIsInside(std::string folder, const std::string& other, bool insideToo)
+{
+    TFolderIdentity target;
+    if (other.empty() || !FolderIdentityOf(other, target))
+        return false;
+    folder = WithoutTrailingBackslash(FullPathOf(folder));
+    for (;;) {
+        TFolderIdentity identity;
+        if (FolderIdentityOf(WithTrailingBackslash(folder), identity) && identity == target)
+            return true;
+        const std::size_t parent = folder.find_last_of('\\');
+        if (!insideToo || parent == std::string::npos || parent + 1 == folder.size())
+            return false;
+        folder.resize(parent);
+        if (!folder.empty() && folder.back() == ':')
+            folder += '\\'; // the drive's root
+        else if (folder.empty() || folder == "\\")
+            return false;
+    }
+}
+
+} // namespace
+
+std::string DestinationRefusal(const std::string& folder, const std::string& toolFolder,
+                               const std::string& pluginFolder)
+{
+    if (IsOrIsInside(folder, toolFolder, false))
+        return "The setup can't be placed in the setup creator's own folder: the next setup created there would "
+               "replace it.";
+    if (IsOrIsInside(folder, pluginFolder, true))
+        return "The setup can't be placed in the plugin folder or a folder inside it: the next setup of this plugin "
+               "would pack it.";
+    return std::string();
 }

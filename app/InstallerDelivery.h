@@ -30,3 +30,10 @@ enum class TMoveOutcome {
 // Moves `source` to `target`, replacing a file there only when `replace` is
 // set. On failure `error` receives the system's error code.
 TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error);
+
+// Why a fresh setup may not be placed in `folder`, a sentence; empty when it
+// may. The tool folder (with
+// trailing backslash) is where the next build writes its setup, and the
+// plugin folder, or a folder inside it, is packed by the next build.
+std::string DestinationRefusal(const std::string& folder, const std::string& toolFolder,
+                               const std::string& pluginFolder);

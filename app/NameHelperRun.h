@@ -5,6 +5,8 @@
 // whatever it starts belong to a job that ends with the run; past the time
 // limit the run is ended. Its end is reported on the user-interface thread
 // through the launcher's wait thread and the toolkit's hand-over.
+#include "NameHelperProcess.h"
+
 #include "../toolkit/Component.h"
 
 #include <windows.h>
@@ -13,25 +15,11 @@
 #include <memory>
 #include <string>
 
-// How a run ended.
-struct TNameHelperEnd {
-    // The helper ended by itself within the time limit; otherwise it was ended.
-    bool InTime = false;
-    // Its exit code, when it ended in time.
-    DWORD ExitCode = 0;
-    // What it wrote to its pipe, as bytes.
-    std::string Answer;
-};
-
 using TNameHelperEndedEvent = TEvent<TObject*, const TNameHelperEnd&>;
 
 class TNameHelperRun : public TComponent {
 public:
-    // A plugin answers within milliseconds; a big one with many libraries to
-    // load from a slow disk that a virus scanner reads first within a second
-    // or two. Past this the run is ended, and the user has waited for the
-    // name no longer than a glance at the other fields takes.
-    static constexpr std::int32_t kLimitSeconds = 5;
+    static constexpr std::int32_t kLimitSeconds = kNameHelperLimitSeconds;
 
     explicit TNameHelperRun(TComponent* owner);
     // A run still going is ended and reports nothing.

@@ -2,13 +2,13 @@
 // Which processor a plugin library is built for, read from its file header,
 // and what follows from that: which program can load it, and whether a
 // plugin folder is for 64-bit Windows only.
+#include "LibraryImage.h"
+
 #include <string>
 #include <vector>
 
-enum class TLibraryMachine { Unknown, X86, X64 };
-
 // By the machine field of the library's PE header; Unknown when the file
-// cannot be read, is no PE image or is built for another processor.
+// cannot be read, is no intact PE image or is built for another processor.
 TLibraryMachine LibraryMachineOf(const std::string& path);
 
 // Whether the system runs 64-bit programs (this 32-bit tool runs on it
@@ -17,6 +17,6 @@ bool SystemRuns64BitPrograms();
 
 // Whether the plugin files of `folder` (with trailing backslash) itself are
 // all 64-bit libraries, and there is one at least: such a plugin is for 64-bit
-// Windows only. `tree` is what the folder holds, as ListFolderTree gives it;
+// Windows only. `tree` is what the folder holds, as WalkFolderTree gives it;
 // what lies in its subfolders does not count.
 bool Only64BitPlugins(const std::string& folder, const std::vector<std::string>& tree);

@@ -1,37 +1,14 @@
 #include "PluginNameQuery.h"
 
-#include "PluginBuilds.h"
-#include "PluginScan.h"
-#include "ToolFiles.h"
-
 #include "base/Errors.h"
-
-namespace {
-
-// The helper that can load a library built for `machine`; null when none can
-// here: the plugin then cannot name itself.
-const char* HelperFor(TLibraryMachine machine)
-{
-    switch (machine) {
-    case TLibraryMachine::X86:
-        return kNameHelperFileName;
-    case TLibraryMachine::X64:
-        return SystemRuns64BitPrograms() ? kNameHelper64FileName : nullptr;
-    default:
-        return nullptr;
-    }
-}
-
-} // namespace
 
 TNameReply TPluginNameQuery::Ask(const std::string& pluginPath, const std::string& toolFolder)
 {
     TNameReply reply = Derived(std::string());
-    const char* helper = HelperFor(LibraryMachineOf(pluginPath));
-    if (helper == nullptr)
+    helper_ = NameHelperFor(pluginPath, toolFolder);
+    if (helper_.empty())
         return reply;
     asking_ = true;
-    helper_ = toolFolder + helper;
     reply.Helper = helper_;
     reply.PluginPath = pluginPath;
     return reply;
@@ -69,8 +46,7 @@ TNameReply TPluginNameQuery::Ended(const TNameHelperEnd& end)
     asking_ = false;
     TNameReply reply;
     reply.SetName = true;
-    if (end.InTime && end.ExitCode == kNameHelperNamed && end.Answer.size() == kRootNameCapacity)
-        reply.Name = FilterRootName(end.Answer.data(), end.Answer.size());
+    reply.Name = PluginNameOf(end);
     return reply;
 }
 

@@ -38,11 +38,20 @@ std::string SetupScriptFile(const std::string& templateBytes, const TSetupScript
     return IsAscii(script) ? script : kUtf8Mark + script;
 }
 
+std::string PluginFolderNameOf(const TSetupScriptInputs& inputs)
+{
+    const TSetupScriptInputs utf8 = InUtf8(inputs);
+    return AnsiFromUtf8(PluginFolderName(utf8.PluginType, utf8.PluginName, utf8.MainFile));
+}
+
 std::string LicenseForCompiler(const std::string& licensePath, const std::string& copyPath)
 {
     const std::string bytes = LoadTextFile(licensePath);
-    // An RTF document carries its characters as ASCII escapes.
-    if (IsAscii(bytes) || StartsWith(bytes, "{\\rtf") || StartsWith(bytes, kUtf8Mark) || StartsWith(bytes, "\xFF\xFE"))
+    // An RTF document carries its characters as ASCII escapes. UTF-16
+    // without a mark would be read one byte at a time.
+    bool bigEndian = false;
+    if (!IsUtf16WithoutMark(bytes, bigEndian) && (IsAscii(bytes) || StartsWith(bytes, "{\\rtf") ||
+                                                  StartsWith(bytes, kUtf8Mark) || StartsWith(bytes, "\xFF\xFE")))
         return licensePath;
     SaveTextFile(kUtf8Mark + Utf8OfTextFile(bytes), copyPath);
     return copyPath;

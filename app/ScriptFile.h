@@ -13,6 +13,10 @@
 // plain ASCII give exactly the filled template.
 std::string SetupScriptFile(const std::string& templateBytes, const TSetupScriptInputs& inputs);
 
+// The name of the plugin's default folder and entry that the script of
+// `inputs` gives (PluginFolderName), in this program's code page.
+std::string PluginFolderNameOf(const TSetupScriptInputs& inputs);
+
 // The licence file to hand the compiler for the one at `licensePath`: that
 // file itself when the compiler reads it as written (plain ASCII, an RTF
 // document, text with a byte order mark); otherwise its text converted to

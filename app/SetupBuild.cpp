@@ -7,6 +7,7 @@
 #include "base/Errors.h"
 #include "base/TextCodes.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -79,10 +80,12 @@ std::string TSetupBuild::CompilerPath() const { return toolFolder_ + kCompilerFi
 std::string TSetupBuild::ScriptPath() const { return toolFolder_ + kScriptFileName; }
 std::string TSetupBuild::LogPath() const { return toolFolder_ + kCompilerLogFileName; }
 
-void TSetupBuild::Start(const std::string& toolFolder, const std::string& installerName)
+void TSetupBuild::Start(const std::string& toolFolder, const std::string& installerName,
+                        const std::string& pluginFolder)
 {
     toolFolder_ = toolFolder;
     installerName_ = installerName;
+    pluginFolder_ = pluginFolder;
     before_ = FileStampOf(InstallerPath());
     startError_ = ERROR_SUCCESS;
     exitCode_ = 0;
@@ -133,9 +136,16 @@ TBuildReply TSetupBuild::CompilerEnded(DWORD exitCode)
         return {TBuildAction::Deliver, {}, {}};
     }
     if (exitCode == 0) {
-        // It compiled, but wrote its installer elsewhere or under another name.
+        // It compiled, but its installer is not there.
         step_ = TStep::Idle;
         return {TBuildAction::Report, ExitCodeText(), {}};
+    }
+    if (exitCode > 1) {
+        // Not an error in the script (that is 1): the compiler crashed or
+        // could not run, and what it wrote of an installer is no installer.
+        step_ = TStep::Idle;
+        RemoveWrittenInstaller();
+        return {TBuildAction::Report, CrashText(), {}};
     }
     // The compiler's console window has closed with its messages: compile
     // once more for them, so that an earlier run's log cannot be taken for them.
@@ -151,10 +161,31 @@ TBuildReply TSetupBuild::LogEnded()
     step_ = TStep::Idle;
     std::string log;
     try {
-        log = CompilerLogText(LoadTextFile(LogPath()));
+        log = LoadTextFile(LogPath());
     } catch (const EFOpenError&) {
         // No log: the exit code is all there is to tell.
     }
+    return RejectedScript(log);
+}
+
+TBuildReply TSetupBuild::CompilerEnded(DWORD exitCode, const std::string& output)
+{
+    TBuildReply reply = CompilerEnded(exitCode);
+    if (reply.Action != TBuildAction::RunLog)
+        return reply;
+    step_ = TStep::Idle;
+    // Kept as a log run would have left it.
+    try {
+        SaveTextFile(output, LogPath());
+    } catch (const Exception&) {
+        // The messages are shown all the same.
+    }
+    return RejectedScript(output);
+}
+
+TBuildReply TSetupBuild::RejectedScript(const std::string& logBytes) const
+{
+    const std::string log = CompilerLogText(logBytes);
     if (log.find_first_not_of(" \r\n") == std::string::npos)
         return {TBuildAction::Report, ExitCodeText(), {}};
     return {TBuildAction::ShowLog,
@@ -162,6 +193,29 @@ TBuildReply TSetupBuild::LogEnded()
                 std::to_string(exitCode_) + ".\r\n" + FailingLineText(log) +
                 "Its messages follow; all of them are kept in " + Quoted(LogPath()) + ".",
             log};
+}
+
+void TSetupBuild::Stopped()
+{
+    step_ = TStep::Idle;
+    RemoveWrittenInstaller();
+}
+
+void TSetupBuild::RemoveWrittenInstaller() const
+{
+    if (WrittenSince(before_, InstallerPath()))
+        DeleteFileA(InstallerPath().c_str());
+}
+
+std::string TSetupBuild::CrashText() const
+{
+    char code[16];
+    // An exception code reads as such in hexadecimal.
+    std::snprintf(code, sizeof(code), exitCode_ >= 0x80000000u ? "0x%08lX" : "%lu", static_cast<unsigned long>(exitCode_));
+    return "The setup " + Quoted(installerName_) + " could not be created: the compiler crashed (exit code " + code +
+           ").\r\nThis is a fault of the compiler, not of the script. Run " +
+           Quoted(std::string(kCompilerFileName) + " " + kScriptFileName) + " in " + Quoted(toolFolder_) +
+           " to see it happen.";
 }
 
 std::string TSetupBuild::StartFailureText() const

@@ -40,9 +40,12 @@ public:
     std::string ScriptPath() const;
     std::string LogPath() const;
 
+    // The plugin folder of the build started last (with trailing backslash).
+    const std::string& PluginFolder() const noexcept { return pluginFolder_; }
+
     // The compiler is about to be started in `toolFolder` (with trailing
-    // backslash), where it is to write `installerName`.
-    void Start(const std::string& toolFolder, const std::string& installerName);
+    // backslash), where it is to write `installerName`, packing `pluginFolder`.
+    void Start(const std::string& toolFolder, const std::string& installerName, const std::string& pluginFolder);
     // The launcher reported a system error code: while the compiler is being
     // started, the reason it could not be; once it runs, its end cannot be
     // watched.
@@ -53,19 +56,32 @@ public:
     TBuildReply CompilerEnded(DWORD exitCode);
     // The compiler's run for its log has ended, or could not be started.
     TBuildReply LogEnded();
+    // The compiler, whose output was read as it came, has ended with
+    // `exitCode` after writing `output`: as CompilerEnded, but a rejected
+    // script is answered with that output at once (ShowLog or Report).
+    TBuildReply CompilerEnded(DWORD exitCode, const std::string& output);
     // A handler failed while the build ran: it is over and nothing follows.
     void Abandon() noexcept { step_ = TStep::Idle; }
+    // The compiler has been ended before its time: the build is over, and
+    // whatever it had written of its installer goes.
+    void Stopped();
 
 private:
     enum class TStep { Idle, Starting, Compiling, Logging };
 
     std::string StartFailureText() const;
     std::string ExitCodeText() const;
+    std::string CrashText() const;
+    // Deletes the installer when this build has written it.
+    void RemoveWrittenInstaller() const;
     std::string FailingLineText(const std::string& log) const;
+    // The answer to a rejected script whose compiler wrote `logBytes`.
+    TBuildReply RejectedScript(const std::string& logBytes) const;
 
     TStep step_ = TStep::Idle;
     std::string toolFolder_;
     std::string installerName_;
+    std::string pluginFolder_;
     // What the tool folder held under the installer's name before the start.
     TFileStamp before_;
     DWORD startError_ = ERROR_SUCCESS;

@@ -251,6 +251,25 @@ std::string EarlierFolderName(const std::string& pluginName, const std::string& 
     return ShortenedName(FolderSafeName(ReadableName(pluginName, NameWithoutExtension(mainFile))), kMaxFolderNameBytes);
 }
 
+std::string SignCommandDefine(const std::string& command)
+{
+    std::string text = "!define /redef SIGN_COMMAND `";
+    for (const char c : command)
+        text += c == '$' ? std::string("${U+24}") : std::string(1, c);
+    return text + "`";
+}
+
+std::string SignCommandProblem(const std::string& command)
+{
+    if (command.find("%1") == std::string::npos)
+        return "The signing command must hold %1 where the path of the file to sign goes";
+    if (command.find('`') != std::string::npos)
+        return "The signing command can't hold a back quote (`)";
+    if (std::any_of(command.begin(), command.end(), [](char c) { return c == '\r' || c == '\n' || c == '\t'; }))
+        return "The signing command must be one line";
+    return std::string();
+}
+
 std::string DoubledAmpersands(const std::string& text)
 {
     std::string doubled;
@@ -397,6 +416,8 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kInstallFilesPlaceholder, InstallFilesBlock(folder, inputs.Files, inputs.LeftOut)},
         {kFileListPlaceholder, CompileTimeText(kFileListFileName)},
         {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
+        {kPluginVersionPlaceholder, CompileTimeText(inputs.Version)},
+        {kSignCommandPlaceholder, inputs.SignCommand.empty() ? std::string() : SignCommandDefine(inputs.SignCommand)},
     };
     if (inputs.Uninstaller)
         table.push_back({kUninstallerMarker, std::string()});

@@ -27,6 +27,8 @@ inline constexpr char kFileListPlaceholder[] = "*file_list*";
 inline constexpr char kEarlierFolderNamePlaceholder[] = "*earlier_folder_name*";
 inline constexpr char kBackupFolderNamePlaceholder[] = "*backup_folder_name*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
+inline constexpr char kPluginVersionPlaceholder[] = "*plugin_version*";
+inline constexpr char kSignCommandPlaceholder[] = "*sign_command*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
 
@@ -68,6 +70,15 @@ std::string PluginFolderName(const std::string& pluginType, const std::string& p
 // folder-safe and shortened), under which an earlier install of it is looked
 // for.
 std::string EarlierFolderName(const std::string& pluginName, const std::string& mainFile);
+
+// The line that makes `command` the template's signing command: a define the
+// compiler hands the signing directives, in back quotes, each "$" written
+// ${U+24} so that it reaches the command as it stands. `command` holds no
+// back quote and no line break (SignCommandProblem).
+std::string SignCommandDefine(const std::string& command);
+
+// Why `command` cannot sign the setup; empty when it can.
+std::string SignCommandProblem(const std::string& command);
 
 // `text` with every "&" doubled, for labels where a single one underlines.
 std::string DoubledAmpersands(const std::string& text);
@@ -139,15 +150,21 @@ struct TSetupScriptInputs {
     std::string LicensePath;
     bool LicenseExists = false; // LicensePath names an existing file
     bool Uninstaller = false;
-    // What the plugin folder holds, as ListFolderTree gives it: what is packed.
+    // What the plugin folder holds and the setup packs, as WalkFolderTree
+    // gives it.
     std::vector<std::string> Files;
-    // Files in the plugin folder that are not packed (relative paths as in
-    // Files, which does not hold them), such as a setup built earlier.
+    // Files that lie in the plugin folder but are not packed, as relative paths
+    // (Files does not hold them), such as a setup built earlier.
     std::vector<std::string> LeftOut;
     // The main file's publisher (its version resource's company name), or empty.
     std::string Publisher;
+    // The main file's version ("1.2.3.4"), or empty.
+    std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
+    // The command that signs the setup and its uninstaller, "%1" standing for
+    // the file; empty for the template's own, or none.
+    std::string SignCommand;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

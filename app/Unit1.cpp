@@ -2,14 +2,11 @@
 
 #include "AppFolder.h"
 #include "InstallerDelivery.h"
-#include "PluginBuilds.h"
 #include "PluginScan.h"
-#include "ReachableNames.h"
 #include "ScriptFile.h"
-#include "SetupScript.h"
+#include "SetupPlan.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
-#include "VersionResource.h"
 
 #include "base/Errors.h"
 #include "base/Paths.h"
@@ -91,6 +88,7 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     // The licence field scans nothing: a licence changes no plugin field.
     EditFolder->OnChange = TNotifyEvent(this, &TFormMain::EditFolderChange);
     EditName->OnChange = TNotifyEvent(this, &TFormMain::EditNameChange);
+    ComboBoxMainFile->OnChange = TNotifyEvent(this, &TFormMain::ComboBoxMainFileChange);
     Button2->OnClick = TNotifyEvent(this, &TFormMain::Button2Click);
     ButtonCreate->OnClick = TNotifyEvent(this, &TFormMain::ButtonCreateClick);
     ButtonExit->OnClick = TNotifyEvent(this, &TFormMain::ButtonExitClick);
@@ -113,6 +111,8 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     NameHelper = new TNameHelperRun(this);
     NameHelper->Name = "NameHelper";
     NameHelper->OnEnded = TNameHelperEndedEvent(this, &TFormMain::NameHelperEnded);
+
+    OnCloseQuery = TCloseQueryEvent(this, &TFormMain::FormCloseQuery);
 
     FormCreate(this);
 }
@@ -188,7 +188,21 @@ void TFormMain::ScanPluginFolder(std::string path)
     ComboBoxMainFile->SetItems(entries);
     ComboBoxMainFile->SetItemIndex(selected);
 
-    // A folder without a plugin file, or one named like a plugin, gives no name.
+    DeriveName(folder, entry);
+}
+
+void TFormMain::ComboBoxMainFileChange(TObject* /*Sender*/)
+{
+    // Another main file is another plugin: its type and name, as a scan
+    // finds them.
+    const std::string entry = ComboBoxMainFile->SelectedText();
+    DetectPluginType(entry);
+    DeriveName(WithTrailingBackslash(FullPathOf(EditFolder->Text())), entry);
+}
+
+void TFormMain::DeriveName(const std::string& folder, const std::string& entry)
+{
+    // No plugin file, or a folder named like one, gives no name.
     if (entry.empty() || !FileExistsAt(folder + entry)) {
         ActOnName(names_.Derived(std::string()));
         return;
@@ -202,6 +216,7 @@ void TFormMain::ScanPluginFolder(std::string path)
         ActOnName(names_.Derived(NameWithoutExtension(entry)));
         break;
     default:
+        ActOnName(names_.Derived(std::string()));
         break;
     }
 }
@@ -258,31 +273,26 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
         return;
     }
 
-    std::vector<std::string> checkedLanguages;
+    // The setup is built from what the window shows: the folder as typed (a
+    // relative one as the full path the scan listed) and the main file as
+    // selected.
+    TSetupRequest request;
+    request.PluginName = EditName->Text();
+    request.NameAsked = names_.Asking();
+    request.Folder = EditFolder->Text();
+    request.MainFileCount = ComboBoxMainFile->Count();
+    request.MainFileIndex = ComboBoxMainFile->ItemIndex();
+    request.MainFile = ComboBoxMainFile->SelectedText();
+    request.PluginType = ComboBoxType->SelectedText();
     for (int i = 0; i < ListLanguages->Count(); ++i) {
         if (ListLanguages->Checked(i))
-            checkedLanguages.push_back(ListLanguages->Item(i));
+            request.CheckedLanguages.push_back(ListLanguages->Item(i));
     }
-
-    // The script is built from what the window shows: the folder as typed
-    // (a relative one as the full path the scan listed) and the main file as
-    // selected must both be there.
-    TSetupInputsSeen seen;
-    seen.PluginName = EditName->Text();
-    seen.NameAsked = names_.Asking();
-    seen.Folder = EditFolder->Text();
-    const std::string folder = seen.Folder.empty() ? std::string() : WithTrailingBackslash(FullPathOf(seen.Folder));
-    const std::string mainFile = ComboBoxMainFile->SelectedText();
-    const std::string mainFilePath = folder + mainFile;
-    seen.MainFileCount = ComboBoxMainFile->Count();
-    seen.MainFileIndex = ComboBoxMainFile->ItemIndex();
-    seen.FolderExists = !folder.empty() && FolderExistsAt(folder);
-    seen.MainFile = seen.MainFileIndex >= 0 ? EntryKindAt(mainFilePath) : TEntryKind::None;
-    seen.LicensePath = EditLicense->Text();
-    seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
-    const std::string problems = ValidateSetupInputs(seen) + UnreachableNameLine(folder, seen.LicensePath);
-    if (!problems.empty()) {
-        ShowMessage(problems);
+    request.LicensePath = EditLicense->Text();
+    request.Uninstaller = CheckBoxUninstall->Checked();
+    const TSetupPlan plan = PlanSetup(request, AppFolder);
+    if (!plan.Problems.empty()) {
+        ShowMessage(plan.Problems);
         return;
     }
 
@@ -293,23 +303,9 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
         return;
     }
     const TLockWhileBuilding lock(*this);
-
-    TSetupScriptInputs inputs;
-    inputs.PluginName = EditName->Text();
-    inputs.Folder = folder;
-    inputs.MainFile = mainFile;
-    inputs.PluginType = ComboBoxType->SelectedText();
-    inputs.CheckedLanguages = checkedLanguages;
-    // The compiler runs in the tool folder: a relative licence path is taken
-    // from here, as it was checked.
-    inputs.LicensePath = seen.LicensePath.empty() ? std::string() : FullPathOf(seen.LicensePath);
-    inputs.LicenseExists = seen.License == TEntryKind::File;
-    inputs.Uninstaller = CheckBoxUninstall->Checked();
-    inputs.Files = ListFolderTree(folder);
-    inputs.Publisher = VersionStringOf(mainFilePath, "CompanyName");
-    inputs.Only64Bit = Only64BitPlugins(folder, inputs.Files);
-
-    WriteSetupScript(LoadTextFile(AppFolder + kTemplateFileName), inputs, AppFolder);
+    if (!plan.Notice.empty())
+        ShowMessage(plan.Notice);
+    WriteSetupScript(plan.TemplateBytes, plan.Inputs, AppFolder);
 
     Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
     Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";
@@ -317,7 +313,7 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
 
     // The installer this build will write, fixed now: the selection may
     // change while the compiler runs.
-    build_.Start(AppFolder, inputs.MainFile + kInstallerSuffix);
+    build_.Start(AppFolder, plan.InstallerName, plan.PluginFolder);
     HANDLE process = nullptr;
     try {
         process = Spawn->Execute();
@@ -325,7 +321,48 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
         build_.Abandon();
         throw;
     }
+    // The compiler, and whatever it starts, ends with the build or with the
+    // tool, never after it.
+    compilerJob_ = TProcessJob();
+    if (process != nullptr)
+        compilerJob_.Add(process);
     Act(build_.Started(process != nullptr));
+}
+
+void TFormMain::FormCloseQuery(TObject* /*Sender*/, bool& CanClose)
+{
+    // A question of this kind is open already: it decides.
+    if (closeAsked_) {
+        CanClose = false;
+        return;
+    }
+    closeAsked_ = true;
+    struct TAsked {
+        bool& asked;
+        ~TAsked() { asked = false; }
+    } asked{closeAsked_};
+    if (build_.Running()) {
+        CanClose = AskYesNo("A setup is being created. Do you want to stop it and close the setup creator?");
+        // The compiler may have ended while the question was open.
+        if (CanClose && build_.Running())
+            StopBuild();
+    } else if (!placing_.empty()) {
+        CanClose = AskYesNo("The new setup \"" + placing_ + "\" has not been placed yet.\r\n"
+                            "Do you want to close the setup creator and delete it?");
+    }
+}
+
+void TFormMain::StopBuild()
+{
+    const TLockWhileBuilding lock(*this);
+    compilerJob_.Terminate();
+    if (const HANDLE process = Spawn->ProcessHandle()) {
+        TerminateProcess(process, 1);
+        // Ended once its handle is signalled; only then is what it wrote its last.
+        WaitForSingleObject(process, kStopWaitMs);
+    }
+    CompilerLog->Stop();
+    build_.Stopped();
 }
 
 void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
@@ -383,31 +420,50 @@ void TFormMain::PlaceInstaller()
 {
     const std::string installerName = build_.InstallerName();
     const std::string installer = AppFolder + installerName;
-    const std::string folder = ChooseFolder(AppFolder, "In which folder would you like to place the setup?");
-    if (folder.empty()) {
-        // Closing the tool ends the question unanswered: the installer stays
-        // in the tool folder rather than being thrown away.
-        if (!Application->Closing())
+    placing_ = installerName;
+    struct TPlaced {
+        std::string& placing;
+        ~TPlaced() { placing.clear(); }
+    } placed{placing_};
+    // Where the last setup of this run went, else beside the plugin folder.
+    const std::string initial =
+        lastDestination_.empty() ? FolderOfPath(WithoutTrailingBackslash(build_.PluginFolder())) : lastDestination_;
+    for (;;) {
+        const std::string folder = ChooseFolder(initial, "In which folder would you like to place the setup?");
+        // Cancelled, or the tool is closing: a setup that was not placed is
+        // not left where the next build would overwrite it.
+        if (folder.empty() || Application->Closing()) {
             DeleteFileA(installer.c_str());
-        return;
+            return;
+        }
+        const std::string refusal = DestinationRefusal(folder, AppFolder, build_.PluginFolder());
+        if (!refusal.empty()) {
+            ShowMessage(refusal + "\r\nPlease choose another folder.");
+            continue;
+        }
+        if (DeliverInstaller(installer, WithTrailingBackslash(folder) + installerName)) {
+            lastDestination_ = WithTrailingBackslash(folder);
+            return;
+        }
+        if (Application->Closing()) {
+            DeleteFileA(installer.c_str());
+            return;
+        }
     }
-    DeliverInstaller(installer, WithTrailingBackslash(folder) + installerName);
 }
 
-void TFormMain::DeliverInstaller(const std::string& installer, const std::string& target)
+bool TFormMain::DeliverInstaller(const std::string& installer, const std::string& target)
 {
-    if (SamePath(installer, target))
-        return; // chosen the tool's own folder: it is there already
     DWORD error = ERROR_SUCCESS;
     TMoveOutcome outcome = MoveInstaller(installer, target, false, error);
     if (outcome == TMoveOutcome::TargetExists) {
-        if (!AskYesNo("\"" + target + "\" already exists.\r\nDo you want to replace it?")) {
-            ShowMessage("The new setup was left in \"" + installer + "\".");
-            return;
-        }
+        if (!AskYesNo("\"" + target + "\" already exists.\r\nDo you want to replace it?"))
+            return false; // another folder is asked for
         outcome = MoveInstaller(installer, target, true, error);
     }
-    if (outcome != TMoveOutcome::Moved)
-        ShowErrorBox("The setup could not be moved to \"" + target + "\": " + SystemErrorText(error) +
-                     ".\r\nIt is still in \"" + installer + "\".");
+    if (outcome == TMoveOutcome::Moved)
+        return true;
+    ShowErrorBox("The setup could not be moved to \"" + target + "\": " + SystemErrorText(error) +
+                 ".\r\nPlease choose another folder.");
+    return false;
 }

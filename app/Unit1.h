@@ -7,6 +7,7 @@
 #include "PluginNameQuery.h"
 #include "SetupBuild.h"
 
+#include "base/ProcessJob.h"
 #include "../launcher/StSpawn.h"
 #include "../toolkit/CheckListBox.h"
 #include "../toolkit/Controls.h"
@@ -55,12 +56,16 @@ public:
     void ButtonExitClick(TObject* Sender);
     void EditFolderChange(TObject* Sender);
     void EditNameChange(TObject* Sender);
+    void ComboBoxMainFileChange(TObject* Sender);
     void Button2Click(TObject* Sender);
     void ButtonCreateClick(TObject* Sender);
     void SpawnCompleted(TObject* Sender);
     void SpawnError(TObject* Sender, std::uint16_t Error);
     void CompilerLogEnded(TObject* Sender);
     void NameHelperEnded(TObject* Sender, const TNameHelperEnd& End);
+    // Asks before the window closes while a setup is being created or waits
+    // to be placed.
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
 
     // The shell's folder chooser: the chosen folder with a trailing
     // backslash, or empty when the user cancels.
@@ -83,18 +88,34 @@ private:
     // Does what the build answered: tells the user, delivers the installer or
     // runs the compiler for its log.
     void Act(const TBuildReply& reply);
-    // Asks where the fresh installer goes and moves it there; a cancelled
-    // question deletes it.
+    // Derives the plugin name from the main file `entry` of `folder`, as a
+    // scan does: a WFX plugin is asked, a WLX plugin named after its file.
+    void DeriveName(const std::string& folder, const std::string& entry);
+    // Asks where the fresh installer goes and moves it there, asking again
+    // for a folder it cannot go to; a cancelled question deletes it.
     void PlaceInstaller();
     // Moves the installer to `target`, asking before it replaces a file
-    // there; whatever fails, the installer is kept and the user is told.
-    void DeliverInstaller(const std::string& installer, const std::string& target);
+    // there; false, the user told why, when it stays where it is.
+    bool DeliverInstaller(const std::string& installer, const std::string& target);
+    // Ends the compiler and whatever it started, waits for its end, and
+    // removes what it wrote.
+    void StopBuild();
     void RunCompilerForLog();
 
     // The build in progress, at most one at a time, and how the last one ended.
     TSetupBuild build_;
     // Held from the start of a build until it is over, delivery included.
     TBuildLock buildLock_;
+    // Holds the compiler of the build going, and whatever it starts.
+    TProcessJob compilerJob_;
+    // How long a stopped compiler may take to end.
+    static constexpr DWORD kStopWaitMs = 10000;
+    // The installer being placed, while its destination is asked for.
+    std::string placing_;
+    // The folder the last setup of this run went to (with trailing backslash).
+    std::string lastDestination_;
+    // Set while the user is asked whether the window may close.
+    bool closeAsked_ = false;
     // Lets go of the tool folder when a handler ends and the build is over.
     class TLockWhileBuilding;
     // The plugin name being asked of a WFX plugin, at most one at a time.

@@ -16,16 +16,44 @@ Function Version(const char* name)
     return LazyFunction<Function>("version.dll", name);
 }
 
-} // namespace
-
-std::string VersionStringOf(const std::string& file, const std::string& key)
+// The whole version resource of `file`; empty when it has none.
+std::vector<char> VersionResourceOf(const std::string& file)
 {
     DWORD ignored = 0;
     const DWORD size = Version<decltype(&GetFileVersionInfoSizeA)>("GetFileVersionInfoSizeA")(file.c_str(), &ignored);
     if (size == 0)
-        return std::string();
+        return {};
     std::vector<char> resource(size);
     if (!Version<decltype(&GetFileVersionInfoA)>("GetFileVersionInfoA")(file.c_str(), 0, size, resource.data()))
+        return {};
+    return resource;
+}
+
+} // namespace
+
+std::string FileVersionOf(const std::string& file)
+{
+    std::vector<char> resource = VersionResourceOf(file);
+    void* fixed = nullptr;
+    UINT length = 0;
+    if (resource.empty() ||
+        !Version<decltype(&VerQueryValueA)>("VerQueryValueA")(resource.data(), "\\", &fixed, &length) ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return std::string();
+    const auto& info = *static_cast<const VS_FIXEDFILEINFO*>(fixed);
+    if (info.dwSignature != VS_FFI_SIGNATURE)
+        return std::string();
+    char text[48];
+    std::snprintf(text, sizeof(text), "%u.%u.%u.%u", static_cast<unsigned>(HIWORD(info.dwFileVersionMS)),
+                  static_cast<unsigned>(LOWORD(info.dwFileVersionMS)), static_cast<unsigned>(HIWORD(info.dwFileVersionLS)),
+                  static_cast<unsigned>(LOWORD(info.dwFileVersionLS)));
+    return text;
+}
+
+std::string VersionStringOf(const std::string& file, const std::string& key)
+{
+    std::vector<char> resource = VersionResourceOf(file);
+    if (resource.empty())
         return std::string();
 
     // Language and code page of the string tables; "040904B0" (US English,

@@ -34,12 +34,3 @@ TEntryKind EntryKindAt(const std::string& path);
 // entries, "." and ".." where reported), in the order the file system
 // returns them. Empty when nothing matches.
 std::vector<std::string> ListFolderEntries(const std::string& pattern);
-
-// The files and subfolders below `folder` (with trailing backslash) as paths
-// relative to it, a subfolder ending with a backslash and followed by what it
-// holds; each level in the order the file system returns it. Hidden and
-// system entries count; "." and ".." do not. A link to a folder is followed,
-// unless it leads back to a folder on its way (a loop), and then left out;
-// in a drive's root the system's own folders ("$RECYCLE.BIN", "System Volume
-// Information") are left out. Empty when the folder is missing.
-std::vector<std::string> ListFolderTree(const std::string& folder);

@@ -6,13 +6,13 @@ namespace {
 
 bool StartsWith(const std::string& bytes, const char* mark) { return bytes.rfind(mark, 0) == 0; }
 
-// UTF-16 text after its byte order mark, in either byte order.
-std::wstring Utf16Of(const std::string& bytes, bool bigEndian)
+// UTF-16 text from `start` on, in either byte order.
+std::wstring Utf16Of(const std::string& bytes, std::size_t start, bool bigEndian)
 {
-    std::wstring wide((bytes.size() - 2) / 2, L'\0');
+    std::wstring wide((bytes.size() - start) / 2, L'\0');
     for (std::size_t i = 0; i < wide.size(); ++i) {
-        const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
-        const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
+        const auto first = static_cast<unsigned char>(bytes[start + 2 * i]);
+        const auto second = static_cast<unsigned char>(bytes[start + 1 + 2 * i]);
         wide[i] = static_cast<wchar_t>(bigEndian ? first << 8 | second : second << 8 | first);
     }
     return wide;
@@ -83,6 +83,23 @@ std::string Utf8OfTextFile(const std::string& bytes)
     if (StartsWith(bytes, kUtf8Mark))
         return bytes.substr(3);
     if (StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF"))
-        return FromWide(Utf16Of(bytes, bytes[0] == '\xFE'), CP_UTF8);
+        return FromWide(Utf16Of(bytes, 2, bytes[0] == '\xFE'), CP_UTF8);
+    bool bigEndian = false;
+    if (IsUtf16WithoutMark(bytes, bigEndian))
+        return FromWide(Utf16Of(bytes, 0, bigEndian), CP_UTF8);
     return IsUtf8(bytes) ? bytes : FromWide(ToWide(bytes, LegacyCodePage()), CP_UTF8);
+}
+
+bool IsUtf16WithoutMark(const std::string& bytes, bool& bigEndian)
+{
+    // Text in an 8-bit code page holds no NUL; UTF-16 holds one in every
+    // character of the Latin alphabets, in its high byte.
+    if (bytes.size() < 2 || bytes.size() % 2 != 0 || bytes.find('\0') == std::string::npos)
+        return false;
+    std::size_t evenNuls = 0, oddNuls = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        if (bytes[i] == '\0')
+            ++(i % 2 == 0 ? evenNuls : oddNuls);
+    bigEndian = evenNuls > oddNuls;
+    return true;
 }

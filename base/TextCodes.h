@@ -28,9 +28,15 @@ UINT LegacyCodePage();
 std::string Utf8FromAnsi(const std::string& text);
 std::string AnsiFromUtf8(const std::string& text);
 
+// Whether `bytes` without a byte order mark are UTF-16 text, and in which
+// byte order: they hold NUL bytes, which no 8-bit text does, and are of an
+// even length.
+bool IsUtf16WithoutMark(const std::string& bytes, bool& bigEndian);
+
 // The characters of a text file, as UTF-8. A byte order mark (UTF-8, UTF-16
-// little or big endian) tells its encoding; without one, text that is valid
-// UTF-8 is taken as such and any other is read in the system's ANSI code page.
+// little or big endian) tells its encoding; without one, UTF-16 is told by its
+// NUL bytes, text that is valid UTF-8 is taken as such and any other is read
+// in the system's ANSI code page.
 std::string Utf8OfTextFile(const std::string& bytes);
 
 // The byte order mark of UTF-8.

@@ -29,8 +29,15 @@
 ; Compile-time text, which the compiler takes as it stands (the files it reads
 ; and writes, the version information): local_folder (the plugin folder, with
 ; a final backslash), main_file, version_product_name (the plugin name),
-; version_company_name (the publisher), file_list (below). There "$$" would stay two characters,
-; so each "$" is written ${U+24}; the rest as in runtime strings.
+; version_company_name (the publisher), file_list (below). There "$$" would
+; stay two characters, so each "$" is written ${U+24}; the rest as in runtime
+; strings.
+; plugin_version is the main file's version ("1.2.3.4", or nothing): digits and
+; dots only, the one value that may also stand in a define.
+;
+; sign_command: a define of the signing command given to the console program
+; (!define /redef SIGN_COMMAND, the command in back quotes, each "$" written
+; ${U+24}), or nothing.
 ;
 ; Either way a value never closes its quotes, breaks its line or brings in a
 ; define, an environment variable or an escape of its own.
@@ -101,6 +108,24 @@ ManifestDPIAware true
 ; silent) instead of being skipped; what it changed is then put back.
 AllowSkipFiles off
 
+; Signing: to sign the setup program and the uninstaller it writes, remove
+; the semicolon in front of the define below and put your signing command in
+; it, with %1 where the path of the file goes. The compiler runs it on the
+; uninstaller before it packs it, and on the finished setup, and fails the
+; build when it does not end with exit code 0, so an unsigned file never
+; ships. On Windows, with a certificate file:
+;   signtool sign /f "C:\certs\plugin.pfx" /p <password> /fd sha256 /tr http://timestamp.digicert.com /td sha256 "%1"
+; or with a certificate from the store:
+;   signtool sign /n "<subject name>" /fd sha256 /tr http://timestamp.digicert.com /td sha256 "%1"
+; On Linux, osslsigncode signs the same way. The console program's --sign
+; option takes the place of this command (sign_command below).
+;!define SIGN_COMMAND `signtool sign /a /fd sha256 "%1"`
+*sign_command*
+!ifdef SIGN_COMMAND
+  !finalize `${SIGN_COMMAND}` = 0
+  !uninstfinalize `${SIGN_COMMAND}` = 0
+!endif
+
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include WinMessages.nsh
@@ -111,14 +136,10 @@ AllowSkipFiles off
 !define INSTALLED_LIST "$PLUGINSDIR\installed.txt"
 !define FOLDER_RECORD "$PLUGINSDIR\folders.ini"
 
-; The plugin's version from its main file's version resource; a main file
-; without one (the compiler then defines empty numbers) gives none.
-!getdllversion /noerrors "*local_folder**main_file*" PLUGIN_VERSION_
-!ifdef PLUGIN_VERSION_1
-  !if "${PLUGIN_VERSION_1}" != ""
-    !define PLUGIN_VERSION "${PLUGIN_VERSION_1}.${PLUGIN_VERSION_2}.${PLUGIN_VERSION_3}.${PLUGIN_VERSION_4}"
-  !endif
-!endif
+; The plugin's version, four numbers, as the setup creator read it from its
+; main file's version resource; empty when the main file has none. The
+; compiler never reads the plugin's files for anything but packing them.
+!define PLUGIN_VERSION "*plugin_version*"
 
 ; Installer languages (none means English).
 *languages*
@@ -132,7 +153,7 @@ OutFile "*main_file*_setup.exe"
 InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
 
 ; Version information of the setup program itself.
-!ifdef PLUGIN_VERSION
+!if "${PLUGIN_VERSION}" != ""
   VIProductVersion "${PLUGIN_VERSION}"
   VIAddVersionKey ProductVersion "${PLUGIN_VERSION}"
   VIAddVersionKey FileVersion "${PLUGIN_VERSION}"
@@ -295,6 +316,14 @@ FunctionEnd
 #01!insertmacro InstalledFiles "un."
 
 Function .onInit
+  ; A plugin for 64-bit Windows only is of no use anywhere else: nothing
+  ; could load it.
+  ${If} "*plugin_bits*" == "64"
+  ${AndIfNot} ${RunningX64}
+    MessageBox MB_OK|MB_ICONSTOP "$(^Name) is for 64-bit Windows only, and this Windows is 32-bit. Nothing was installed." /SD IDOK
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
   StrCmp "*plugin_bits*" "64" 0 +2
     Call Use64BitPlaces
@@ -859,7 +888,7 @@ SectionEnd
 #01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginName" "*plugin_name*"
 #01  WriteRegStr HKLM $UninstallKey "PluginMainFile" "*main_file_name*"
-#01  !ifdef PLUGIN_VERSION
+#01  !if "${PLUGIN_VERSION}" != ""
 #01    WriteRegStr HKLM $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
 #01  !endif
 #01  StrCmp "*publisher*" "" +2

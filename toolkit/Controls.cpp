@@ -186,3 +186,9 @@ std::string TComboBox::SelectedText() const
     const int index = ItemIndex();
     return index < 0 ? std::string() : Item(index);
 }
+
+void TComboBox::Command(WORD code)
+{
+    if (code == CBN_SELCHANGE)
+        OnChange(this);
+}

@@ -99,4 +99,9 @@ public:
     void SetItemIndex(int index);
     // Text of the selected item; empty when nothing is selected.
     std::string SelectedText() const;
+    // Fires when the user selects another item (not on SetItemIndex).
+    TNotifyEvent OnChange;
+
+protected:
+    void Command(WORD code) override;
 };

@@ -5,6 +5,7 @@
 
 #include "base/Errors.h"
 #include "base/LazyLibrary.h"
+#include "base/TextCodes.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -19,10 +20,41 @@ int ShowBox(const std::string& text, UINT type)
     const HWND owner = Application != nullptr ? Application->Handle() : nullptr;
     const std::string caption = Application != nullptr ? Application->Title() : std::string();
     TTaskWindowsDisabled disabled(nullptr);
-    return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
+    return MessageBoxA(owner, WrappedForMessageBox(text).c_str(), caption.c_str(), type);
 }
 
 } // namespace
+
+std::string WrappedForMessageBox(const std::string& text, std::size_t maxWord)
+{
+    // In characters, not bytes: a break never falls inside one.
+    const std::wstring wide = ToWide(text, CP_ACP);
+    std::wstring wrapped;
+    wrapped.reserve(wide.size() + wide.size() / maxWord * 2);
+    std::size_t word = 0; // characters since the last blank or line break
+    std::size_t lastBreak = std::wstring::npos; // in `wrapped`, just after a separator of the word
+    for (const wchar_t c : wide) {
+        if (c == L' ' || c == L'\t' || c == L'\r' || c == L'\n') {
+            word = 0;
+            lastBreak = std::wstring::npos;
+            wrapped += c;
+            continue;
+        }
+        if (word == maxWord) {
+            // Break after the word's last separator in its second half, or here.
+            const std::size_t at =
+                lastBreak != std::wstring::npos && wrapped.size() - lastBreak < maxWord / 2 ? lastBreak : wrapped.size();
+            wrapped.insert(at, L"\r\n");
+            word = wrapped.size() - (at + 2);
+            lastBreak = std::wstring::npos;
+        }
+        wrapped += c;
+        ++word;
+        if (c == L'\\' || c == L'/')
+            lastBreak = wrapped.size();
+    }
+    return FromWide(wrapped, CP_ACP);
+}
 
 bool DialogEndedByQuit() noexcept
 {

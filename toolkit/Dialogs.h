@@ -4,6 +4,7 @@
 // window and control that were active before it are active again.
 #include "Component.h"
 
+#include <cstddef>
 #include <string>
 
 // Whether the modal dialog that just returned was ended by the application's
@@ -11,6 +12,11 @@
 // quit again, and under Wine the file-open dialog reports a confirmed file and
 // the folder chooser the folder it had selected. Such a dialog is unanswered.
 bool DialogEndedByQuit() noexcept;
+
+// `text` for a message box, which wraps lines at blanks only and grows as
+// wide as the longest word: a word longer than `maxWord` characters (a long
+// path) is broken into lines, after a backslash or slash where it has one.
+std::string WrappedForMessageBox(const std::string& text, std::size_t maxWord = 80);
 
 // Plain message: application title as caption, no icon, one OK button.
 void ShowMessage(const std::string& text);

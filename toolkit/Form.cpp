@@ -104,8 +104,14 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_QUERYENDSESSION:
+        if (IsMainForm())
+            return CanClose() ? TRUE : FALSE;
+        break;
     case WM_CLOSE:
         if (IsMainForm()) {
+            if (!CanClose())
+                return 0;
             ShowWindow(handle_, SW_HIDE);
             Application->Terminate();
             return 0;
@@ -115,6 +121,13 @@ LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+bool TForm::CanClose()
+{
+    bool canClose = true;
+    OnCloseQuery(this, canClose);
+    return canClose;
 }
 
 bool TForm::IsMainForm() const noexcept

@@ -15,6 +15,9 @@
 
 class TControl;
 
+// CanClose starts true; a handler that sets it false keeps the window open.
+using TCloseQueryEvent = TEvent<TObject*, bool&>;
+
 struct TFormDesign {
     const char* className;
     std::string caption;
@@ -32,8 +35,12 @@ public:
     HFONT Font() const noexcept { return static_cast<HFONT>(font_.Get()); }
 
     void Show();
-    // Closes the window; closing the main window ends the message loop.
+    // Closes the window; closing the main window ends the message loop,
+    // unless OnCloseQuery keeps it open.
     void Close();
+
+    // Asked before the main window closes, and before the session ends.
+    TCloseQueryEvent OnCloseQuery;
 
     // Puts the controls into this keyboard (tab) order.
     void SetTabOrder(const std::vector<TControl*>& order);
@@ -45,6 +52,7 @@ private:
     static LRESULT CALLBACK StaticWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     void Activated(WORD state) noexcept;
     bool IsMainForm() const noexcept;
+    bool CanClose();
 
     HWND handle_ = nullptr;
     UniqueGdiObject font_;

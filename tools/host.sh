@@ -22,6 +22,9 @@ makensis nsis
 /usr/src/googletest/CMakeLists.txt googletest
 zip zip
 xwininfo x11-utils
+pkill procps
+osslsigncode osslsigncode
+openssl openssl
 LIST
 }
 

@@ -1,9 +1,13 @@
 // The end of a compiler run in the real window: the destination chooser, the
 // move, and every way the delivery can go wrong, with the real NSIS compiler.
+#include "app/BuildLock.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/Programs.h"
+
+#include <vector>
 
 namespace {
 
@@ -13,22 +17,51 @@ using BuildCompletion = MainWindowTest;
 
 TEST_F(BuildCompletion, InstallerMovesToTheChosenFolder)
 {
-    EnterPlugin();
+    const std::string plugin = EnterPlugin();
     const std::string installer = tool_ + "fs.wfx_setup.exe";
     TempFolder destination;
-    std::string title, status;
-    PressCreate();
-    ASSERT_TRUE(Answer([&] {
-        AnswerDestination(destination.Path(), IDOK, [&](HWND chooser) {
-            title = ChooserTitle(chooser);
-            status = ChooserStatusLine(chooser);
-        });
-    }));
-    EXPECT_EQ(title, kDestinationQuestion);
-    EXPECT_EQ(status, WithoutTrailingBackslash(tool_)); // opens at the tool's folder
-    EXPECT_TRUE(FileExistsAt(destination.Path() + "fs.wfx_setup.exe"));
+    std::vector<std::string> titles, opened;
+    // The question opens beside the plugin folder, then where the last setup went.
+    for (int build = 0; build < 2; ++build) {
+        PressCreate();
+        ASSERT_TRUE(Answer([&] {
+            AnswerDestination(destination.Path(), IDOK, [&](HWND chooser) {
+                titles.push_back(ChooserTitle(chooser));
+                opened.push_back(ChooserStatusLine(chooser));
+            });
+            if (build == 1)
+                AnswerMessage(IDYES); // replace the first
+        }));
+    }
+    EXPECT_EQ(titles, std::vector<std::string>(2, kDestinationQuestion));
+    EXPECT_EQ(opened, (std::vector<std::string>{WithoutTrailingBackslash(FolderOfPath(WithoutTrailingBackslash(plugin))),
+                                                WithoutTrailingBackslash(destination.Path())}));
     EXPECT_FALSE(FileExistsAt(installer));
     EXPECT_EQ(ReadWholeFile(destination.Path() + "fs.wfx_setup.exe").substr(0, 2), "MZ");
+}
+
+TEST_F(BuildCompletion, TheToolFolderAndThePluginFolderAreRefusedAndAskedAgain)
+{
+    // There the next build would overwrite the setup, or pack it.
+    const std::string plugin = EnterPlugin();
+    std::vector<std::string> told;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        for (const std::string& folder : {tool_, plugin, plugin + "language\\more\\"}) {
+            if (!AnswerDestination(folder))
+                return;
+            told.push_back(AnswerMessage(IDOK).Text);
+        }
+        AnswerDestination("", IDCANCEL);
+    }));
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_NE(told[0].find("the setup creator's own folder"), std::string::npos) << told[0];
+    for (const std::string& text : {told[1], told[2]})
+        EXPECT_NE(text.find("the plugin folder or a folder inside it"), std::string::npos) << text;
+    for (const std::string& text : told)
+        EXPECT_NE(text.find("Please choose another folder."), std::string::npos) << text;
+    EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
+    EXPECT_EQ(TreeOf(plugin), TreeOf(PluginFolder({"fs.wfx"})));
 }
 
 TEST_F(BuildCompletion, CancellingTheChooserDeletesTheFreshInstaller)
@@ -112,8 +145,8 @@ TEST_F(BuildCompletion, RejectedScriptShowsTheCompilersMessagesOverAnOpenDialogA
 
 TEST_F(BuildCompletion, CompilerThatWritesNoInstallerIsAFailureToo)
 {
-    // The script compiles, but its installer goes elsewhere under another name.
-    ExtendTemplate("OutFile \"/tmp/setupcreator_elsewhere_setup.exe\"");
+    // The script compiles, but its installer is gone when the compiler ends.
+    ExtendTemplate("!finalize 'rm \"%1\"' = 0");
     EnterPlugin();
     PressCreate();
     const std::string text = AnswerBox().Text;
@@ -128,19 +161,20 @@ TEST_F(BuildCompletion, AnOccupiedDestinationIsReplacedOnlyWhenTheUserSaysYes)
     TempFolder destination;
     const std::string target = destination.Write("fs.wfx_setup.exe", "someone else's file");
 
-    // No: the new installer stays in the tool's folder, and the user is told where.
-    std::string question, notice;
+    // No: another folder is asked for; cancelling it deletes the new installer.
+    std::string question;
+    bool askedAgain = false;
     PressCreate();
     ASSERT_TRUE(Answer([&] {
         if (AnswerDestination(destination.Path())) {
             question = AnswerMessage(IDNO).Text;
-            notice = AnswerMessage(IDOK).Text;
+            askedAgain = AnswerDestination("", IDCANCEL);
         }
     }));
     EXPECT_NE(question.find(target), std::string::npos) << question;
-    EXPECT_NE(notice.find(installer), std::string::npos) << notice;
+    EXPECT_TRUE(askedAgain);
     EXPECT_EQ(ReadWholeFile(target), "someone else's file");
-    EXPECT_TRUE(FileExistsAt(installer));
+    EXPECT_FALSE(FileExistsAt(installer));
 
     // Yes: replaced.
     PressCreate();
@@ -152,11 +186,10 @@ TEST_F(BuildCompletion, AnOccupiedDestinationIsReplacedOnlyWhenTheUserSaysYes)
     EXPECT_FALSE(FileExistsAt(installer));
 }
 
-TEST_F(BuildCompletion, AFailedMoveIsReportedAndKeepsTheInstaller)
+TEST_F(BuildCompletion, AFailedMoveIsReportedAndAnotherFolderAskedFor)
 {
     EnterPlugin();
-    const std::string installer = tool_ + "fs.wfx_setup.exe";
-    TempFolder parent;
+    TempFolder parent, destination;
     const std::string doomed = parent.MakeFolder("gone");
     std::string text;
     PressCreate();
@@ -168,12 +201,13 @@ TEST_F(BuildCompletion, AFailedMoveIsReportedAndKeepsTheInstaller)
             PressDialogButton(chooser, IDOK);
             Gone(chooser);
             text = AnswerMessage(IDOK).Text;
+            AnswerDestination(destination.Path());
         }
     }));
     EXPECT_NE(text.find("could not be moved"), std::string::npos) << text;
     EXPECT_NE(text.find(SystemErrorText(ERROR_PATH_NOT_FOUND)), std::string::npos) << text;
-    EXPECT_NE(text.find(installer), std::string::npos) << text;
-    EXPECT_TRUE(FileExistsAt(installer));
+    EXPECT_TRUE(FileExistsAt(destination.Path() + "fs.wfx_setup.exe"));
+    EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
 }
 
 TEST_F(BuildCompletion, ArrivesOverTheFolderFieldsChooserWhichWorksOnAfterwards)
@@ -218,4 +252,31 @@ TEST_F(BuildCompletion, ArrivesOverTheFolderFieldsChooserWhichWorksOnAfterwards)
     EXPECT_FALSE(FileExistsAt(installer));
     EXPECT_EQ(form_->EditFolder->Text(), otherPlugin.Path());
     EXPECT_EQ(form_->ComboBoxMainFile->SelectedText(), "other.wlx");
+}
+
+TEST_F(BuildCompletion, StoppingTheBuildEndsTheCompilerOnTheHostTooAndLetsTheNextBuildGo)
+{
+    ExtendTemplate("!system \"sleep 60\"");
+    EnterPlugin();
+    PressCreate();
+    ASSERT_TRUE(Eventually([&] { return form_->Spawn->ProcessHandle() != nullptr; }));
+    const HANDLE compiler = form_->Spawn->ProcessHandle();
+    // The host's compiler that the stand-in started, by the stand-in's work folder.
+    const std::string work = "makensis-" + std::to_string(GetProcessId(compiler)) + "-";
+    ASSERT_TRUE(Eventually([&] { return HostProcessRunning(work); }, 30000));
+
+    // As closing the window asks: No keeps the build going, Yes stops it.
+    for (const int answer : {IDNO, IDYES}) {
+        bool canClose = answer == IDNO;
+        std::string asked;
+        std::thread answering([&] { asked = AnswerMessage(answer).Text; });
+        form_->FormCloseQuery(form_.get(), canClose);
+        answering.join();
+        EXPECT_NE(asked.find("A setup is being created"), std::string::npos) << asked;
+        EXPECT_EQ(canClose, answer == IDYES);
+        EXPECT_EQ(WaitForSingleObject(compiler, 0) == WAIT_OBJECT_0, answer == IDYES);
+    }
+    EXPECT_TRUE(TBuildLock().Take(tool_)); // at once: the compiler has ended
+    EXPECT_TRUE(Eventually([&] { return !HostProcessRunning(work); }, 10000));
+    EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
 }

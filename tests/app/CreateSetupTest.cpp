@@ -5,6 +5,7 @@
 #include "app/SetupScript.h"
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
+#include "base/FolderTree.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
 #include "toolkit/Application.h"
@@ -197,10 +198,13 @@ void NameAMissingLicence(TFormMain& form, const std::string& parent) { form.Edit
 TEST_P(StaleInputs, AreListedWithTheOthersAndNothingIsBuilt)
 {
     TempFolder parent;
-    parent.Write("plx\\fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), parent.MakeFolder("plx") + "fs.wfx");
     parent.Write("plan\\other.txt"); // "...\pl*.*" would pack it too
-    if (GetParam().name != nullptr)
+    if (GetParam().name != nullptr) {
         Enter(parent.Path() + "plx\\", GetParam().name);
+        ASSERT_NO_FATAL_FAILURE(SettleName());
+        TypeInto(form_->EditName, GetParam().name); // the typed name, even where it is empty
+    }
     GetParam().change(*form_, parent.Path());
     PressCreate();
     EXPECT_EQ(Problems(AnswerBox()), GetParam().problems);
@@ -225,7 +229,7 @@ TEST_F(CreateSetup, RelativeFolderIsBuiltFromTheFullPathItsListShows)
 {
     // The test program's working folder is the tool folder.
     CreateDirectoryA((tool_ + "rel").c_str(), nullptr);
-    WriteWholeFile(tool_ + "rel\\fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), tool_ + "rel\\fs.wfx");
     Enter("rel", "Relative");
     ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), "fs.wfx");
     PressCreate();
@@ -238,7 +242,7 @@ TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
     // A folder that is the root of a drive of its own, with the system's
     // folders there and a link from a subfolder back to the root.
     TempFolder root;
-    root.Write("fs.wfx", "not a real library");
+    CopyFileTo(TestPlugin("testfs.wfx"), root.Path() + "fs.wfx");
     root.Write("sub\\in.txt");
     root.Write("$RECYCLE.BIN\\S-1-5\\deleted.txt");
     root.Write("System Volume Information\\tracking.log");
@@ -256,4 +260,136 @@ TEST_F(CreateSetup, LinksAreNotFollowedIntoLoopsAndADrivesOwnFoldersStayOut)
         EXPECT_NE(script.find(packed), std::string::npos) << packed;
     for (const char* left : {"loop", "RECYCLE", "System Volume"})
         EXPECT_EQ(script.find(left), std::string::npos) << left;
+}
+
+namespace {
+
+// What "Create setup" refuses before it writes anything, though every field
+// is filled: a main file that is no plugin of its kind, a template that would
+// leave out what the window set, and names beyond what the system can write.
+struct Refusal {
+    const char* name;
+    void (*change)(TFormMain& form, const std::string& plugin, const std::string& tool);
+    const char* line; // the start of the validation line
+};
+
+class Refused : public MainWindowTest, public testing::WithParamInterface<Refusal> {};
+
+// A file that starts as a Windows program does and whose header points far
+// beyond its 64 bytes.
+std::string HeaderBeyondTheEnd()
+{
+    std::string bytes(64, '\0');
+    bytes.replace(0, 2, "MZ");
+    bytes.replace(0x3C, 4, "\xF0\xFF\xFF\x7F");
+    return bytes;
+}
+
+void Replace(const std::string& plugin, const std::string& content) { WriteWholeFile(plugin + "fs.wfx", content); }
+
+void EditTemplate(const std::string& tool, const std::string& from, const std::string& to)
+{
+    std::string text = ReadWholeFile(tool + kTemplateFileName);
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    WriteWholeFile(tool + kTemplateFileName, text);
+}
+
+} // namespace
+
+TEST_P(Refused, AndNothingIsWrittenOrStarted)
+{
+    const std::string plugin = EnterPlugin();
+    ASSERT_NO_FATAL_FAILURE(SettleName());
+    GetParam().change(*form_, plugin, tool_);
+    PressCreate();
+    const std::string problems = Problems(AnswerBox());
+    EXPECT_EQ(problems.rfind(GetParam().line, 0), 0u) << problems;
+    EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+    EXPECT_EQ(form_->Spawn->ProcessHandle(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CreateSetup, Refused,
+    testing::Values(
+        Refusal{"TextFile", [](TFormMain&, const std::string& plugin, const std::string&) { Replace(plugin, "text"); },
+                "The plugin main file isn't a Windows library"},
+        Refusal{"CutShort",
+                [](TFormMain&, const std::string& plugin, const std::string&) {
+                    Replace(plugin, ReadWholeFile(TestPlugin("testfs.wfx")).substr(0, 1024));
+                },
+                "The plugin main file is damaged"},
+        Refusal{"HeaderBeyondTheEnd",
+                [](TFormMain&, const std::string& plugin, const std::string&) { Replace(plugin, HeaderBeyondTheEnd()); },
+                "The plugin main file is damaged"},
+        Refusal{"LibraryOfNoPlugin",
+                [](TFormMain&, const std::string& plugin, const std::string&) {
+                    Replace(plugin, ReadWholeFile(TestPlugin("libdep.dll")));
+                },
+                "The plugin main file isn't a WFX plugin: it exports neither FsFindFirst nor FsFindFirstW"},
+        Refusal{"PluginOfTheOtherType",
+                [](TFormMain& form, const std::string&, const std::string&) { form.ComboBoxType->SetItemIndex(1); },
+                "The plugin main file isn't a WLX plugin: it exports neither ListLoad nor ListLoadW"},
+        Refusal{"TemplateWithoutInstallLines",
+                [](TFormMain&, const std::string&, const std::string& tool) {
+                    EditTemplate(tool, kInstallFilesPlaceholder, "");
+                },
+                "The template \""},
+        Refusal{"TemplateWithoutLicensePage",
+                [](TFormMain& form, const std::string& plugin, const std::string& tool) {
+                    EditTemplate(tool, kLicensePlaceholder, "");
+                    form.EditLicense->SetText(plugin + "readme.txt");
+                },
+                "The template \""},
+        Refusal{"TemplateWithoutLanguages",
+                [](TFormMain& form, const std::string&, const std::string& tool) {
+                    EditTemplate(tool, kLanguagesPlaceholder, "");
+                    for (int i = 0; i < form.ListLanguages->Count(); ++i)
+                        form.ListLanguages->SetChecked(i, form.ListLanguages->Item(i) == "French");
+                },
+                "The template \""},
+        Refusal{"TemplateWritingElsewhere",
+                [](TFormMain&, const std::string&, const std::string& tool) {
+                    EditTemplate(tool, "OutFile \"*main_file*_setup.exe\"", "OutFile \"elsewhere.exe\"");
+                },
+                "The template \""},
+        Refusal{"InstalledPathTooLong",
+                [](TFormMain&, const std::string& plugin, const std::string&) {
+                    WriteWholeFile(plugin + "language\\" + std::string(170, 'n') + ".lng", "x");
+                },
+                "\"language\\nnnn"}),
+    [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+TEST_F(CreateSetup, ASetupNameTooLongForTheToolFolderIsRefused)
+{
+    // On a drive of its own the main file's path fits, its setup's name does not.
+    TempFolder root;
+    const std::string mainFile = std::string(246, 'p') + ".wfx";
+    CopyFileTo(TestPlugin("testfs.wfx"), root.Path() + mainFile);
+    const HostLink drive("R:", root.Path());
+    Enter("R:\\", "Long");
+    ASSERT_EQ(form_->ComboBoxMainFile->SelectedText(), mainFile);
+    PressCreate();
+    std::string problems = Problems(AnswerBox());
+    // The box breaks the long name into lines.
+    for (std::size_t at = problems.find("\r\n"); at != std::string::npos; at = problems.find("\r\n", at))
+        problems.erase(at, 2);
+    EXPECT_EQ(problems.rfind("The setup's name \"" + mainFile + "_setup.exe\" is too long", 0), 0u) << problems;
+    EXPECT_FALSE(FileExistsAt(tool_ + kScriptFileName));
+}
+
+TEST_F(CreateSetup, AnEarlierSetupInThePluginFolderIsLeftOutAndTheUserTold)
+{
+    const std::string plugin = EnterPlugin();
+    WriteWholeFile(plugin + "language\\fs.wfx_setup.exe", "an earlier setup");
+    std::string notice;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        notice = AnswerMessage(IDOK, kBuildTimeoutMs).Text;
+        AnswerDestination("", IDCANCEL);
+    }));
+    EXPECT_NE(notice.find("\"language\\fs.wfx_setup.exe\" is left out of the setup"), std::string::npos) << notice;
+    const std::string script = ReadWholeFile(tool_ + kScriptFileName);
+    // The command that packs its folder leaves it out.
+    EXPECT_NE(script.find("File \"/x\" \"fs.wfx_setup.exe\" \"" + plugin + "language\\*\""), std::string::npos) << script;
 }

@@ -7,6 +7,7 @@
 #include "tests/support/MainWindowFixture.h"
 #include "toolkit/Thread.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -151,6 +152,46 @@ TEST_F(PluginScan, LastPluginEntryInFileSystemOrderWinsAndTypeFollowsIt)
         EXPECT_EQ(form_->ComboBoxMainFile->ItemIndex(), last);
         EXPECT_EQ(Type(), wfxLast ? "WFX" : "WLX");
         EXPECT_EQ(Name(), wfxLast ? "TestFS" : "beta");
+    }
+}
+
+TEST_F(PluginScan, AnotherMainFileGivesItsTypeAndNameAsAScanWould)
+{
+    TempFolder folder;
+    CopyPlugin(folder, "testfs.wfx", "alpha.wfx");
+    CopyPlugin(folder, "viewer.wlx", "beta.wlx");
+    folder.Write("readme.txt");
+    TypeFolder(folder.Path());
+    ASSERT_TRUE(AnswerIn());
+    // As the user picks an entry of the list: the list tells its parent.
+    const auto select = [&](const std::string& entry) {
+        const std::vector<std::string> items = MainFiles();
+        const auto index = std::find(items.begin(), items.end(), entry) - items.begin();
+        const HWND list = form_->ComboBoxMainFile->Handle();
+        SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageA(form_->Handle(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        AnswerIn();
+    };
+    const struct {
+        const char* entry;
+        const char* typed; // typed into the name field before, or null
+        const char* type;
+        const char* name;
+    } picks[] = {
+        {"beta.wlx", nullptr, "WLX", "beta"},
+        {"alpha.wfx", nullptr, "WFX", "TestFS"},
+        {"readme.txt", nullptr, "WFX", ""}, // no plugin: the type stays, a derived name goes
+        {"beta.wlx", "Mine", "WLX", "beta"}, // another plugin names itself, as in a new folder
+        {"readme.txt", "Mine", "WLX", "Mine"}, // a typed name stays where none is found
+    };
+    for (const auto& pick : picks) {
+        if (pick.typed != nullptr)
+            TypeName(pick.typed);
+        select(pick.entry);
+        EXPECT_EQ(MainFile(), pick.entry);
+        EXPECT_EQ(Type(), pick.type) << pick.entry;
+        EXPECT_EQ(Name(), pick.name) << pick.entry;
     }
 }
 

@@ -24,9 +24,9 @@ TEST(ReachableNames, TheFirstNameOutsideTheCodePageIsRefused)
             entry.back() == L'\\' ? CreateDirectoryW((wide + entry).c_str(), nullptr)
                                   : CloseHandle(CreateFileW((wide + entry).c_str(), GENERIC_WRITE, 0, nullptr,
                                                             CREATE_NEW, 0, nullptr));
-        EXPECT_EQ(UnreachableNameLine(folder.Path(), row.license), row.line);
+        EXPECT_EQ(UnreachableNameLine(folder.Path(), WalkFolderTree(folder.Path()), row.license), row.line);
         for (auto entry = row.entries.rbegin(); entry != row.entries.rend(); ++entry) // this program cannot name them
             entry->back() == L'\\' ? RemoveDirectoryW((wide + *entry).c_str()) : DeleteFileW((wide + *entry).c_str());
     }
-    EXPECT_EQ(UnreachableNameLine("C:\\?\\plugin\\", ""), "The folder \"C:\\?\\plugin\\\" cannot be used" + lost);
+    EXPECT_EQ(UnreachableNameLine("C:\\?\\plugin\\", TFolderTree(), ""), "The folder \"C:\\?\\plugin\\\" cannot be used" + lost);
 }

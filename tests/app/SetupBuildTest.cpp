@@ -4,6 +4,7 @@
 #include "app/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
+#include "base/Paths.h"
 #include "tests/support/Folders.h"
 
 #include <vector>
@@ -16,7 +17,9 @@ const char kInstaller[] = "fs.wfx_setup.exe";
 const char kRejectionLog[] = "Invalid command: \"ThisIsNoCommand\"\n"
                              "Error in script \"temp.nsi\" on line 2 -- aborting creation process\n";
 
-enum Event { Process, NoProcess, StartError, WaitError, Installer, Exit0, Exit1, OldLog, Log, LogRunEnded, Abandon };
+enum Event {
+    Process, NoProcess, StartError, WaitError, Installer, Exit0, Exit1, Crash, Fault, OldLog, Log, LogRunEnded, Abandon, Stop
+};
 
 TBuildReply Happen(Event event, TSetupBuild& build, const TempFolder& tool)
 {
@@ -34,6 +37,10 @@ TBuildReply Happen(Event event, TSetupBuild& build, const TempFolder& tool)
     case Exit0:
     case Exit1:
         return build.CompilerEnded(event == Exit0 ? 0 : 1);
+    case Crash: // a signal's exit code, as a shell gives it
+        return build.CompilerEnded(139);
+    case Fault:
+        return build.CompilerEnded(EXCEPTION_ACCESS_VIOLATION);
     case OldLog:
     case Log:
         tool.Write(kCompilerLogFileName, kRejectionLog);
@@ -43,6 +50,9 @@ TBuildReply Happen(Event event, TSetupBuild& build, const TempFolder& tool)
         return build.LogEnded();
     case Abandon:
         build.Abandon();
+        return {};
+    case Stop:
+        build.Stopped();
         return {};
     }
     return {};
@@ -78,12 +88,16 @@ TEST(SetupBuild, AnswersEveryWayABuildGoes)
         {{Process, WaitError}, TBuildAction::Report, false, {"cannot be watched", kInstaller}},
         {{Process, WaitError, Exit0}, TBuildAction::None, false, {}},
         {{Process, Abandon, Exit0}, TBuildAction::None, false, {}}, // a handler failed
+        // A crash is the compiler's fault, told with its code; what it wrote is no installer.
+        {{Process, Installer, Crash}, TBuildAction::Report, false, {"the compiler crashed (exit code 139)", "not of the script"}},
+        {{Process, Fault}, TBuildAction::Report, false, {"crashed (exit code 0xC0000005)"}},
+        {{Process, Installer, Stop, Exit0}, TBuildAction::None, false, {}},
     };
     for (const auto& course : courses) {
         SCOPED_TRACE(testing::PrintToString(course.events));
         TempFolder tool;
         TSetupBuild build;
-        build.Start(tool.Path(), kInstaller);
+        build.Start(tool.Path(), kInstaller, std::string());
         EXPECT_TRUE(build.Running());
         TBuildReply reply;
         for (const Event event : course.events)
@@ -94,6 +108,8 @@ TEST(SetupBuild, AnswersEveryWayABuildGoes)
             EXPECT_NE(reply.Text.find(part), std::string::npos) << reply.Text;
         EXPECT_TRUE(reply.Text.empty() || reply.Text.back() == '.') << reply.Text;
         EXPECT_EQ(reply.Log, course.action == TBuildAction::ShowLog ? CompilerLogText(kRejectionLog) : "");
+        // Only a delivered installer stays; one of a crashed or stopped build goes.
+        EXPECT_EQ(FileExistsAt(tool.Path() + kInstaller), course.action == TBuildAction::Deliver);
     }
 }
 
@@ -128,7 +144,7 @@ TEST(SetupBuild, AStartFailureNamesTheInstalledNsisFolder)
                            static_cast<DWORD>(recorded.size() + 1));
         }
         TSetupBuild build;
-        build.Start(tool.Path(), kInstaller);
+        build.Start(tool.Path(), kInstaller, std::string());
         const std::string text = build.Started(false).Text;
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\NSIS");
         EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), advice);

@@ -58,7 +58,7 @@ protected:
         app_ = GetWindow(main_, GW_OWNER); // the owner gets the taskbar entry; the main window none
         ASSERT_NE(app_, nullptr);
         if (compiler != Compiler::None) {
-            plugin_.Write("viewer.wlx");
+            CopyFileTo(TestPlugin("viewer.wlx"), plugin_.Path() + "viewer.wlx");
             SetControlText(controls_.Folder, plugin_.Path());
             ASSERT_TRUE(Eventually([&] { return WindowTextOf(controls_.Name) == "viewer"; }, kTimeoutMs));
         }
@@ -113,10 +113,7 @@ TEST_P(Closing, ThroughTheApplicationWindowEndsTheToolWithExitCodeZero)
 {
     const CloseCase& c = GetParam();
     ASSERT_NO_FATAL_FAILURE(Start(c.compiler));
-    if (c.compiler == Compiler::RunsUntilClosed) {
-        ClickButton(controls_.*c.button);
-        ASSERT_TRUE(Eventually([] { return FindWindowA("TEmptyWindow", nullptr) != nullptr; }, kTimeoutMs));
-    } else if (c.button != nullptr) {
+    if (c.button != nullptr) {
         ASSERT_NE(OpenDialog(controls_.*c.button), nullptr) << tool_->Describe();
     }
     if (c.close == Close::Message)
@@ -131,8 +128,6 @@ TEST_P(Closing, ThroughTheApplicationWindowEndsTheToolWithExitCodeZero)
             keybd_event(key, 0, flags, 0);
     }
     ExpectEndsWithExitCodeZero();
-    if (const HWND compiler = FindWindowA("TEmptyWindow", nullptr))
-        PostMessageA(compiler, WM_CLOSE, 0, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,48 +137,85 @@ INSTANTIATE_TEST_SUITE_P(
                     CloseCase{"AltF4", Compiler::None, nullptr, Close::AltF4},
                     CloseCase{"OverMessageBox", Compiler::None, &MainControls::Create, Close::SystemCommand},
                     CloseCase{"OverFileDialog", Compiler::None, &MainControls::LoadLicense, Close::Message},
-                    CloseCase{"OverFolderChooser", Compiler::None, &MainControls::Browse, Close::SystemCommand},
-                    CloseCase{"WhileCompilerRuns", Compiler::RunsUntilClosed, &MainControls::Create, Close::Message}),
+                    CloseCase{"OverFolderChooser", Compiler::None, &MainControls::Browse, Close::SystemCommand}),
     [](const testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
-// Closing the tool while it asks where the installer goes, or whether it may
-// replace a file there, is no answer, whatever the chooser had selected or the
-// box offers first: the installer stays in the tool folder.
-class ClosingWhileDelivering : public Desktop, public testing::WithParamInterface<bool> {};
+// Closing the tool while a setup is being created, or waits to be placed,
+// asks first: No keeps everything, Yes ends the compiler (and whatever it
+// started) or deletes the setup, and the tool ends. Nothing of the build is
+// left in the tool folder, where the next build would take it for its own.
+enum class Stage { Compiling, AtTheDestinationChooser, AtTheReplaceQuestion };
 
-TEST_P(ClosingWhileDelivering, KeepsTheInstallerInTheToolFolder)
+std::string StageName(Stage stage)
 {
-    const bool atReplaceQuestion = GetParam();
-    ASSERT_NO_FATAL_FAILURE(Start(Compiler::Real));
+    switch (stage) {
+    case Stage::Compiling: return "Compiling";
+    case Stage::AtTheDestinationChooser: return "AtTheDestinationChooser";
+    case Stage::AtTheReplaceQuestion: return "AtTheReplaceQuestion";
+    }
+    return std::string();
+}
+
+class ClosingDuringABuild : public Desktop, public testing::WithParamInterface<Stage> {
+protected:
+    // Closes the tool from its taskbar entry and answers its question.
+    std::string CloseAndAnswer(HWND over, int answer)
+    {
+        PostMessageA(app_, WM_SYSCOMMAND, SC_CLOSE, 0);
+        const HWND question = tool_->WaitForDialog(kTimeoutMs, over);
+        if (question == nullptr)
+            return "no question\n" + tool_->Describe();
+        const std::string text = ReadDialog(question).Text;
+        PressDialogButton(question, answer);
+        return text;
+    }
+};
+
+TEST_P(ClosingDuringABuild, AsksAndLeavesNothingOfTheBuild)
+{
+    const Stage stage = GetParam();
+    ASSERT_NO_FATAL_FAILURE(Start(stage == Stage::Compiling ? Compiler::RunsUntilClosed : Compiler::Real));
     TempFolder selected;
-    if (atReplaceQuestion)
+    if (stage == Stage::AtTheReplaceQuestion)
         selected.Write("viewer.wlx_setup.exe", "someone else's file");
     const std::vector<std::string> before = TreeOf(selected.Path());
     ClickButton(controls_.Create);
-    const HWND chooser = tool_->WaitForDialog(kBuildTimeoutMs);
-    ASSERT_NE(chooser, nullptr) << tool_->Describe();
-    ASSERT_EQ(ChooserTitle(chooser), kDestinationQuestion);
-    LetChooserSettle();
-    ASSERT_TRUE(SelectChooserFolder(chooser, WithoutTrailingBackslash(selected.Path())));
-    if (atReplaceQuestion) {
-        PressDialogButton(chooser, IDOK);
-        const HWND question = tool_->WaitForDialog(kTimeoutMs, chooser);
-        ASSERT_NE(question, nullptr) << tool_->Describe();
-        ASSERT_NE(ReadDialog(question).Text.find("Do you want to replace it?"), std::string::npos);
+    HWND open = nullptr;
+    if (stage == Stage::Compiling) {
+        ASSERT_TRUE(Eventually([] { return FindWindowA("TEmptyWindow", nullptr) != nullptr; }, kTimeoutMs));
+    } else {
+        open = tool_->WaitForDialog(kBuildTimeoutMs);
+        ASSERT_NE(open, nullptr) << tool_->Describe();
+        ASSERT_EQ(ChooserTitle(open), kDestinationQuestion);
+        LetChooserSettle();
+        ASSERT_TRUE(SelectChooserFolder(open, WithoutTrailingBackslash(selected.Path())));
+        if (stage == Stage::AtTheReplaceQuestion) {
+            const HWND chooser = open;
+            PressDialogButton(chooser, IDOK);
+            open = tool_->WaitForDialog(kTimeoutMs, chooser);
+            ASSERT_NE(open, nullptr) << tool_->Describe();
+            ASSERT_NE(ReadDialog(open).Text.find("Do you want to replace it?"), std::string::npos);
+        }
     }
-    PostMessageA(app_, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+    const std::string asked = CloseAndAnswer(open, IDNO);
+    EXPECT_NE(asked.find(stage == Stage::Compiling ? "being created" : "has not been placed yet"), std::string::npos)
+        << asked;
+    DWORD exitCode = 0;
+    EXPECT_FALSE(tool_->WaitForExit(500, exitCode)) << "closed after No";
+    EXPECT_TRUE(IsWindow(stage == Stage::Compiling ? FindWindowA("TEmptyWindow", nullptr) : open));
+
+    CloseAndAnswer(open, IDYES);
     ExpectEndsWithExitCodeZero();
-    EXPECT_EQ(ReadWholeFile(toolFolder_->Path() + "viewer.wlx_setup.exe").substr(0, 2), "MZ");
+    EXPECT_TRUE(Eventually([] { return FindWindowA("TEmptyWindow", nullptr) == nullptr; }, kTimeoutMs))
+        << "the compiler runs on";
+    EXPECT_FALSE(FileExistsAt(toolFolder_->Path() + "viewer.wlx_setup.exe"));
     EXPECT_EQ(TreeOf(selected.Path()), before);
-    if (atReplaceQuestion) {
-        EXPECT_EQ(ReadWholeFile(selected.Path() + "viewer.wlx_setup.exe"), "someone else's file");
-    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Desktop, ClosingWhileDelivering, testing::Bool(),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "AtTheReplaceQuestion" : "AtTheDestinationChooser";
-                         });
+INSTANTIATE_TEST_SUITE_P(Desktop, ClosingDuringABuild,
+                         testing::Values(Stage::Compiling, Stage::AtTheDestinationChooser, Stage::AtTheReplaceQuestion),
+                         [](const testing::TestParamInfo<Stage>& info) { return StageName(info.param); });
 
 TEST_F(Desktop, MinimiseRestoreAndActivationGoThroughTheApplication)
 {

@@ -64,7 +64,7 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
 // The entry of a plugin installed with its default folder name.
 std::string EntryOf(const TSetupScriptInputs& inputs)
 {
-    return UninstallKey(inputs.PluginType, DefaultFolderName(inputs));
+    return UninstallKey(inputs.PluginType, PluginFolderNameOf(inputs));
 }
 
 // A program the test starts, ended at the end of the test unless it has ended.
@@ -145,7 +145,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     const std::string unique = std::to_string(GetCurrentProcessId());
     auto inputs =
         WfxPlugin("Sftp[\\]^_`:;<>?@z\xE9" + unique, MakePluginFolder(sources, "my plugin", {"fsplugin.wfx"}));
-    const std::string safeName = DefaultFolderName(inputs);
+    const std::string safeName = PluginFolderNameOf(inputs);
     EXPECT_EQ(safeName.rfind("Sftp[_]^_`_;___@z\xE9" + unique + " (fsplugin)~", 0), 0u) << safeName;
     // With several languages the installer would ask for one, unless silent.
     inputs.CheckedLanguages = {"English", "French", "German"};
@@ -352,13 +352,13 @@ TEST(Installer, PluginsThatLookAlikeKeepEntriesAndFoldersOfTheirOwnAndLeaveNothi
     std::vector<std::unique_ptr<InstallationCleanup>> cleanups;
     std::set<std::string> folders;
     for (const TSetupScriptInputs& plugin : plugins) {
-        const std::string folder = quillon + "\\plugins\\WFX\\" + DefaultFolderName(plugin) + "\\";
+        const std::string folder = quillon + "\\plugins\\WFX\\" + PluginFolderNameOf(plugin) + "\\";
         cleanups.push_back(std::make_unique<InstallationCleanup>(folder, EntryOf(plugin)));
         EXPECT_TRUE(folders.insert(folder).second) << folder;
         ASSERT_EQ(BuildAndInstall(tool, plugin), 0u) << folder;
     }
     for (const TSetupScriptInputs& plugin : plugins) {
-        const std::string folder = quillon + "\\plugins\\WFX\\" + DefaultFolderName(plugin) + "\\";
+        const std::string folder = quillon + "\\plugins\\WFX\\" + PluginFolderNameOf(plugin) + "\\";
         EXPECT_EQ(TreeOf(folder), With(TreeOf(plugin.Folder), "uninstall.exe")) << folder;
         EXPECT_EQ(RegistryText(EntryOf(plugin), "PluginMainFile"), plugin.MainFile);
         ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(plugin)));
@@ -397,7 +397,7 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
-    const std::string folderName = DefaultFolderName(inputs);
+    const std::string folderName = PluginFolderNameOf(inputs);
     EXPECT_EQ(folderName.rfind(ShortenedName(row.folderName, 64).substr(0, 55), 0), 0u) << folderName;
     const std::string installed = ProgramFilesFolder() + "Quillon\\plugins\\WFX\\" + folderName;
     const std::string key = UninstallKey("WFX", folderName);
@@ -441,6 +441,8 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         {caption, kUtf8Mark + licence},
         {"Caption \"Caf\xE9 \xA9\"\r\n", std::string(reinterpret_cast<const char*>(utf16.data()), 2 * utf16.size())},
         {caption, "Caf\xE9 \xA9 \x93quoted\x94 \x92"},
+        // UTF-16 as some editors save it, without a mark.
+        {caption, std::string(reinterpret_cast<const char*>(utf16.data() + 1), 2 * utf16.size() - 2)},
     };
     ToolFolder tool;
     TempFolder sources;
@@ -466,4 +468,20 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         installer.join();
         EXPECT_EQ(shown, "Caf\xE9 \xA9 \x93quoted\x94 \x92");
     }
+}
+
+TEST(Installer, TheCompilerNeverReadsThePluginFileForItsVersion)
+{
+    // A main file whose header points far beyond its 64 bytes made the
+    // compiler crash when it read the version itself; now the tool hands it
+    // over, and the compiler only packs the file.
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Broken", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    std::string broken(64, '\0');
+    broken.replace(0, 2, "MZ");
+    broken.replace(0x3C, 4, "\xF0\xFF\xFF\x7F");
+    WriteWholeFile(inputs.Folder + "fsplugin.wfx", broken);
+    const ProgramRun build = CompileSetupScript(tool, inputs);
+    EXPECT_EQ(build.ExitCode, 0u) << build.Output;
 }

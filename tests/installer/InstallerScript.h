@@ -1,6 +1,6 @@
 #pragma once
 // The setup script that "Create setup" writes, compiled in a tool folder.
-#include "app/SetupScript.h"
+#include "app/ScriptFile.h"
 #include "tests/support/Folders.h"
 #include "tests/support/Programs.h"
 
@@ -8,7 +8,3 @@
 // holds, as "Create setup" does, into the tool folder's temp.nsi and compiles
 // it there with the stand-in.
 ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs);
-
-// The name of the default folder and of the entry that the setup of
-// `inputs` gives the plugin, in the system code page.
-std::string DefaultFolderName(const TSetupScriptInputs& inputs);

@@ -286,3 +286,9 @@ bool SaveWindowPicture(HWND window, const std::string& fileName, int margin)
     out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
     return static_cast<bool>(out);
 }
+
+std::string WithoutLineBreaks(std::string text)
+{
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }), text.end());
+    return text;
+}

@@ -43,6 +43,9 @@ struct DialogView {
 };
 DialogView ReadDialog(HWND dialog);
 
+// `text` without its line breaks: a message box breaks a long path into lines.
+std::string WithoutLineBreaks(std::string text);
+
 // Presses a button of a dialog by its identifier (IDOK, IDCANCEL, IDYES...).
 void PressDialogButton(HWND dialog, int id);
 

@@ -3,6 +3,7 @@
 #include "Polling.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
+#include "base/FolderTree.h"
 #include "base/Paths.h"
 #include "base/TextCodes.h"
 
@@ -131,8 +132,18 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
 {
     const std::string folder = parent.MakeFolder(name);
     const std::string inside = folder.substr(parent.Path().size());
-    for (const std::string& mainFile : mainFiles)
-        parent.Write(inside + mainFile, std::string("MZ plugin \0 bytes", 17));
+    // Real plugin libraries of the main file's kind, so that whatever reads
+    // them (the tool's checks, the compiler, a file manager) reads what a
+    // real plugin holds.
+    for (const std::string& mainFile : mainFiles) {
+        std::string extension = mainFile.substr(mainFile.rfind('.') + 1);
+        CharLowerA(extension.data());
+        const std::string library = extension == "wlx"     ? "viewer.wlx"
+                                    : extension == "wlx64" ? "viewer64.wlx64"
+                                    : extension == "wfx64" ? "testfs64.wfx64"
+                                                           : "testfs.wfx";
+        CopyFileTo(TestPlugin(library), folder + mainFile);
+    }
     parent.Write(inside + "readme.txt", "Read me\r\n");
     parent.Write(inside + "language\\de.lng", "[German]\r\n");
     parent.Write(inside + "language\\more\\fr.lng", "[French]\r\n");

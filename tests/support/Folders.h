@@ -48,9 +48,10 @@ private:
 };
 
 // A plugin folder as an author has it, "<name>\" in `parent` (`parent`
-// itself when `name` is empty): the main files (no real libraries), a text
-// file, language files in a subfolder that has one of its own, and an empty
-// subfolder; its path.
+// itself when `name` is empty): the main files (copies of the test plugin
+// libraries of their kind by their extension: .wfx, .wlx, .wfx64, .wlx64;
+// any other a WFX plugin), a text file, language files in a subfolder that
+// has one of its own, and an empty subfolder; its path.
 std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
                              const std::vector<std::string>& mainFiles);
 

@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "app/ToolFiles.h"
+#include "base/Handles.h"
 #include "base/Paths.h"
 #include "toolkit/Application.h"
 
@@ -66,6 +67,16 @@ std::string MainWindowTest::EnterPlugin(const std::vector<std::string>& mainFile
     const std::string folder = PluginFolder(mainFiles);
     Enter(folder);
     return folder;
+}
+
+void MainWindowTest::SettleName()
+{
+    ASSERT_TRUE(Eventually([&] { return !form_->NameHelper->Running(); }));
+    const std::string mainFile =
+        WithTrailingBackslash(FullPathOf(form_->EditFolder->Text())) + form_->ComboBoxMainFile->SelectedText();
+    ASSERT_TRUE(Eventually([&] {
+        return UniqueFile(CreateFileA(mainFile.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)).Valid();
+    })) << mainFile;
 }
 
 void MainWindowTest::Check(const std::string& language)

@@ -37,6 +37,9 @@ protected:
     std::string PluginFolder(const std::vector<std::string>& mainFiles);
     // Enters such a folder with a typed name; its path.
     std::string EnterPlugin(const std::vector<std::string>& mainFiles = {"fs.wfx"});
+    // Waits until the plugin entered has told its name and its helper has let
+    // go of the main file, which can then be changed.
+    void SettleName();
     void Check(const std::string& language);
     // Clicks "Create setup" as a user does: the loop handles the click.
     void PressCreate();

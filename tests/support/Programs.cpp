@@ -54,6 +54,18 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
     return RunProgram("\"" + toolFolder + "makensis.exe\" \"" + scriptPath + "\"", toolFolder);
 }
 
+bool HostProcessRunning(const std::string& part)
+{
+    for (const std::string& id : EntriesOf("Z:\\proc\\*")) {
+        if (id.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        // Empty once it has ended meanwhile.
+        if (ReadWholeFile("Z:\\proc\\" + id + "\\cmdline").find(part) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 namespace {
 
 UniqueRegKey OpenMachineKey(const std::string& key, REGSAM view)

@@ -20,6 +20,11 @@ ProgramRun RunProgram(const std::string& commandLine, const std::string& working
 // quoted script path, the tool folder as working folder.
 ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptPath);
 
+// Whether a program of the Wine host runs whose command line holds `part`:
+// the host's NSIS compiler that the compiler stand-in started, for example.
+// Read from the host's /proc, which Wine shows below Z:.
+bool HostProcessRunning(const std::string& part);
+
 // Under HKEY_LOCAL_MACHINE, in the registry view of this 32-bit program or,
 // with `view` KEY_WOW64_64KEY, in the 64-bit one: a text value (empty when
 // the key or value is missing), a number (0 then), whether a key exists.

@@ -94,6 +94,30 @@ TEST(Dialogs, PlainMessageHasTitleNoIconAndOneOkButton)
     EXPECT_NEAR(centreY, GetSystemMetrics(SM_CYSCREEN) / 2, 2);
 }
 
+TEST(Dialogs, ALongPathIsWrappedToStayOnTheScreen)
+{
+    const std::string path = "C:\\" + std::string(30, 'a') + "\\" + std::string(150, 'b') + "\\file.dll";
+    const std::pair<std::string, std::string> rows[] = {
+        {"short words stay as they are", "short words stay as they are"},
+        // After the separator in the second half of 80 characters, else at 80.
+        {std::string(70, 'x') + "\\" + std::string(20, 'y'), std::string(70, 'x') + "\\\r\n" + std::string(20, 'y')},
+        {std::string(100, 'z'), std::string(80, 'z') + "\r\n" + std::string(20, 'z')},
+        {std::string(20, 'x') + "\\" + std::string(70, 'y'), std::string(20, 'x') + "\\" + std::string(59, 'y') + "\r\n" +
+                                                             std::string(11, 'y')},
+    };
+    for (const auto& [text, wrapped] : rows)
+        EXPECT_EQ(WrappedForMessageBox(text), wrapped);
+    RECT boxRect{};
+    DialogAnswerer answerer([&](HWND box) {
+        GetWindowRect(box, &boxRect);
+        PressDialogButton(box, IDOK);
+    });
+    ShowMessage("\"" + path + "\" is in use.");
+    answerer.Join();
+    EXPECT_LE(boxRect.right - boxRect.left, GetSystemMetrics(SM_CXSCREEN) * 3 / 4);
+    EXPECT_EQ(answerer.Seen().Text, WrappedForMessageBox("\"" + path + "\" is in use."));
+}
+
 TEST(Dialogs, TextBoxShowsTheEndOfALongTextAndAnswersTheKeyboard)
 {
     std::string text;

@@ -38,6 +38,8 @@
 namespace {
 
 constexpr int kExitFailure = 2;
+// Kept in the work folder while this program runs (see RunScript).
+constexpr wchar_t kAliveFile[] = L"alive";
 
 void WriteTo(DWORD stdHandle, const std::string& text)
 {
@@ -110,6 +112,8 @@ public:
     std::wstring File(const wchar_t* name) const { return path_ + name; }
     // Host path of a file here, quoted for the shell.
     std::string HostFile(const wchar_t* name) const { return ShellQuote(HostPathOf(FromWide(File(name), CP_UTF8))); }
+    // Host path of the folder, quoted for the shell.
+    std::string HostFolder() const { return ShellQuote(HostPathOf(FromWide(path_, CP_UTF8))); }
 
 private:
     std::wstring path_;
@@ -142,11 +146,38 @@ private:
 
 // The shell script that runs the compiler and leaves its exit code behind.
 // `hostLog`: the host path of the compiler's log file, or empty for none.
+//
+// The compiler goes with this program. Ended from Windows (its build stopped,
+// its job ended), this program cannot end a host program, and the host
+// cannot tell which of its processes this program is (Wine's server opens
+// /proc for it). So this program keeps a file "alive" in its work folder,
+// making it again whenever it is gone, and a watcher beside the compiler
+// takes it away every second: gone for two seconds, this program has gone,
+// and the watcher ends the compiler. The script then deletes the installer
+// the compiler had begun to write (the "Output:" line of its output), and
+// the work folder.
 std::string RunScript(const WorkFolder& work, const std::string& workingFolder, const std::string& hostLog)
 {
     const std::string logOption = hostLog.empty() ? std::string() : "-O" + ShellQuote(hostLog) + " ";
     const std::string out = work.HostFile(L"out"), err = work.HostFile(L"err");
     const std::string status = work.HostFile(L"status"), partial = work.HostFile(L"status.part");
+    const std::string alive = work.HostFile(kAliveFile), abandoned = work.HostFile(L"abandoned");
+    const std::string watch = "    ( while :; do\n"
+                              "          rm -f " + alive + "; sleep 1\n"
+                              "          [ -e " + alive + " ] && continue\n"
+                              "          sleep 1\n"
+                              "          [ -e " + alive + " ] || break\n"
+                              "      done\n"
+                              "      : >" + abandoned + "\n"
+                              "      pkill -P $$ ) &\n"
+                              "    watcher=$!\n";
+    const std::string ended =
+        "    kill $watcher 2>/dev/null\n"
+        "    if [ -e " + abandoned + " ]; then\n"
+        "        sed -n 's/^Output: \"\\(.*\\)\"$/\\1/p' " + out + " | while IFS= read -r f; do rm -f \"$f\"; done\n"
+        "        rm -rf " + work.HostFolder() + "\n"
+        "        exit 1\n"
+        "    fi\n";
     return "exec </dev/null >" + out + " 2>" + err + "\n"
            "echo $$ >" + work.HostFile(L"pid") + "\n"
            "compiler=\"${MAKENSIS:-makensis}\"\n"
@@ -155,14 +186,16 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder, 
            "    status=3\n"
            "elif ! cd " + ShellQuote(workingFolder) + "; then\n"
            "    status=2\n"
-           "else\n"
+           "else\n" +
+           watch +
            // -NOCD: relative paths in the script (language files, the
            // installer) belong to the working folder, not the script's. The
            // script and its paths are UTF-8, which the compiler takes for
            // file names only in a UTF-8 locale.
            "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
-           "    status=$?\n"
-           "fi\n"
+           "    status=$?\n" +
+           ended +
+           "fi\n" +
            // Written whole, then renamed: the waiting side never sees half of it.
            "echo $status >" + partial + " && mv " + partial + " " + status + "\n";
 }
@@ -194,6 +227,14 @@ bool ShellEnded(const WorkFolder& work, const std::wstring& procFolder)
     }
 }
 
+// Makes the work folder's "alive" file again when the watcher took it away.
+void KeepAlive(const WorkFolder& work)
+{
+    const std::wstring alive = work.File(kAliveFile);
+    if (!PathExists(alive))
+        UniqueFile(CreateFileW(alive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 // Waits for the status file while relaying the output; the compiler's exit code.
 int WaitForCompiler(const WorkFolder& work)
 {
@@ -208,6 +249,7 @@ int WaitForCompiler(const WorkFolder& work)
     } catch (const Exception&) {
     }
     for (;;) {
+        KeepAlive(work);
         out.Pass();
         err.Pass();
         if (PathExists(work.File(L"status")))
@@ -307,11 +349,13 @@ int Run(const Arguments& arguments)
 
     WorkFolder work;
     WriteFileBytes(work.File(L"script.nsi"), "\xEF\xBB\xBF" + mapped);
-    WriteFileBytes(work.File(L"run.sh"), RunScript(work, HostPathOf(FromWide(currentFolder, CP_UTF8)), hostLog));
+    WriteFileBytes(work.File(L"run.sh"),
+                   RunScript(work, HostPathOf(FromWide(currentFolder, CP_UTF8)), hostLog));
 
     const std::wstring shell = WindowsPathOfHost("/bin/sh");
     std::wstring commandLine =
         L"\"" + shell + L"\" \"" + ToWide(HostPathOf(FromWide(work.File(L"run.sh"), CP_UTF8)), CP_UTF8) + L"\"";
+    KeepAlive(work);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

@@ -97,3 +97,12 @@ __declspec(dllexport) int __stdcall FsInit(int number)
     return number;
 }
 #endif
+
+/* What makes a library a file-system plugin: it lists the files of its file
+   system. This one has none. */
+__declspec(dllexport) HANDLE __stdcall FsFindFirst(char* path, void* findData)
+{
+    (void)path;
+    (void)findData;
+    return INVALID_HANDLE_VALUE;
+}

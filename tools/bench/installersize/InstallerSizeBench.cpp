@@ -16,6 +16,7 @@
 #include "app/UnitFiles.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
+#include "base/FolderTree.h"
 #include "base/Paths.h"
 #include "base/TextCodes.h"
 #include "tools/makensis/HostPaths.h"
