@@ -127,8 +127,6 @@ AllowSkipFiles off
 !endif
 
 !include LogicLib.nsh
-!include FileFunc.nsh
-!include WinMessages.nsh
 !include x64.nsh
 
 !define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -296,16 +294,17 @@ Function ${UN}ReportFailure
 FunctionEnd
 
 ; After a failure the progress page stays, its caption says that the run was
-; aborted (the next page would say "Completed") and Cancel ends it.
+; aborted (the next page would say "Completed") and Cancel ends it. 0x000C
+; is WM_SETTEXT.
 Function ${UN}InstallPageLeave
   ${If} $Progress == done
     Return
   ${EndIf}
   Call ${UN}ReportFailure
   !if "${UN}" == ""
-    SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^SetupCaption): Installation aborted"
+    SendMessage $HWNDPARENT 0x000C 0 "STR:$(^SetupCaption): Installation aborted"
   !else
-    SendMessage $HWNDPARENT ${WM_SETTEXT} 0 "STR:$(^UninstallCaption): Uninstallation aborted"
+    SendMessage $HWNDPARENT 0x000C 0 "STR:$(^UninstallCaption): Uninstallation aborted"
   !endif
   GetDlgItem $0 $HWNDPARENT 2
   EnableWindow $0 1
@@ -356,16 +355,41 @@ Function Use64BitPlaces
   ${EndIf}
 FunctionEnd
 
-; 1 when /D= chose the installation folder (NSIS leaves it out of $CMDLINE),
-; 0 otherwise.
+; 1 when /D= chose the installation folder, 0 otherwise. NSIS leaves it out
+; of $CMDLINE; on the command line it comes last, after a blank.
 Function InstallFolderGiven
   Push $0
   Push $1
+  Push $2
   System::Call 'kernel32::GetCommandLine() t .r0'
-  ClearErrors
-  ${GetOptions} $0 "/D=" $1
+  StrLen $1 $0
+  ${Do}
+    IntOp $1 $1 - 1
+    ${IfThen} $1 < 0 ${|} ${ExitDo} ${|}
+    StrCpy $2 $0 4 $1
+  ${LoopUntil} $2 == " /D="
   StrCpy $0 1
-  ${IfThen} ${Errors} ${|} StrCpy $0 0 ${|}
+  ${IfThen} $1 < 0 ${|} StrCpy $0 0 ${|}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; The folder that holds the path on the stack ("" for a drive or a name of
+; its own).
+Function ParentOf
+  Exch $0
+  Push $1
+  Push $2
+  StrLen $1 $0
+  ${Do}
+    IntOp $1 $1 - 1
+    ${IfThen} $1 < 0 ${|} ${ExitDo} ${|}
+    StrCpy $2 $0 1 $1
+  ${LoopUntil} $2 == "\"
+  ${IfThen} $1 < 0 ${|} StrCpy $1 0 ${|}
+  StrCpy $0 $0 $1
+  Pop $2
   Pop $1
   Exch $0
 FunctionEnd
@@ -446,7 +470,9 @@ Function CreateFolder
   ${DoUntil} ${FileExists} "$1\*.*"
     Push $1
     IntOp $2 $2 + 1
-    ${GetParent} $1 $1
+    Push $1
+    Call ParentOf
+    Pop $1
     ${IfThen} $1 == "" ${|} ${ExitDo} ${|}
   ${Loop}
   CreateDirectory $0
@@ -519,7 +545,9 @@ Function InheritSetupFolders
   StrCpy $0 $INSTDIR
   ${DoUntil} $0 == ""
     Push $0
-    ${GetParent} $0 $0
+    Push $0
+    Call ParentOf
+    Pop $0
   ${Loop}
   ${Do}
     Pop $0
@@ -550,7 +578,7 @@ Function FreeBackupFolder
 FunctionEnd
 
 ; Moves every entry of a folder (below the top two of the stack) into another
-; (below the top), leaving the entry named on top of the stack (or none for
+; (below the top), but the one whose path is on top of the stack (none for
 ; ""): a folder whose name is taken by a folder there is merged into it; an
 ; entry whose name is taken by a file stays. Sets the error flag when an entry
 ; could not be moved.
@@ -568,7 +596,7 @@ Function MoveTree
   ${DoWhile} $R4 != ""
     ${If} $R4 != "."
     ${AndIf} $R4 != ".."
-    ${AndIf} $R4 != $R2
+    ${AndIf} "$R0\$R4" != $R2
       ${If} ${FileExists} "$R1\$R4\*.*"
       ${AndIf} ${FileExists} "$R0\$R4\*.*"
         Push "$R0\$R4"
@@ -609,10 +637,9 @@ Function SetAsideEarlierVersion
   StrCpy $Failure "Not everything in $EarlierFolder could be moved (a program may be using it), so nothing was changed."
   ClearErrors
   CreateDirectory $EarlierImage
-  ${GetFileName} $EarlierImage $0
   Push $EarlierFolder
   Push $EarlierImage
-  Push $0
+  Push $EarlierImage
   Call MoveTree
   ${IfThen} ${Errors} ${|} Abort "Not everything in $EarlierFolder could be moved." ${|}
 FunctionEnd
@@ -636,7 +663,9 @@ Function SetAsideFile
       Call FreeBackupFolder
       Pop $SetAside
     ${EndIf}
-    ${GetParent} "$SetAside\$R3" $R4
+    Push "$SetAside\$R3"
+    Call ParentOf
+    Pop $R4
     ClearErrors
     CreateDirectory $R4
     Rename "$INSTDIR\$R3" "$SetAside\$R3"
