@@ -21,12 +21,15 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     return inputs;
 }
 
-// The list of installed files for `files` (text of this program's code
-// page): UTF-16LE without a byte order mark, which the installer reads line
-// by line.
-std::string InstalledFilesListFile(const std::vector<std::string>& files)
+// The list of installed files that the installer and its uninstaller carry
+// and read as they run, so that the script does not grow with the folder:
+// each of `files` (text of this program's code page) followed by CR LF, in
+// UTF-16LE without a byte order mark.
+std::string InstalledFilesList(const std::vector<std::string>& files)
 {
-    const std::wstring list = ToWide(InstalledFilesList(files), CP_ACP);
+    std::wstring list;
+    for (const std::string& entry : files)
+        list += ToWide(entry, CP_ACP) + L"\r\n";
     return std::string(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
 }
 
@@ -61,6 +64,6 @@ void WriteSetupScript(const std::string& templateBytes, TSetupScriptInputs input
 {
     if (!inputs.LicensePath.empty() && inputs.LicenseExists)
         inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
-    SaveTextFile(InstalledFilesListFile(inputs.Files), toolFolder + kFileListFileName);
+    SaveTextFile(InstalledFilesList(inputs.Files), toolFolder + kFileListFileName);
     SaveTextFile(SetupScriptFile(templateBytes, inputs), toolFolder + kScriptFileName);
 }

@@ -335,20 +335,14 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
     for (const std::string& subfolder : folders) {
         if (holdingFiles.count(subfolder) == 0)
             continue;
-        const std::string outPath =
-            subfolder.empty() ? std::string("$INSTDIR") : "$INSTDIR\\" + RuntimeString(WithoutTrailingBackslash(subfolder));
+        std::string outPath = "$INSTDIR";
+        if (!subfolder.empty())
+            outPath += '\\' + RuntimeString(WithoutTrailingBackslash(subfolder));
         lines += "  SetOutPath \"" + outPath + "\"" + kLineBreak;
-        lines += "  File" + exclusions[subfolder] + " \"" + CompileTimeText(folder + subfolder + "*") + "\"" + kLineBreak;
+        lines += "  File" + exclusions[subfolder] + " \"" + CompileTimeText(folder + subfolder + "*") + "\"";
+        lines += kLineBreak;
     }
     return lines;
-}
-
-std::string InstalledFilesList(const std::vector<std::string>& entries)
-{
-    std::string list;
-    for (const std::string& entry : entries)
-        list += entry + kLineBreak;
-    return list;
 }
 
 std::string BackupFolderName(const std::vector<std::string>& entries)

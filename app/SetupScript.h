@@ -104,12 +104,6 @@ std::string LicenseBlock(const std::string& licensePath);
 std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries,
                               const std::vector<std::string>& leftOut);
 
-// The list of installed files that the installer and its uninstaller carry:
-// every entry, CR LF after each. What the installer checks, creates and the
-// uninstaller removes is read from it at run time, so that the script does not
-// grow with the folder.
-std::string InstalledFilesList(const std::vector<std::string>& entries);
-
 // A name for the folder in which an installer keeps what it replaces until it
 // has finished: "~setup", with more "~" while an entry at the top of
 // `entries` starts with it (ignoring case), so that the name followed by any

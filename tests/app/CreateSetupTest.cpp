@@ -391,5 +391,6 @@ TEST_F(CreateSetup, AnEarlierSetupInThePluginFolderIsLeftOutAndTheUserTold)
     EXPECT_NE(notice.find("\"language\\fs.wfx_setup.exe\" is left out of the setup"), std::string::npos) << notice;
     const std::string script = ReadWholeFile(tool_ + kScriptFileName);
     // The command that packs its folder leaves it out.
-    EXPECT_NE(script.find("File \"/x\" \"fs.wfx_setup.exe\" \"" + plugin + "language\\*\""), std::string::npos) << script;
+    EXPECT_NE(script.find("File \"/x\" \"fs.wfx_setup.exe\" \"" + plugin + "language\\*\""), std::string::npos)
+        << script;
 }

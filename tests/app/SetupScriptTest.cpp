@@ -189,7 +189,8 @@ TEST(SetupScript, PluginFolderNamesTellPluginsApartAndFit)
 
 TEST(SetupScript, EachFolderIsPackedByOneCommandLeavingOutWhatIsNotPacked)
 {
-    const std::vector<std::string> entries = {"a.txt", "sub\\", "sub\\b$.txt", "sub\\deep\\", "empty\\", "sub\\deep\\c.txt"};
+    const std::vector<std::string> entries = {"a.txt",   "sub\\",         "sub\\b$.txt",
+                                              "empty\\", "sub\\deep\\", "sub\\deep\\c.txt"};
     EXPECT_EQ(InstallFilesBlock("C:\\p$\\", entries, {"fs.wfx_setup.exe", "sub\\old $X.exe", "sub\\old2.exe"}),
               "  SetOutPath \"$INSTDIR\"\r\n"
               "  File \"/x\" \"fs.wfx_setup.exe\" \"C:\\p${U+24}\\*\"\r\n"
@@ -199,7 +200,11 @@ TEST(SetupScript, EachFolderIsPackedByOneCommandLeavingOutWhatIsNotPacked)
               "  File \"C:\\p${U+24}\\sub\\deep\\*\"\r\n");
     // The folder of backups never takes a name the plugin has at its top.
     const std::pair<std::vector<std::string>, std::string> backups[] = {
-        {{}, "~setup"}, {{"~Setup1.txt"}, "~setup~"}, {{"~SETUP~\\", "~setup"}, "~setup~~"}, {{"sub\\~setup"}, "~setup"}};
+        {{}, "~setup"},
+        {{"~Setup1.txt"}, "~setup~"},
+        {{"~SETUP~\\", "~setup"}, "~setup~~"},
+        {{"sub\\~setup"}, "~setup"},
+    };
     for (const auto& [files, name] : backups)
         EXPECT_EQ(BackupFolderName(files), name);
 }
