@@ -180,9 +180,11 @@ Page instfiles "" "" InstallPageLeave
 ; plugin's setup created, so that the last plugin removed from them removes
 ; them.
 Var UninstallKey
-; How far the run got: "" before it changed anything, "changing" while all it
-; changed can be put back, "kept" once an earlier version has been removed,
-; "done" at its successful end, "reported" once a failure has been told.
+; How far the run got: "" before it changed anything; "moving" while it sets
+; aside what is there, and "writing" from then on, as long as all it changed
+; can be put back (only then are the files at the new version's places its
+; own); "kept" once an earlier version has been removed; "done" at its
+; successful end; "reported" once a failure has been told.
 Var Progress
 ; What stopped the run, told at its end; the first file that could not be
 ; removed.
@@ -805,15 +807,18 @@ FunctionEnd
 ; Puts back what a failed installation changed: removes the files it wrote
 ; and the folders it created, and moves back what waited.
 Function Undo
-  ${If} $Progress != changing
+  ${If} $Progress != moving
+  ${AndIf} $Progress != writing
     Return
   ${EndIf}
   ; No folder of the installation may stay this program's working folder.
   SetOutPath $PLUGINSDIR
-  GetFunctionAddress $0 DeleteListedFile
-  Push $0
-  Call ForEachListed
-#01  Delete "$INSTDIR\uninstall.exe"
+  ${If} $Progress == writing
+    GetFunctionAddress $0 DeleteListedFile
+    Push $0
+    Call ForEachListed
+#01    Delete "$INSTDIR\uninstall.exe"
+  ${EndIf}
   ReadINIStr $0 "${FOLDER_RECORD}" Created Count
   ${ForEach} $1 $0 1 - 1
     ReadINIStr $2 "${FOLDER_RECORD}" Created $1
@@ -869,13 +874,14 @@ Section "Plugin" PluginSection
 #01  Call StopUnlessWritable
   Call StopAtOtherPlugin
   Call InheritSetupFolders
-  StrCpy $Progress changing
+  StrCpy $Progress moving
   Call SetAsideEarlierVersion
   GetFunctionAddress $0 SetAsideListedFile
   Push $0
   Call ForEachListed
 #01  Push uninstall.exe
 #01  Call SetAsideFile
+  StrCpy $Progress writing
   Push $INSTDIR
   Call CreateFolder
 #01  StrCpy $Failure "The uninstaller could not be written to $INSTDIR, so nothing was changed."
