@@ -9,6 +9,8 @@
 #include "tests/support/Dialogs.h"
 #include "tests/support/Polling.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -101,8 +103,19 @@ public:
     explicit LoadedLibrary(const std::string& library)
         : holder_("\"" + TestPlugin("pluginholder.exe") + "\" \"" + library + "\"")
     {
-        EXPECT_TRUE(Eventually([&] { return !UniqueFile(CreateFileA(library.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                                    nullptr, OPEN_EXISTING, 0, nullptr)); }))
+        // Looked for among the holder's modules: a test that opened the file
+        // for writing meanwhile would make the loader fail.
+        EXPECT_TRUE(Eventually([&] {
+            // A snapshot fails with INVALID_HANDLE_VALUE, as CreateFile does.
+            const UniqueFile modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, holder_.Id()));
+            MODULEENTRY32 module{};
+            module.dwSize = sizeof(module);
+            bool found = false;
+            for (BOOL more = Module32First(modules.Get(), &module); more && !found;
+                 more = Module32Next(modules.Get(), &module))
+                found = lstrcmpiA(module.szExePath, library.c_str()) == 0;
+            return found;
+        }))
             << "not loaded: " << library;
     }
 
