@@ -24,13 +24,17 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
 // The list of installed files that the installer and its uninstaller carry
 // and read as they run, so that the script does not grow with the folder:
 // each of `files` (text of this program's code page) followed by CR LF, in
-// UTF-16LE without a byte order mark.
+// ASCII when every name is, which packs in half the time, and otherwise in
+// UTF-16LE after a byte order mark.
 std::string InstalledFilesList(const std::vector<std::string>& files)
 {
-    std::wstring list;
+    std::string list;
     for (const std::string& entry : files)
-        list += ToWide(entry, CP_ACP) + L"\r\n";
-    return std::string(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
+        list += entry + "\r\n";
+    if (IsAscii(list))
+        return list;
+    const std::wstring wide = L"\uFEFF" + ToWide(list, CP_ACP);
+    return std::string(reinterpret_cast<const char*>(wide.data()), wide.size() * sizeof(wchar_t));
 }
 
 } // namespace

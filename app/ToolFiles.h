@@ -5,7 +5,7 @@ inline constexpr char kScriptFileName[] = "temp.nsi";
 // A licence text the compiler would misread goes to it converted, as this.
 inline constexpr char kLicenseCopyFileName[] = "temp_license.txt";
 // The list of the files to install, which the installer and its uninstaller
-// carry and read as they run (UTF-16, as the installer reads it).
+// carry and read as they run.
 inline constexpr char kFileListFileName[] = "temp_files.txt";
 inline constexpr char kCompilerFileName[] = "makensis.exe";
 // Where the compiler's messages go when a failed build is compiled once more

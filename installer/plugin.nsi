@@ -67,8 +67,9 @@
 ; question) and install_files (for the plugin folder and each of its
 ; subfolders that holds files, one File command packing them). file_list is
 ; the list of every file and subfolder of the plugin folder, listed when the
-; setup is created, one a line in UTF-16: the installer and the uninstaller
-; carry it, and it decides what they check, create and remove. A language is
+; setup is created, one a line, in ASCII, or in UTF-16 after a byte order
+; mark when a name needs it: the installer and the uninstaller carry it, and
+; it decides what they check, create and remove. A language is
 ; also named in the compiler's own define for it, ${LANG_<NAME>}, which
 ; cannot hold a "}".
 ;
@@ -190,6 +191,9 @@ Var Progress
 ; removed.
 Var Failure
 Var Leftover
+; Whether the list of installed files is in UTF-16 (0xFEFF, its byte order
+; mark), for ForEachListed.
+Var ListInUtf16
 ; The installed version of this plugin: its entry ("" when there is none),
 ; its folder, and the folder inside it where everything there waits while
 ; the new version goes in ("" when nothing waits).
@@ -215,8 +219,17 @@ Function ${UN}ForEachListed
   Push $R0
   Push $R2
   FileOpen $R2 "${INSTALLED_LIST}" r
+  ; UTF-16 after a byte order mark, else ASCII.
+  FileReadWord $R2 $ListInUtf16
+  ${If} $ListInUtf16 <> 0xFEFF
+    FileSeek $R2 0 SET
+  ${EndIf}
   ${Do}
-    FileReadUTF16LE $R2 $R0
+    ${If} $ListInUtf16 = 0xFEFF
+      FileReadUTF16LE $R2 $R0
+    ${Else}
+      FileRead $R2 $R0
+    ${EndIf}
     ${IfThen} $R0 == "" ${|} ${ExitDo} ${|}
     ; Without its CR LF.
     StrCpy $R0 $R0 -2
