@@ -65,13 +65,6 @@ TEST(InstallerDelivery, FailedMoveKeepsTheSourceAndGivesTheReason)
     EXPECT_EQ(ReadWholeFile(source), "new");
 }
 
-TEST(InstallerDelivery, SamePathIgnoresCaseAndRelativeParts)
-{
-    EXPECT_TRUE(SamePath("C:\\Tool\\a_setup.exe", "c:\\tool\\A_SETUP.EXE"));
-    EXPECT_TRUE(SamePath("C:\\Tool\\sub\\..\\a_setup.exe", "C:\\Tool\\a_setup.exe"));
-    EXPECT_FALSE(SamePath("C:\\Tool\\a_setup.exe", "C:\\Other\\a_setup.exe"));
-}
-
 TEST(InstallerDelivery, TheToolFolderAndThePluginFolderAreNoDestination)
 {
     // Folders by any spelling: another letter case, no trailing backslash.
