@@ -26,11 +26,6 @@ bool WrittenSince(const TFileStamp& before, const std::string& path)
     return CompareFileTime(&now.Written, &before.Written) != 0 || now.Size != before.Size;
 }
 
-bool SamePath(const std::string& a, const std::string& b)
-{
-    return lstrcmpiA(FullPathOf(a).c_str(), FullPathOf(b).c_str()) == 0;
-}
-
 TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error)
 {
     error = ERROR_SUCCESS;

@@ -18,9 +18,6 @@ TFileStamp FileStampOf(const std::string& path);
 // it did not exist then, or it has been written since.
 bool WrittenSince(const TFileStamp& before, const std::string& path);
 
-// Whether two paths name the same file (compared as full paths, ignoring case).
-bool SamePath(const std::string& a, const std::string& b);
-
 enum class TMoveOutcome {
     Moved,        // the file is at the target
     TargetExists, // the target holds a file already; nothing was moved

@@ -65,9 +65,24 @@ TEST(InstallerDelivery, FailedMoveKeepsTheSourceAndGivesTheReason)
     EXPECT_EQ(ReadWholeFile(source), "new");
 }
 
-TEST(InstallerDelivery, SamePathIgnoresCaseAndRelativeParts)
+TEST(InstallerDelivery, TheToolFolderAndThePluginFolderAreNoDestination)
 {
-    EXPECT_TRUE(SamePath("C:\\Tool\\a_setup.exe", "c:\\tool\\A_SETUP.EXE"));
-    EXPECT_TRUE(SamePath("C:\\Tool\\sub\\..\\a_setup.exe", "C:\\Tool\\a_setup.exe"));
-    EXPECT_FALSE(SamePath("C:\\Tool\\a_setup.exe", "C:\\Other\\a_setup.exe"));
+    // Folders by any spelling: another letter case, no trailing backslash.
+    TempFolder root;
+    const std::string tool = root.MakeFolder("Tool"), plugin = root.MakeFolder("Plugin\\Build");
+    root.MakeFolder("Plugin\\Build\\language\\more");
+    const std::pair<std::string, bool> rows[] = {
+        {tool, false},
+        {WithoutTrailingBackslash(tool), false},
+        {root.Path() + "TOOL", false},
+        {plugin, false},
+        {root.Path() + "plugin\\build\\language\\more", false},
+        {tool + "..\\Plugin\\Build\\", false},
+        {root.Path() + "Plugin", true}, // beside the plugin folder
+        {root.Path(), true},
+    };
+    for (const auto& [folder, allowed] : rows)
+        EXPECT_EQ(DestinationRefusal(folder, tool, plugin).empty(), allowed) << folder;
+    EXPECT_NE(DestinationRefusal(tool, tool, plugin).find("own folder"), std::string::npos);
+    EXPECT_NE(DestinationRefusal(plugin, tool, plugin).find("would pack it"), std::string::npos);
 }

@@ -4,9 +4,22 @@
 # own; its installers installed and uninstalled under Wine, its signatures
 # checked with osslsigncode.
 #
-#   ConsoleTest.sh <dist folder> <test plugin folder> <work folder>
+#   ConsoleTest.sh <dist folder> <test plugin folder> <work folder> <Wine prefix>
+#
+# The prefix is its own, made once: what the program and its installers do
+# there (temporary folders, installs, entries) never changes a folder on the
+# way to another test program's folders, which Wine's folder chooser would
+# then no longer find.
 set -u
 dist=$1 plugins=$2 work=$3
+export WINEPREFIX=$4 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "Creating a Wine prefix in $WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+fi
+wineserver -p </dev/null >/dev/null 2>&1
+trap 'wineserver -k </dev/null >/dev/null 2>&1' EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }

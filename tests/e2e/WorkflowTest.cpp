@@ -246,8 +246,11 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
 
 TEST_F(Workflow, CancelDeletesTheInstallerAndAnOccupiedDestinationIsAskedAbout)
 {
+    // A destination that holds a file of the installer's name, made before
+    // any chooser lists its parent: Wine's chooser would not find a folder
+    // that changed after it listed it.
     const std::string destination = work_.MakeFolder("occupied");
-    const std::string target = destination + kInstaller;
+    const std::string target = work_.Write("occupied\\" + kInstaller, "a file the user keeps");
     ASSERT_NO_FATAL_FAILURE(Start(dist_, {"French"}));
 
     // Cancel: the fresh installer is deleted, not left behind anywhere.
@@ -261,9 +264,8 @@ TEST_F(Workflow, CancelDeletesTheInstallerAndAnOccupiedDestinationIsAskedAbout)
         << tool_->Describe();
     EXPECT_EQ(tool_->WaitForDialog(1000), nullptr) << tool_->Describe();
 
-    // The destination holds a file of that name; No keeps it and asks for
-    // another folder, and cancelling that deletes the new installer.
-    work_.Write("occupied\\" + kInstaller, "a file the user keeps");
+    // No to replacing the file there keeps it and asks for another folder;
+    // cancelling that deletes the new installer.
     std::string question;
     ASSERT_NO_FATAL_FAILURE(AnswerReplaceQuestion(destination, IDNO, question));
     EXPECT_TRUE(ContainsNoCase(WithoutLineBreaks(question), target)) << question;
