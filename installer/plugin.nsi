@@ -73,6 +73,30 @@
 ; also named in the compiler's own define for it, ${LANG_<NAME>}, which
 ; cannot hold a "}".
 ;
+; Two install modes. For all users: the program files folder, the entry in
+; the machine's list of installed programs (HKLM); it needs administrator
+; rights. Only for the user who runs the setup: that user's programs folder
+; ($LOCALAPPDATA\Programs\Quillon\plugins\<type>\<folder name>), the entry in
+; the user's list (HKCU); it never needs them and never writes outside the
+; user's profile and registry hive. A plugin for 64-bit Windows only keeps its
+; 64-bit places in both. The setup itself asks for no rights
+; (RequestExecutionLevel user). The first page asks for whom (ModePage);
+; /AllUsers or /CurrentUser choose instead and skip it. Without them a silent
+; run keeps the mode of an earlier install of the plugin, else installs for
+; all users when it has administrator rights and only for the user when it
+; has not (ChooseMode). To install for all users without the rights, the setup
+; runs itself again with them (RunElevated: the system asks for them), passing
+; on the mode, the language, /S and /D=, hidden meanwhile, and ends with that
+; run's exit code; when they are not given, the first page asks again and a
+; silent run ends with exit code 2. Every registry access of an install goes
+; through SHCTX, which the mode points at HKLM or HKCU (UseMode). An install
+; finds, updates and removes only its own mode's earlier install; the other
+; mode's is named on the first page and left alone, and its folder is refused.
+; The uninstaller takes its mode from /AllUsers or /CurrentUser (an update
+; passes it to the earlier version's uninstaller), else from the entry that
+; names its folder, and runs itself again with administrator rights when it
+; removes an install for all users without them.
+;
 ; The order of an installation: first it checks, changing nothing, that every
 ; file it writes can be written and that no other plugin's entry has this
 ; plugin's name. Then an earlier version of the plugin (with its uninstaller)
@@ -102,7 +126,9 @@
 Unicode true
 SetCompressor /SOLID lzma
 SetCompressorDictSize 32
-RequestExecutionLevel admin
+; The rights an install for all users needs are asked for only then (see the
+; install modes above).
+RequestExecutionLevel user
 XPStyle on
 ManifestDPIAware true
 ; A file that cannot be written ends the installation (exit code 2 when
@@ -129,11 +155,19 @@ AllowSkipFiles off
 
 !include LogicLib.nsh
 !include x64.nsh
+!include FileFunc.nsh
+!include nsDialogs.nsh
 
 !define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 ; What the installer and the uninstaller keep while they run.
 !define INSTALLED_LIST "$PLUGINSDIR\installed.txt"
 !define FOLDER_RECORD "$PLUGINSDIR\folders.ini"
+; Exit codes of a run with administrator rights that tell the run that
+; started it to ask for the mode again: the user went back to the first page,
+; or the run has no administrator rights after all (on Windows without user
+; account control "runas" starts it as it is).
+!define BACK_TO_MODE_PAGE 3
+!define NO_ADMIN_RIGHTS 4
 
 ; The plugin's version, four numbers, as the setup creator read it from its
 ; main file's version resource; empty when the main file has none. The
@@ -147,8 +181,9 @@ Name "*plugin_name*" "*plugin_name_doubled_ampersands*"
 ; Written into the folder the compiler runs in.
 OutFile "*main_file*_setup.exe"
 ; The user may choose another folder; /D=<folder> does so for a silent install.
-; An earlier install of the same plugin proposes its own folder instead
-; (FindEarlierInstall).
+; The default for an install only for the user is in the user's programs
+; folder, and an earlier install of the same plugin proposes its own folder
+; instead (UseMode).
 InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
 
 ; Version information of the setup program itself.
@@ -165,21 +200,24 @@ VIAddVersionKey FileDescription "*version_product_name* setup"
 VIAddVersionKey CompanyName "*version_company_name*"
 VIAddVersionKey LegalCopyright ""
 
-; Pages, in order. Leaving the progress page of a run that failed tells why.
+; Pages, in order. The first asks for whom to install; leaving the folder page
+; checks the folder, and leaving the progress page of a run that failed tells
+; why.
+Page custom ModePage ModePageLeave ": Installation Mode"
 *license*
-Page directory
+Page directory "" "" FolderPageLeave
 Page instfiles "" "" InstallPageLeave
 #01UninstPage uninstConfirm
 #01UninstPage instfiles "" "" un.InstallPageLeave
 
-; The plugin's entry in the system's list of installed programs. Besides the
-; usual values it holds the plugin's identity (PluginName and PluginMainFile),
+; The plugin's entry in the list of installed programs of its mode (the
+; machine's or the user's). Besides the usual values it holds the plugin's identity (PluginName and PluginMainFile),
 ; the language the setup ran in (Language) and the folders that setups created
 ; for it, outermost first (CreatedFolders of them, CreatedFolder1 to
 ; CreatedFolder<CreatedFolders>), which its uninstaller removes once they are
 ; empty: those this installation created, and those above its folder that any
-; plugin's setup created, so that the last plugin removed from them removes
-; them.
+; plugin's setup of the same mode created, so that the last plugin of that
+; mode removed from them removes them.
 Var UninstallKey
 ; How far the run got: "" before it changed anything; "moving" while it sets
 ; aside what is there, and "writing" from then on, as long as all it changed
@@ -203,6 +241,28 @@ Var EarlierImage
 ; The folder inside the installation folder where the files the new version
 ; replaces wait ("" when nothing waits).
 Var SetAside
+; The install mode, AllUsers or CurrentUser; whether /AllUsers or /CurrentUser
+; gave it (1, else 0); whether a run without administrator rights started
+; this one to install or remove for all users (1, else 0).
+Var InstallMode
+Var ModeGiven
+Var ElevatedRun
+; The command line's parameters, and whether /D= chose the folder (1, else 0).
+Var Parameters
+Var FolderGiven
+; This plugin's entries and folders in either mode ("" where it is not
+; installed), and the other mode's folder once the mode is chosen.
+Var AllUsersKey
+Var AllUsersFolder
+Var CurrentUserKey
+Var CurrentUserFolder
+Var OtherFolder
+; The mode that proposed $INSTDIR; whether the first page was "skipped" or
+; "shown"; its radio buttons.
+Var ProposedFor
+Var ModePageSeen
+Var AllUsersButton
+Var CurrentUserButton
 
 ; The list of installed files, with each entry a path relative to the
 ; installation folder, a folder's ending with a backslash. ForEachListed
@@ -329,6 +389,87 @@ FunctionEnd
 !insertmacro InstalledFiles ""
 #01!insertmacro InstalledFiles "un."
 
+; Whether this run has administrator rights: 1 or 0 in the variable given.
+; Under user account control only an elevated run has them.
+!macro AdminRights VAR
+  System::Call 'shell32::IsUserAnAdmin() i .s'
+  Pop ${VAR}
+!macroend
+
+; The install mode's switches, and the run with administrator rights that
+; installs or removes for all users, in the installer and the uninstaller.
+!macro ModeSwitches UN
+; $InstallMode from /AllUsers or /CurrentUser ("" with neither), $Parameters
+; and $ElevatedRun.
+Function ${UN}ModeOfSwitches
+  ${GetParameters} $Parameters
+  StrCpy $InstallMode ""
+  ClearErrors
+  ${GetOptions} $Parameters "/AllUsers" $0
+  ${IfNot} ${Errors}
+    StrCpy $InstallMode AllUsers
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $Parameters "/CurrentUser" $0
+  ${IfNot} ${Errors}
+    ${If} $InstallMode != ""
+      MessageBox MB_OK|MB_ICONSTOP "Give /AllUsers or /CurrentUser, not both. Nothing was changed." /SD IDOK
+      SetErrorLevel 2
+      Quit
+    ${EndIf}
+    StrCpy $InstallMode CurrentUser
+  ${EndIf}
+  ClearErrors
+  ${GetOptions} $Parameters "/ElevatedRun" $0
+  StrCpy $ElevatedRun 1
+  ${IfThen} ${Errors} ${|} StrCpy $ElevatedRun 0 ${|}
+FunctionEnd
+
+; Runs this program again with administrator rights, the system asking the
+; user for them, with the parameters on top of the stack, and waits for it;
+; its exit code on the stack, or "refused" when the rights were not given.
+; The window below the parameters (or 0) owns the system's question and is
+; hidden once the other run has started, which shows its own. A run started
+; this way that still has no administrator rights ends at once: it never
+; asks again.
+Function ${UN}RunElevated
+  ${If} $ElevatedRun == 1
+    SetErrorLevel ${NO_ADMIN_RIGHTS}
+    Quit
+  ${EndIf}
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  ; SHELLEXECUTEINFO with SEE_MASK_NOCLOSEPROCESS and SW_SHOWNORMAL; the
+  ; process handle is its last member.
+  System::Call '*(&l4, i 0x40, p R0, t "runas", t "$EXEPATH", t R1, p 0, i 1, p, p, p, p, i, p, p) p .R2'
+  System::Call 'shell32::ShellExecuteEx(p R2) i .R3'
+  StrCpy $R1 refused
+  ${If} $R3 <> 0
+    System::Call '*$R2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .R3)'
+    ; Without a process handle (the shell started it some other way) the
+    ; outcome is unknown, and taken for a failure.
+    StrCpy $R1 2
+    ${If} $R3 <> 0
+      ${IfThen} $R0 <> 0 ${|} ShowWindow $R0 ${SW_HIDE} ${|}
+      System::Call 'kernel32::WaitForSingleObject(p R3, i -1)'
+      System::Call 'kernel32::GetExitCodeProcess(p R3, *i .R1)'
+      System::Call 'kernel32::CloseHandle(p R3)'
+      ${IfThen} $R1 == ${NO_ADMIN_RIGHTS} ${|} StrCpy $R1 refused ${|}
+    ${EndIf}
+  ${EndIf}
+  System::Free $R2
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Exch $R1
+FunctionEnd
+!macroend
+!insertmacro ModeSwitches ""
+#01!insertmacro ModeSwitches "un."
+
 Function .onInit
   ; A plugin for 64-bit Windows only is of no use anywhere else: nothing
   ; could load it.
@@ -339,34 +480,234 @@ Function .onInit
     Quit
   ${EndIf}
   StrCpy $UninstallKey "Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillon *plugin_type* plugin *plugin_folder_name*"
-  StrCmp "*plugin_bits*" "64" 0 +2
-    Call Use64BitPlaces
-  ; A silent installation (/S) asks nothing, not even the language.
+  ; On 64-bit Windows, a plugin for 64-bit Windows only is registered in the
+  ; 64-bit registry view (and goes into the 64-bit program files folder, see
+  ; UseMode).
+  ${If} "*plugin_bits*" == "64"
+    SetRegView 64
+  ${EndIf}
+  Call InstallFolderGiven
+  Pop $FolderGiven
+  Call FindEarlierInstalls
+  Call ChooseMode
+  ; The language: the one a run that started this one passes on, else asked
+  ; unless the installation is silent (/S).
+  ClearErrors
+  ${GetOptions} $Parameters "/Language=" $0
+  ${IfNot} ${Errors}
+    StrCpy $LANGUAGE $0
+    Goto language_chosen
+  ${EndIf}
   IfSilent language_chosen
 *pushlang*
   language_chosen:
-  Call FindEarlierInstall
+  ; A silent run, or one given its mode, installs in that mode; the others
+  ; choose on the first page, where a refusal of the rights leads too.
+  ${If} $ModeGiven == 1
+  ${OrIf} ${Silent}
+    Push 0
+    Call UseMode
+    Pop $0
+    ${If} $0 == refused
+      Call TellRightsRefused
+      ${If} ${Silent}
+        SetErrorLevel 2
+        Quit
+      ${EndIf}
+      StrCpy $InstallMode CurrentUser
+    ${EndIf}
+    ${IfThen} $0 != "" ${|} StrCpy $ModeGiven 0 ${|}
+  ${EndIf}
 FunctionEnd
 
-; On 64-bit Windows, a plugin for 64-bit Windows only is registered in the
-; 64-bit registry view and goes into the 64-bit program files folder. The
-; folder was chosen before .onInit, in the 32-bit view: unless /D= chose it,
-; the 64-bit program files folder replaces the 32-bit one at its start.
-Function Use64BitPlaces
-  ${IfNot} ${RunningX64}
-    Return
+; The mode: the one a switch gives; else the mode of an earlier install of
+; this plugin, when it is installed in one mode only; else for all users with
+; administrator rights, only for the user without them.
+Function ChooseMode
+  Call ModeOfSwitches
+  StrCpy $ModeGiven 1
+  ${If} $InstallMode == ""
+    StrCpy $ModeGiven 0
+    !insertmacro AdminRights $0
+    ${If} $AllUsersKey != ""
+    ${AndIf} $CurrentUserKey == ""
+      StrCpy $InstallMode AllUsers
+    ${ElseIf} $CurrentUserKey != ""
+    ${AndIf} $AllUsersKey == ""
+      StrCpy $InstallMode CurrentUser
+    ${ElseIf} $0 == 1
+      StrCpy $InstallMode AllUsers
+    ${Else}
+      StrCpy $InstallMode CurrentUser
+    ${EndIf}
   ${EndIf}
-  SetRegView 64
-  Call InstallFolderGiven
+FunctionEnd
+
+; Makes $InstallMode this run's: SHCTX then means HKLM or HKCU, the mode's
+; earlier install is the one an update replaces, and the other mode's folder
+; is refused. The folder, unless /D= chose it: where the mode's earlier
+; install is, else the mode's default one; proposed again only when the mode
+; changes, so that a folder the user typed stays. For all users without
+; administrator rights the setup runs again with them (RunElevated), owned by
+; the window on the stack (or 0), and this run ends with its exit code. On
+; the stack: "" when this run installs, "refused" when the rights were not
+; given, "back" when the other run went back to the first page.
+Function UseMode
+  Exch $R0
+  Push $R1
+  !insertmacro AdminRights $R1
+  ${If} $InstallMode == AllUsers
+  ${AndIf} $R1 == 0
+    StrCpy $R1 "/AllUsers /ElevatedRun /Language=$LANGUAGE"
+    ${IfThen} ${Silent} ${|} StrCpy $R1 "/S $R1" ${|}
+    ${IfThen} $FolderGiven == 1 ${|} StrCpy $R1 "$R1 /D=$INSTDIR" ${|}
+    Push $R0
+    Push $R1
+    Call RunElevated
+    Pop $R1
+    ${If} $R1 == ${BACK_TO_MODE_PAGE}
+      ShowWindow $R0 ${SW_SHOW}
+      StrCpy $R0 back
+    ${ElseIf} $R1 == refused
+      StrCpy $R0 refused
+    ${Else}
+      SetErrorLevel $R1
+      Quit
+    ${EndIf}
+  ${Else}
+    ${If} $InstallMode == AllUsers
+      SetShellVarContext all
+      StrCpy $EarlierKey $AllUsersKey
+      StrCpy $EarlierFolder $AllUsersFolder
+      StrCpy $OtherFolder $CurrentUserFolder
+      StrCpy $R1 $PROGRAMFILES
+      ${If} "*plugin_bits*" == "64"
+        StrCpy $R1 $PROGRAMFILES64
+      ${EndIf}
+    ${Else}
+      SetShellVarContext current
+      StrCpy $EarlierKey $CurrentUserKey
+      StrCpy $EarlierFolder $CurrentUserFolder
+      StrCpy $OtherFolder $AllUsersFolder
+      StrCpy $R1 "$LOCALAPPDATA\Programs"
+    ${EndIf}
+    ${If} $FolderGiven == 0
+    ${AndIf} $ProposedFor != $InstallMode
+      StrCpy $INSTDIR "$R1\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
+      ${IfThen} $EarlierFolder != "" ${|} StrCpy $INSTDIR $EarlierFolder ${|}
+      StrCpy $ProposedFor $InstallMode
+    ${EndIf}
+    StrCpy $R0 ""
+  ${EndIf}
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+Function TellRightsRefused
+  MessageBox MB_OK|MB_ICONEXCLAMATION 'Installing for all users needs administrator rights, which were not given. Choose "Only for me" to install $(^Name) without them.' /SD IDOK
+FunctionEnd
+
+; The first page: for all users or only for the user, with the plugin's
+; earlier installs named. Skipped when the mode is given; going back to it
+; from the next page shows it then, but a run for all users that a run
+; without administrator rights started ends instead, and that run shows it.
+Function ModePage
+  ${If} $ModeGiven == 1
+    ${If} $ModePageSeen == ""
+      StrCpy $ModePageSeen skipped
+      Abort
+    ${EndIf}
+    ${If} $ElevatedRun == 1
+      SetErrorLevel ${BACK_TO_MODE_PAGE}
+      Quit
+    ${EndIf}
+  ${EndIf}
+  StrCpy $ModePageSeen shown
+  nsDialogs::Create 1018
   Pop $0
-  ${If} $0 == 1
-    Return
+  ; Texts that hold names or folders show every "&" as it is.
+  nsDialogs::CreateControl STATIC ${DEFAULT_STYLES}|${SS_NOPREFIX} 0 0 0 100% 20u "Install $(^Name) for all users of this computer, or only for you?"
+  Pop $0
+  ${NSD_CreateRadioButton} 10u 22u -10u 12u "For &all users (needs administrator rights)"
+  Pop $AllUsersButton
+  ${NSD_CreateRadioButton} 10u 36u -10u 12u "Only for &me"
+  Pop $CurrentUserButton
+  ${If} $InstallMode == AllUsers
+    ${NSD_Check} $AllUsersButton
+  ${Else}
+    ${NSD_Check} $CurrentUserButton
   ${EndIf}
-  StrLen $1 $PROGRAMFILES
-  StrCpy $0 $INSTDIR $1
-  ${If} $0 == $PROGRAMFILES
-    StrCpy $0 $INSTDIR "" $1
-    StrCpy $INSTDIR "$PROGRAMFILES64$0"
+  ${NSD_OnClick} $AllUsersButton ShowShield
+  ${NSD_OnClick} $CurrentUserButton ShowShield
+  StrCpy $0 ""
+  ${If} $AllUsersKey != ""
+    StrCpy $0 "$(^Name) is installed for all users in $AllUsersFolder.$\r$\n"
+  ${EndIf}
+  ${If} $CurrentUserKey != ""
+    StrCpy $0 "$0$(^Name) is installed for you in $CurrentUserFolder.$\r$\n"
+  ${EndIf}
+  ${If} $0 != ""
+    StrCpy $0 "$0$\r$\nInstalling it the same way again updates that installation; installing it the other way leaves that one as it is."
+  ${EndIf}
+  nsDialogs::CreateControl STATIC ${DEFAULT_STYLES}|${SS_NOPREFIX} 0 0 58u 100% -58u $0
+  Pop $0
+  Push 0
+  Call ShowShield
+  nsDialogs::Show
+FunctionEnd
+
+; The system's shield on the Next button while "For all users" is chosen
+; without administrator rights: Next then asks for them. The control clicked
+; is on the stack.
+Function ShowShield
+  Pop $0
+  ${NSD_GetState} $AllUsersButton $0
+  !insertmacro AdminRights $1
+  ${IfThen} $1 == 1 ${|} StrCpy $0 0 ${|}
+  GetDlgItem $1 $HWNDPARENT 1
+  SendMessage $1 ${BCM_SETSHIELD} 0 $0
+FunctionEnd
+
+Function ModePageLeave
+  StrCpy $InstallMode CurrentUser
+  ${NSD_GetState} $AllUsersButton $0
+  ${IfThen} $0 == ${BST_CHECKED} ${|} StrCpy $InstallMode AllUsers ${|}
+  GetDlgItem $1 $HWNDPARENT 1
+  SendMessage $1 ${BCM_SETSHIELD} 0 0
+  Push $HWNDPARENT
+  Call UseMode
+  Pop $0
+  ${If} $0 == refused
+    Call TellRightsRefused
+    ${NSD_Uncheck} $AllUsersButton
+    ${NSD_Check} $CurrentUserButton
+  ${EndIf}
+  ; Refused, or back from the other run: the page stays.
+  ${If} $0 != ""
+    Push 0
+    Call ShowShield
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; The other mode's install of this plugin keeps its folder to itself: two
+; entries never name one folder. The failure in $0 when the folder is its
+; folder, else "".
+Function OtherModeFailure
+  StrCpy $0 ""
+  ${If} $OtherFolder != ""
+  ${AndIf} $OtherFolder == $INSTDIR
+    StrCpy $0 "for all users"
+    ${IfThen} $InstallMode == AllUsers ${|} StrCpy $0 "only for one user" ${|}
+    StrCpy $0 "$(^Name) is installed $0 in $INSTDIR, and stays as it is. Installed the other way, it needs a folder of its own: choose another one. Nothing was changed."
+  ${EndIf}
+FunctionEnd
+
+Function FolderPageLeave
+  Call OtherModeFailure
+  ${If} $0 != ""
+    MessageBox MB_OK|MB_ICONEXCLAMATION $0
+    Abort
   ${EndIf}
 FunctionEnd
 
@@ -409,18 +750,18 @@ Function ParentOf
   Exch $0
 FunctionEnd
 
-; The installed version of this plugin: the entry under this plugin's name,
-; or the one a setup of an earlier version of the tool wrote under the name
-; it gave the plugin, whichever is this plugin's. Its folder is proposed,
-; unless /D= chose one: an update goes where the plugin is.
-Function FindEarlierInstall
+; The installed version of this plugin in the hive SHCTX means: the entry
+; under this plugin's name, or the one a setup of an earlier version of the
+; tool wrote under the name it gave the plugin, whichever is this plugin's;
+; its key and folder in $EarlierKey and $EarlierFolder ("" when there is none).
+Function FindEarlierEntry
   StrCpy $EarlierKey ""
   StrCpy $EarlierFolder ""
   StrCpy $0 "${UNINSTALL_ROOT}\Quillon *plugin_type* plugin *earlier_folder_name*"
   ${ForEach} $1 1 2 + 1
     ${IfThen} $1 == 2 ${|} StrCpy $0 $UninstallKey ${|}
-    ReadRegStr $2 HKLM $0 "PluginName"
-    ReadRegStr $3 HKLM $0 "PluginMainFile"
+    ReadRegStr $2 SHCTX $0 "PluginName"
+    ReadRegStr $3 SHCTX $0 "PluginMainFile"
     ; The values go into registers first: a macro's argument would be read twice.
     StrCpy $4 "*plugin_name*"
     StrCpy $5 "*main_file_name*"
@@ -429,27 +770,38 @@ Function FindEarlierInstall
       StrCpy $EarlierKey $0
     ${EndIf}
   ${Next}
-  ${If} $EarlierKey == ""
-    Return
-  ${EndIf}
-  ReadRegStr $EarlierFolder HKLM $EarlierKey "InstallLocation"
-  Call InstallFolderGiven
-  Pop $0
-  ${If} $0 == 0
-  ${AndIf} $EarlierFolder != ""
-    StrCpy $INSTDIR $EarlierFolder
+  ${If} $EarlierKey != ""
+    ReadRegStr $EarlierFolder SHCTX $EarlierKey "InstallLocation"
   ${EndIf}
 FunctionEnd
 
+; This plugin's installs for all users and for the user who runs the setup.
+Function FindEarlierInstalls
+  SetShellVarContext all
+  Call FindEarlierEntry
+  StrCpy $AllUsersKey $EarlierKey
+  StrCpy $AllUsersFolder $EarlierFolder
+  SetShellVarContext current
+  Call FindEarlierEntry
+  StrCpy $CurrentUserKey $EarlierKey
+  StrCpy $CurrentUserFolder $EarlierFolder
+FunctionEnd
+
 ; Another plugin's entry under this plugin's name (setups of earlier versions
-; of the tool gave some plugins alike names) stops the installation.
+; of the tool gave some plugins alike names) stops the installation, and so
+; does the folder of this plugin's install in the other mode.
 Function StopAtOtherPlugin
+  Call OtherModeFailure
+  ${If} $0 != ""
+    StrCpy $Failure $0
+    Abort "$INSTDIR holds the installation of this plugin in the other mode."
+  ${EndIf}
   ${If} $EarlierKey == $UninstallKey
     Return
   ${EndIf}
-  ReadRegStr $0 HKLM $UninstallKey "InstallLocation"
-  ReadRegStr $1 HKLM $UninstallKey "PluginName"
-  ReadRegStr $2 HKLM $UninstallKey "PluginMainFile"
+  ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+  ReadRegStr $1 SHCTX $UninstallKey "PluginName"
+  ReadRegStr $2 SHCTX $UninstallKey "PluginMainFile"
   ${If} "$0$1$2" != ""
     StrCpy $Failure "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed."
     Abort "Another plugin is installed in $0 under the name this plugin uses."
@@ -518,8 +870,8 @@ Function CreateListedFolder
   ${EndIf}
 FunctionEnd
 
-; 1 when any Quillon plugin's entry records the folder on the stack among the
-; folders its setup created, 0 otherwise.
+; 1 when any Quillon plugin's entry of this mode records the folder on the
+; stack among the folders its setup created, 0 otherwise.
 Function CreatedBySetup
   Exch $R0
   Push $R1
@@ -528,14 +880,14 @@ Function CreatedBySetup
   Push $R4
   StrCpy $R1 0
   ${Do}
-    EnumRegKey $R2 HKLM "${UNINSTALL_ROOT}" $R1
+    EnumRegKey $R2 SHCTX "${UNINSTALL_ROOT}" $R1
     ${IfThen} $R2 == "" ${|} ${ExitDo} ${|}
     IntOp $R1 $R1 + 1
     StrCpy $R3 $R2 8
     ${If} $R3 == "Quillon "
-      ReadRegDWORD $R3 HKLM "${UNINSTALL_ROOT}\$R2" "CreatedFolders"
+      ReadRegDWORD $R3 SHCTX "${UNINSTALL_ROOT}\$R2" "CreatedFolders"
       ${DoWhile} $R3 > 0
-        ReadRegStr $R4 HKLM "${UNINSTALL_ROOT}\$R2" "CreatedFolder$R3"
+        ReadRegStr $R4 SHCTX "${UNINSTALL_ROOT}\$R2" "CreatedFolder$R3"
         IntOp $R3 $R3 - 1
         ${If} $R4 == $R0
           StrCpy $R0 1
@@ -734,16 +1086,16 @@ Function PointEarlierFolders
   Push $R4
   Push $R5
   StrLen $R2 $R0
-  ReadRegDWORD $R3 HKLM $EarlierKey "CreatedFolders"
+  ReadRegDWORD $R3 SHCTX $EarlierKey "CreatedFolders"
   ${DoWhile} $R3 > 0
-    ReadRegStr $R4 HKLM $EarlierKey "CreatedFolder$R3"
+    ReadRegStr $R4 SHCTX $EarlierKey "CreatedFolder$R3"
     Push $R4
     Push $R0
     Call PlaceOf
     Pop $R5
     ${If} $R5 != ""
       StrCpy $R4 $R4 "" $R2
-      WriteRegStr HKLM $EarlierKey "CreatedFolder$R3" "$R1$R4"
+      WriteRegStr SHCTX $EarlierKey "CreatedFolder$R3" "$R1$R4"
     ${EndIf}
     IntOp $R3 $R3 - 1
   ${Loop}
@@ -766,9 +1118,9 @@ FunctionEnd
 Function RemoveEarlierVersion
   ${If} $EarlierImage != ""
     StrCpy $Failure "The installed version in $EarlierFolder could not be removed, so nothing was changed."
-    ReadRegDWORD $0 HKLM $EarlierKey "CreatedFolders"
+    ReadRegDWORD $0 SHCTX $EarlierKey "CreatedFolders"
     ${ForEach} $1 1 $0 + 1
-      ReadRegStr $2 HKLM $EarlierKey "CreatedFolder$1"
+      ReadRegStr $2 SHCTX $EarlierKey "CreatedFolder$1"
       Push Earlier
       Push $2
       Call RecordFolder
@@ -780,7 +1132,7 @@ Function RemoveEarlierVersion
     Delete "$PLUGINSDIR\in-use.txt"
     System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_SETUP_REPORT", t "$PLUGINSDIR\in-use.txt")'
     ClearErrors
-    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S _?=$EarlierImage' $0
+    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S /$InstallMode _?=$EarlierImage' $0
     ${If} ${Errors}
     ${OrIf} $0 != 0
       ClearErrors
@@ -813,7 +1165,7 @@ Function RemoveEarlierVersion
     ${Next}
   ${EndIf}
   ${If} $EarlierKey != ""
-    DeleteRegKey HKLM $EarlierKey
+    DeleteRegKey SHCTX $EarlierKey
   ${EndIf}
 FunctionEnd
 
@@ -864,7 +1216,7 @@ Function Undo
   ${EndIf}
   ; A first install's entry, written early.
   ${If} $EarlierKey == ""
-    DeleteRegKey HKLM $UninstallKey
+    DeleteRegKey SHCTX $UninstallKey
   ${EndIf}
 FunctionEnd
 
@@ -927,32 +1279,32 @@ SectionEnd
   ${ForEach} $2 1 $1 + 1
     ReadINIStr $3 "${FOLDER_RECORD}" ${LIST} $2
     IntOp $0 $0 + 1
-    WriteRegStr HKLM $UninstallKey "CreatedFolder$0" $3
+    WriteRegStr SHCTX $UninstallKey "CreatedFolder$0" $3
   ${Next}
 !macroend
 
 ; The entry, complete; written again at the end of an installation.
 #01Function WriteEntry
-#01  WriteRegStr HKLM $UninstallKey "DisplayName" "*plugin_name*"
-#01  WriteRegStr HKLM $UninstallKey "PluginName" "*plugin_name*"
-#01  WriteRegStr HKLM $UninstallKey "PluginMainFile" "*main_file_name*"
+#01  WriteRegStr SHCTX $UninstallKey "DisplayName" "*plugin_name*"
+#01  WriteRegStr SHCTX $UninstallKey "PluginName" "*plugin_name*"
+#01  WriteRegStr SHCTX $UninstallKey "PluginMainFile" "*main_file_name*"
 #01  !if "${PLUGIN_VERSION}" != ""
-#01    WriteRegStr HKLM $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
+#01    WriteRegStr SHCTX $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
 #01  !endif
 #01  StrCmp "*publisher*" "" +2
-#01    WriteRegStr HKLM $UninstallKey "Publisher" "*publisher*"
-#01  WriteRegStr HKLM $UninstallKey "InstallLocation" "$INSTDIR"
-#01  WriteRegStr HKLM $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe"'
-#01  WriteRegStr HKLM $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+#01    WriteRegStr SHCTX $UninstallKey "Publisher" "*publisher*"
+#01  WriteRegStr SHCTX $UninstallKey "InstallLocation" "$INSTDIR"
+#01  WriteRegStr SHCTX $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe"'
+#01  WriteRegStr SHCTX $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
 #01  SectionGetSize ${PluginSection} $0
-#01  WriteRegDWORD HKLM $UninstallKey "EstimatedSize" $0
-#01  WriteRegDWORD HKLM $UninstallKey "NoModify" 1
-#01  WriteRegDWORD HKLM $UninstallKey "NoRepair" 1
-#01  WriteRegStr HKLM $UninstallKey "Language" $LANGUAGE
+#01  WriteRegDWORD SHCTX $UninstallKey "EstimatedSize" $0
+#01  WriteRegDWORD SHCTX $UninstallKey "NoModify" 1
+#01  WriteRegDWORD SHCTX $UninstallKey "NoRepair" 1
+#01  WriteRegStr SHCTX $UninstallKey "Language" $LANGUAGE
 #01  StrCpy $0 0
 #01  !insertmacro EntryFolders Inherited
 #01  !insertmacro EntryFolders Created
-#01  WriteRegDWORD HKLM $UninstallKey "CreatedFolders" $0
+#01  WriteRegDWORD SHCTX $UninstallKey "CreatedFolders" $0
 #01FunctionEnd
 
 #01Function un.onInit
@@ -963,8 +1315,42 @@ SectionEnd
 #01      SetRegView 64
 #01    ${EndIf}
 #01  view_chosen:
+#01  ; The mode: the one a switch gives (an update gives it), else the one
+#01  ; whose entry names this folder, else as a setup would choose it.
+#01  Call un.ModeOfSwitches
+#01  ${If} $InstallMode == ""
+#01    !insertmacro AdminRights $0
+#01    StrCpy $InstallMode CurrentUser
+#01    ${IfThen} $0 == 1 ${|} StrCpy $InstallMode AllUsers ${|}
+#01    SetShellVarContext all
+#01    ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+#01    ${IfThen} $0 == $INSTDIR ${|} StrCpy $InstallMode AllUsers ${|}
+#01    SetShellVarContext current
+#01    ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+#01    ${IfThen} $0 == $INSTDIR ${|} StrCpy $InstallMode CurrentUser ${|}
+#01  ${EndIf}
+#01  SetShellVarContext current
+#01  ${If} $InstallMode == AllUsers
+#01    SetShellVarContext all
+#01    ; Without administrator rights, a run with them removes it.
+#01    !insertmacro AdminRights $0
+#01    ${If} $0 == 0
+#01      StrCpy $0 "/AllUsers /ElevatedRun _?=$INSTDIR"
+#01      ${IfThen} ${Silent} ${|} StrCpy $0 "/S $0" ${|}
+#01      Push 0
+#01      Push $0
+#01      Call un.RunElevated
+#01      Pop $0
+#01      ${If} $0 == refused
+#01        MessageBox MB_OK|MB_ICONSTOP "$(^Name) is installed for all users: removing it needs administrator rights, which were not given. Nothing was removed." /SD IDOK
+#01        StrCpy $0 2
+#01      ${EndIf}
+#01      SetErrorLevel $0
+#01      Quit
+#01    ${EndIf}
+#01  ${EndIf}
 #01  ; The language the setup ran in.
-#01  ReadRegStr $0 HKLM $UninstallKey "Language"
+#01  ReadRegStr $0 SHCTX $UninstallKey "Language"
 #01  ${IfThen} $0 != "" ${|} StrCpy $LANGUAGE $0 ${|}
 #01FunctionEnd
 
@@ -991,12 +1377,12 @@ SectionEnd
 #01  ${EndIf}
 #01  Delete "$INSTDIR\uninstall.exe"
 #01  SetOutPath "$TEMP"
-#01  ReadRegDWORD $0 HKLM $UninstallKey "CreatedFolders"
+#01  ReadRegDWORD $0 SHCTX $UninstallKey "CreatedFolders"
 #01  ${ForEach} $1 $0 1 - 1
-#01    ReadRegStr $2 HKLM $UninstallKey "CreatedFolder$1"
+#01    ReadRegStr $2 SHCTX $UninstallKey "CreatedFolder$1"
 #01    StrCmp $2 "" +2
 #01      RMDir $2
 #01  ${Next}
-#01  DeleteRegKey HKLM $UninstallKey
+#01  DeleteRegKey SHCTX $UninstallKey
 #01  StrCpy $Progress done
 #01SectionEnd

@@ -97,10 +97,10 @@ TEST_P(TemplateCompiles, IntoTheMainFilesSetupInTheToolFolder)
     EXPECT_TRUE(FileExistsAt(installer));
     EXPECT_EQ(run.Output.find("warning"), std::string::npos) << run.Output;
 
-    // What the compiler built: the licence page only with a licence, one
-    // language table per loaded language (English by default), and an
-    // uninstaller only when asked for.
-    EXPECT_EQ(SummaryCount(run.Output, "Install:", "pages"), licence ? 3 : 2) << run.Output;
+    // What the compiler built: the page that asks for whom, the licence page
+    // only with a licence, one language table per loaded language (English by
+    // default), and an uninstaller only when asked for.
+    EXPECT_EQ(SummaryCount(run.Output, "Install:", "pages"), licence ? 4 : 3) << run.Output;
     const int tables = languages == Languages::Several ? 3 : 1;
     EXPECT_EQ(SummaryCount(run.Output, "Install:", "language table"), tables) << run.Output;
     EXPECT_EQ(run.Output.find("Uninstall:") != std::string::npos, uninstaller) << run.Output;

@@ -68,38 +68,38 @@ bool HostProcessRunning(const std::string& part)
 
 namespace {
 
-UniqueRegKey OpenMachineKey(const std::string& key, REGSAM view)
+UniqueRegKey OpenKey(HKEY root, const std::string& key, REGSAM view)
 {
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
         handle = nullptr;
     return UniqueRegKey(handle);
 }
 
 } // namespace
 
-std::string RegistryText(const std::string& key, const char* value, REGSAM view)
+std::string RegistryText(const std::string& key, const char* value, REGSAM view, HKEY root)
 {
     char data[2048] = {};
     DWORD size = sizeof(data) - 1;
-    const UniqueRegKey opened = OpenMachineKey(key, view);
+    const UniqueRegKey opened = OpenKey(root, key, view);
     return opened && RegGetValueA(opened.Get(), nullptr, value, RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS
                ? std::string(data)
                : std::string();
 }
 
-DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view)
+DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view, HKEY root)
 {
     DWORD data = 0;
     DWORD size = sizeof(data);
-    const UniqueRegKey opened = OpenMachineKey(key, view);
+    const UniqueRegKey opened = OpenKey(root, key, view);
     return opened && RegGetValueA(opened.Get(), nullptr, value, RRF_RT_REG_DWORD, nullptr, &data, &size) ==
                          ERROR_SUCCESS
                ? data
                : 0;
 }
 
-bool KeyExists(const std::string& key, REGSAM view) { return static_cast<bool>(OpenMachineKey(key, view)); }
+bool KeyExists(const std::string& key, REGSAM view, HKEY root) { return static_cast<bool>(OpenKey(root, key, view)); }
 
 std::string UninstallKey(const std::string& type, const std::string& name)
 {
@@ -109,16 +109,16 @@ std::string UninstallKey(const std::string& type, const std::string& name)
 InstallationCleanup::~InstallationCleanup()
 {
     DeleteTree(folder_);
-    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key_.c_str(), view_, 0);
+    RegDeleteKeyExA(root_, key_.c_str(), view_, 0);
 }
 
-void Uninstall(const std::string& key, REGSAM view)
+void Uninstall(const std::string& key, REGSAM view, HKEY root)
 {
-    const std::string quiet = RegistryText(key, "QuietUninstallString", view);
+    const std::string quiet = RegistryText(key, "QuietUninstallString", view, root);
     ASSERT_FALSE(quiet.empty()) << key;
     TempFolder elsewhere;
     const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
     ASSERT_TRUE(uninstall.Ended);
     EXPECT_EQ(uninstall.ExitCode, 0u);
-    EXPECT_TRUE(Eventually([&] { return !KeyExists(key, view); }, 30000)) << "still registered: " << key;
+    EXPECT_TRUE(Eventually([&] { return !KeyExists(key, view, root); }, 30000)) << "still registered: " << key;
 }

@@ -25,12 +25,14 @@ ProgramRun RunCompiler(const std::string& toolFolder, const std::string& scriptP
 // Read from the host's /proc, which Wine shows below Z:.
 bool HostProcessRunning(const std::string& part);
 
-// Under HKEY_LOCAL_MACHINE, in the registry view of this 32-bit program or,
-// with `view` KEY_WOW64_64KEY, in the 64-bit one: a text value (empty when
-// the key or value is missing), a number (0 then), whether a key exists.
-std::string RegistryText(const std::string& key, const char* value, REGSAM view = 0);
-DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view = 0);
-bool KeyExists(const std::string& key, REGSAM view = 0);
+// Under HKEY_LOCAL_MACHINE (or `root`, such as HKEY_CURRENT_USER), in the
+// registry view of this 32-bit program or, with `view` KEY_WOW64_64KEY, in the
+// 64-bit one: a text value (empty when the key or value is missing), a number
+// (0 then), whether a key exists.
+std::string RegistryText(const std::string& key, const char* value, REGSAM view = 0,
+                         HKEY root = HKEY_LOCAL_MACHINE);
+DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
+bool KeyExists(const std::string& key, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
 
 // The entry of an installed plugin in the system's list of programs.
 std::string UninstallKey(const std::string& type, const std::string& name);
@@ -39,8 +41,8 @@ std::string UninstallKey(const std::string& type, const std::string& name);
 // failed before its uninstaller ran: the folder and the uninstall entry.
 class InstallationCleanup {
 public:
-    InstallationCleanup(std::string folder, std::string key, REGSAM view = 0)
-        : folder_(std::move(folder)), key_(std::move(key)), view_(view)
+    InstallationCleanup(std::string folder, std::string key, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE)
+        : folder_(std::move(folder)), key_(std::move(key)), view_(view), root_(root)
     {
     }
     ~InstallationCleanup();
@@ -50,9 +52,10 @@ public:
 private:
     std::string folder_, key_;
     REGSAM view_;
+    HKEY root_;
 };
 
 // Runs the entry's quiet uninstaller as the system does, from elsewhere, and
 // waits for its entry to go: it goes on from a copy of itself, and removes
 // its entry last.
-void Uninstall(const std::string& key, REGSAM view = 0);
+void Uninstall(const std::string& key, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
