@@ -91,7 +91,8 @@
 ; silent run ends with exit code 2. Every registry access of an install goes
 ; through SHCTX, which the mode points at HKLM or HKCU (UseMode). An install
 ; finds, updates and removes only its own mode's earlier install; the other
-; mode's is named on the first page and left alone, and its folder is refused.
+; mode's is named on the first page and left alone, and its folder is refused,
+; as is a folder outside the user's profile for an install only for the user.
 ; The uninstaller takes its mode from /AllUsers or /CurrentUser (an update
 ; passes it to the earlier version's uninstaller), else from the entry that
 ; names its folder, and runs itself again with administrator rights when it
@@ -442,10 +443,12 @@ Function ${UN}RunElevated
   Exch $R0
   Push $R2
   Push $R3
-  ; SHELLEXECUTEINFO with SEE_MASK_NOCLOSEPROCESS and SW_SHOWNORMAL; the
-  ; process handle is its last member.
-  System::Call '*(&l4, i 0x40, p R0, t "runas", t "$EXEPATH", t R1, p 0, i 1, p, p, p, p, i, p, p) p .R2'
-  System::Call 'shell32::ShellExecuteEx(p R2) i .R3'
+  ; SHELLEXECUTEINFOW with SEE_MASK_NOCLOSEPROCESS and SEE_MASK_FLAG_NO_UI
+  ; (failures are told here, or not at all in silent runs) and
+  ; SW_SHOWNORMAL; the process handle is its last member. The name without
+  ; its "W" would be the ANSI function, which shell32 exports under it.
+  System::Call '*(&l4, i 0x440, p R0, t "runas", t "$EXEPATH", t R1, p 0, i 1, p, p, p, p, i, p, p) p .R2'
+  System::Call 'shell32::ShellExecuteExW(p R2) i .R3'
   StrCpy $R1 refused
   ${If} $R3 <> 0
     System::Call '*$R2(i, i, p, p, p, p, p, i, p, p, p, p, i, p, p .R3)'
@@ -566,10 +569,11 @@ Function UseMode
     Call RunElevated
     Pop $R1
     ${If} $R1 == ${BACK_TO_MODE_PAGE}
-      ShowWindow $R0 ${SW_SHOW}
-      StrCpy $R0 back
-    ${ElseIf} $R1 == refused
-      StrCpy $R0 refused
+    ${OrIf} $R1 == refused
+      ; This run asks again.
+      ${IfThen} $R0 <> 0 ${|} ShowWindow $R0 ${SW_SHOW} ${|}
+      ${IfThen} $R1 != refused ${|} StrCpy $R1 back ${|}
+      StrCpy $R0 $R1
     ${Else}
       SetErrorLevel $R1
       Quit
@@ -690,21 +694,36 @@ Function ModePageLeave
   ${EndIf}
 FunctionEnd
 
-; The other mode's install of this plugin keeps its folder to itself: two
-; entries never name one folder. The failure in $0 when the folder is its
-; folder, else "".
-Function OtherModeFailure
+; Whether the folder suits the mode: an install only for the user stays
+; inside the user's profile, and the other mode's install of this plugin
+; keeps its folder to itself (two entries never name one folder). The failure
+; in $0 when it does not, else "" (and $1 changed).
+Function FolderFailure
   StrCpy $0 ""
+  ${If} $InstallMode == CurrentUser
+    Push $INSTDIR
+    Push $PROFILE
+    Call PlaceOf
+    Pop $1
+    ${If} $1 != below
+      StrCpy $0 "An installation only for you goes into a folder inside your user profile ($PROFILE), and $INSTDIR is not. Nothing was changed."
+      Return
+    ${EndIf}
+  ${EndIf}
   ${If} $OtherFolder != ""
   ${AndIf} $OtherFolder == $INSTDIR
     StrCpy $0 "for all users"
-    ${IfThen} $InstallMode == AllUsers ${|} StrCpy $0 "only for one user" ${|}
-    StrCpy $0 "$(^Name) is installed $0 in $INSTDIR, and stays as it is. Installed the other way, it needs a folder of its own: choose another one. Nothing was changed."
+    StrCpy $1 "only for you"
+    ${If} $InstallMode == AllUsers
+      StrCpy $0 "only for one user"
+      StrCpy $1 "for all users"
+    ${EndIf}
+    StrCpy $0 "$(^Name) is installed $0 in $INSTDIR, and that installation stays as it is: choose another folder to install it $1. Nothing was changed."
   ${EndIf}
 FunctionEnd
 
 Function FolderPageLeave
-  Call OtherModeFailure
+  Call FolderFailure
   ${If} $0 != ""
     MessageBox MB_OK|MB_ICONEXCLAMATION $0
     Abort
@@ -789,12 +808,12 @@ FunctionEnd
 
 ; Another plugin's entry under this plugin's name (setups of earlier versions
 ; of the tool gave some plugins alike names) stops the installation, and so
-; does the folder of this plugin's install in the other mode.
+; does a folder that does not suit the mode (FolderFailure).
 Function StopAtOtherPlugin
-  Call OtherModeFailure
+  Call FolderFailure
   ${If} $0 != ""
     StrCpy $Failure $0
-    Abort "$INSTDIR holds the installation of this plugin in the other mode."
+    Abort "$INSTDIR does not suit the install mode."
   ${EndIf}
   ${If} $EarlierKey == $UninstallKey
     Return

@@ -20,12 +20,25 @@
 
 namespace {
 
-std::string ProgramFilesFolder()
+std::string Expanded(const char* text)
 {
-    char folder[MAX_PATH + 1] = {};
-    ExpandEnvironmentStringsA("%ProgramFiles%\\", folder, sizeof(folder));
-    return folder;
+    char expanded[MAX_PATH + 1] = {};
+    ExpandEnvironmentStringsA(text, expanded, sizeof(expanded));
+    return expanded;
 }
+
+std::string ProgramFilesFolder() { return Expanded("%ProgramFiles%\\"); }
+
+// An install mode: its switch, the folder it installs plugins below (with
+// trailing backslash), and the hive of its entries.
+struct InstallMode {
+    const char* name;
+    std::string base;
+    HKEY root;
+};
+
+InstallMode ForAllUsers() { return {"AllUsers", ProgramFilesFolder(), HKEY_LOCAL_MACHINE}; }
+InstallMode OnlyForMe() { return {"CurrentUser", Expanded("%LOCALAPPDATA%\\Programs\\"), HKEY_CURRENT_USER}; }
 
 std::vector<std::string> With(std::vector<std::string> tree, const std::string& entry)
 {
@@ -67,6 +80,12 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
 std::string EntryOf(const TSetupScriptInputs& inputs)
 {
     return UninstallKey(inputs.PluginType, PluginFolderNameOf(inputs));
+}
+
+// Where a WFX plugin installed in `mode` with its default folder name is.
+std::string PluginFolderIn(const InstallMode& mode, const TSetupScriptInputs& inputs)
+{
+    return mode.base + "Quillon\\plugins\\WFX\\" + PluginFolderNameOf(inputs) + "\\";
 }
 
 // A program the test starts, ended at the end of the test unless it has ended.
@@ -123,12 +142,13 @@ private:
     StartedProgram holder_;
 };
 
-// What a setup run by the user says when it stops at its first page's
-// button: the texts of the `boxes` message boxes it then shows, each
-// confirmed in turn, and its caption once that says it was aborted.
+// What a setup run by the user for all users says when it stops at its first
+// page's button (the folder page: given its mode, it does not ask for whom):
+// the texts of the `boxes` message boxes it then shows, each confirmed in
+// turn, and its caption once that says it was aborted.
 std::string InteractiveStop(const std::string& setup, const std::string& arguments = "", int boxes = 1)
 {
-    const StartedProgram run("\"" + setup + "\" " + arguments);
+    const StartedProgram run("\"" + setup + "\" /AllUsers " + arguments);
     const HWND page = NextDialog(nullptr, 30000, run.Id());
     if (page == nullptr)
         return "no setup window";
@@ -322,7 +342,7 @@ TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
     ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
     {
         // French from the language question, then Install and Close.
-        const StartedProgram setup("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /D=" + installed);
+        const StartedProgram setup("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /AllUsers /D=" + installed);
         const HWND question = NextDialog(nullptr, 30000, setup.Id());
         ASSERT_NE(question, nullptr);
         for (HWND child : ChildrenOf(question))
@@ -469,7 +489,7 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         ASSERT_EQ(build.ExitCode, 0u) << build.Output;
         EXPECT_EQ(ReadWholeFile(inputs.LicensePath), licenceBytes); // the user's file stays as it is
         // The installer's first page, found by its caption, shows the licence; Cancel ends it.
-        std::thread installer([&] { Install(tool.Path() + "fsplugin.wfx_setup.exe", ""); });
+        std::thread installer([&] { Install(tool.Path() + "fsplugin.wfx_setup.exe", "/AllUsers"); });
         std::string shown;
         EXPECT_TRUE(Eventually([&] {
             const HWND page = FindWindowA(nullptr, "Caf\xE9 \xA9: License Agreement");
@@ -497,4 +517,105 @@ TEST(Installer, TheCompilerNeverReadsThePluginFileForItsVersion)
     WriteWholeFile(inputs.Folder + "fsplugin.wfx", broken);
     const ProgramRun build = CompileSetupScript(tool, inputs);
     EXPECT_EQ(build.ExitCode, 0u) << build.Output;
+}
+
+class InstallModes : public testing::TestWithParam<bool /*for all users*/> {};
+
+TEST_P(InstallModes, SilentInstallAndUpdateStayInTheChosenModesPlaces)
+{
+    const InstallMode mode = GetParam() ? ForAllUsers() : OnlyForMe();
+    const InstallMode other = GetParam() ? OnlyForMe() : ForAllUsers();
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin(std::string("Mode ") + mode.name + std::to_string(GetCurrentProcessId()),
+                            MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    const std::string key = EntryOf(inputs), installed = PluginFolderIn(mode, inputs);
+    InstallationCleanup cleanup(installed, key, 0, mode.root), elsewhere(PluginFolderIn(other, inputs), key, 0, other.root);
+    const bool quillonExisted = FolderExistsAt(mode.base + "Quillon");
+    ASSERT_EQ(BuildAndInstall(tool, inputs, std::string("/S /") + mode.name), 0u);
+
+    // An update without a switch goes where the earlier install is, in its
+    // mode (without one, a setup with administrator rights, as every program
+    // under Wine has, would install for all users).
+    sources.Write("plugin\\version 2.txt", "2");
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
+    EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
+    EXPECT_EQ(RegistryText(key, "InstallLocation", 0, mode.root) + "\\", installed);
+    EXPECT_FALSE(FolderExistsAt(PluginFolderIn(other, inputs)));
+    EXPECT_FALSE(KeyExists(key, 0, other.root));
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key, 0, mode.root));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << installed;
+    EXPECT_EQ(FolderExistsAt(mode.base + "Quillon"), quillonExisted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Silent, InstallModes, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "ForAllUsers" : "OnlyForMe");
+                         });
+
+TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const auto inputs = WfxPlugin("Twice", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    const std::string key = EntryOf(inputs), setup = tool.Path() + "fsplugin.wfx_setup.exe";
+    const std::string forAll = PluginFolderIn(ForAllUsers(), inputs), forMe = PluginFolderIn(OnlyForMe(), inputs);
+    const std::string outside = Expanded("%SystemDrive%\\Twice ") + std::to_string(GetCurrentProcessId());
+    InstallationCleanup cleanup(forAll, key), mine(forMe, key, 0, HKEY_CURRENT_USER), stray(outside, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /AllUsers"), 0u);
+    const std::vector<std::string> installed = TreeOf(forAll);
+
+    // The first page names that install; "Only for me" installs another one,
+    // proposing the user's own folder.
+    {
+        const StartedProgram run("\"" + setup + "\"");
+        const HWND page = NextDialog(nullptr, 30000, run.Id());
+        ASSERT_NE(page, nullptr);
+        std::string texts;
+        HWND onlyForMe = nullptr;
+        for (HWND child : ChildrenOf(page)) {
+            texts += WindowTextOf(child) + "\n";
+            if (WindowTextOf(child) == "Only for &me")
+                onlyForMe = child;
+        }
+        EXPECT_NE(texts.find("Twice is installed for all users in " + WithoutTrailingBackslash(forAll)),
+                  std::string::npos)
+            << texts;
+        EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page.bmp"));
+        ASSERT_NE(onlyForMe, nullptr) << texts;
+        Ask(onlyForMe, BM_CLICK);
+        PressDialogButton(page, IDOK);
+        std::string folder;
+        EXPECT_TRUE(Eventually([&] {
+            for (HWND child : ChildrenOf(page))
+                if (ClassOf(child) == "Edit")
+                    folder = WindowTextOf(child);
+            return !folder.empty();
+        }, 30000));
+        EXPECT_EQ(folder + "\\", forMe);
+        PressDialogButton(page, IDOK);
+        ASSERT_TRUE(Eventually([&] { return WindowTextOf(page).find("Completed") != std::string::npos; }, 30000))
+            << WindowTextOf(page);
+    }
+    EXPECT_EQ(TreeOf(forAll), installed);
+    EXPECT_EQ(TreeOf(forMe), installed);
+    EXPECT_EQ(RegistryText(key, "InstallLocation") + "\\", forAll);
+    EXPECT_EQ(RegistryText(key, "InstallLocation", 0, HKEY_CURRENT_USER) + "\\", forMe);
+
+    // Two entries never name one folder, and an install for the user stays
+    // inside the user's profile: into the folder of the one for all users, or
+    // outside the profile, it changes nothing.
+    for (const std::string& folder : {WithoutTrailingBackslash(forAll), outside})
+        EXPECT_EQ(Install(setup, "/S /CurrentUser /D=" + folder).ExitCode, 2u) << folder;
+    EXPECT_FALSE(FolderExistsAt(outside));
+    EXPECT_EQ(TreeOf(forAll), installed);
+    EXPECT_EQ(RegistryText(key, "InstallLocation", 0, HKEY_CURRENT_USER) + "\\", forMe);
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key, 0, HKEY_CURRENT_USER));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(forMe); })) << forMe;
+    EXPECT_EQ(TreeOf(forAll), installed);
+    EXPECT_EQ(RegistryText(key, "InstallLocation") + "\\", forAll);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(forAll); })) << forAll;
 }
