@@ -212,11 +212,11 @@ Page instfiles "" "" InstallPageLeave
 #01UninstPage instfiles "" "" un.InstallPageLeave
 
 ; The plugin's entry in the list of installed programs of its mode (the
-; machine's or the user's). Besides the usual values it holds the plugin's identity (PluginName and PluginMainFile),
-; the language the setup ran in (Language) and the folders that setups created
-; for it, outermost first (CreatedFolders of them, CreatedFolder1 to
-; CreatedFolder<CreatedFolders>), which its uninstaller removes once they are
-; empty: those this installation created, and those above its folder that any
+; machine's or the user's). Besides the usual values it holds the plugin's
+; identity (PluginName and PluginMainFile), the language the setup ran in
+; (Language) and the folders that setups created for it, outermost first
+; (CreatedFolders of them, CreatedFolder1 to CreatedFolder<CreatedFolders>),
+; which its uninstaller removes once they are empty: those this installation created, and those above its folder that any
 ; plugin's setup of the same mode created, so that the last plugin of that
 ; mode removed from them removes them.
 Var UninstallKey
