@@ -572,18 +572,21 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
         const StartedProgram run("\"" + setup + "\"");
         const HWND page = NextDialog(nullptr, 30000, run.Id());
         ASSERT_NE(page, nullptr);
+        // The page's controls come a moment after its window.
+        const std::string told = "Twice is installed for all users in " + WithoutTrailingBackslash(forAll);
         std::string texts;
         HWND onlyForMe = nullptr;
-        for (HWND child : ChildrenOf(page)) {
-            texts += WindowTextOf(child) + "\n";
-            if (WindowTextOf(child) == "Only for &me")
-                onlyForMe = child;
-        }
-        EXPECT_NE(texts.find("Twice is installed for all users in " + WithoutTrailingBackslash(forAll)),
-                  std::string::npos)
-            << texts;
+        ASSERT_TRUE(Eventually([&] {
+            texts.clear();
+            for (HWND child : ChildrenOf(page)) {
+                texts += WindowTextOf(child) + "\n";
+                if (WindowTextOf(child) == "Only for &me")
+                    onlyForMe = child;
+            }
+            return onlyForMe != nullptr && texts.find(told) != std::string::npos;
+        }, 30000)) << texts;
+        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page.bmp"));
-        ASSERT_NE(onlyForMe, nullptr) << texts;
         Ask(onlyForMe, BM_CLICK);
         PressDialogButton(page, IDOK);
         std::string folder;
@@ -597,6 +600,7 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
         PressDialogButton(page, IDOK);
         ASSERT_TRUE(Eventually([&] { return WindowTextOf(page).find("Completed") != std::string::npos; }, 30000))
             << WindowTextOf(page);
+        PressDialogButton(page, IDOK);
     }
     EXPECT_EQ(TreeOf(forAll), installed);
     EXPECT_EQ(TreeOf(forMe), installed);
