@@ -585,7 +585,13 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
             }
             return onlyForMe != nullptr && texts.find(told) != std::string::npos;
         }, 30000)) << texts;
-        RedrawWindow(page, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Painted whole before the picture, the page first, then its controls.
+        std::vector<HWND> windows = ChildrenOf(page);
+        windows.insert(windows.begin(), page);
+        for (HWND window : windows) {
+            InvalidateRect(window, nullptr, TRUE);
+            Ask(window, WM_PAINT);
+        }
         EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page.bmp"));
         Ask(onlyForMe, BM_CLICK);
         PressDialogButton(page, IDOK);
