@@ -29,8 +29,7 @@ bool HostProcessRunning(const std::string& part);
 // registry view of this 32-bit program or, with `view` KEY_WOW64_64KEY, in the
 // 64-bit one: a text value (empty when the key or value is missing), a number
 // (0 then), whether a key exists.
-std::string RegistryText(const std::string& key, const char* value, REGSAM view = 0,
-                         HKEY root = HKEY_LOCAL_MACHINE);
+std::string RegistryText(const std::string& key, const char* value, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
 DWORD RegistryNumber(const std::string& key, const char* value, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
 bool KeyExists(const std::string& key, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
 
