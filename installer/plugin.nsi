@@ -216,9 +216,9 @@ Page instfiles "" "" InstallPageLeave
 ; identity (PluginName and PluginMainFile), the language the setup ran in
 ; (Language) and the folders that setups created for it, outermost first
 ; (CreatedFolders of them, CreatedFolder1 to CreatedFolder<CreatedFolders>),
-; which its uninstaller removes once they are empty: those this installation created, and those above its folder that any
-; plugin's setup of the same mode created, so that the last plugin of that
-; mode removed from them removes them.
+; which its uninstaller removes once they are empty: those this installation
+; created, and those above its folder that any plugin's setup of the same mode
+; created, so that the last plugin of that mode removed from them removes them.
 Var UninstallKey
 ; How far the run got: "" before it changed anything; "moving" while it sets
 ; aside what is there, and "writing" from then on, as long as all it changed

@@ -345,14 +345,14 @@ TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
         const StartedProgram setup("\"" + tool.Path() + "fsplugin.wfx_setup.exe\" /AllUsers /D=" + installed);
         const HWND question = NextDialog(nullptr, 30000, setup.Id());
         ASSERT_NE(question, nullptr);
-        for (HWND child : ChildrenOf(question))
-            if (ClassOf(child) == "ComboBox")
-                for (LRESULT item = 0; item < AskWide(child, CB_GETCOUNT); ++item) {
-                    wchar_t text[64] = {};
-                    if (AskWide(child, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) > 0 &&
-                        std::wstring(text) == L"French")
-                        AskWide(child, CB_SETCURSEL, item);
-                }
+        const HWND languages = FindChild(question, "ComboBox");
+        ASSERT_NE(languages, nullptr);
+        for (LRESULT item = 0; item < AskWide(languages, CB_GETCOUNT); ++item) {
+            wchar_t text[64] = {};
+            if (AskWide(languages, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) > 0 &&
+                std::wstring(text) == L"French")
+                AskWide(languages, CB_SETCURSEL, item);
+        }
         PressDialogButton(question, IDOK);
         for (const char* page : {"Dossier d'installation", "Termin"}) {
             const HWND window = NextDialog(question, 30000, setup.Id());
@@ -523,13 +523,15 @@ class InstallModes : public testing::TestWithParam<bool /*for all users*/> {};
 
 TEST_P(InstallModes, SilentInstallAndUpdateStayInTheChosenModesPlaces)
 {
-    const auto [mode, other] = GetParam() ? std::pair(ForAllUsers(), OnlyForMe()) : std::pair(OnlyForMe(), ForAllUsers());
+    const auto [mode, other] =
+        GetParam() ? std::pair(ForAllUsers(), OnlyForMe()) : std::pair(OnlyForMe(), ForAllUsers());
     ToolFolder tool;
     TempFolder sources;
     auto inputs = WfxPlugin(std::string("Mode ") + mode.name + std::to_string(GetCurrentProcessId()),
                             MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
     const std::string key = EntryOf(inputs), installed = PluginFolderIn(mode, inputs);
-    InstallationCleanup cleanup(installed, key, 0, mode.root), elsewhere(PluginFolderIn(other, inputs), key, 0, other.root);
+    InstallationCleanup cleanup(installed, key, 0, mode.root),
+        elsewhere(PluginFolderIn(other, inputs), key, 0, other.root);
     const bool quillonExisted = FolderExistsAt(mode.base + "Quillon");
     ASSERT_EQ(BuildAndInstall(tool, inputs, std::string("/S /") + mode.name), 0u);
 
@@ -569,32 +571,18 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
         ASSERT_NE(page, nullptr);
         // The page's controls come a moment after its window.
         const std::string told = "Twice is installed for all users in " + WithoutTrailingBackslash(forAll);
-        std::string texts;
         HWND onlyForMe = nullptr;
         ASSERT_TRUE(Eventually([&] {
-            texts.clear();
-            for (HWND child : ChildrenOf(page)) {
-                texts += WindowTextOf(child) + "\n";
-                if (WindowTextOf(child) == "Only for &me")
-                    onlyForMe = child;
-            }
-            return onlyForMe != nullptr && texts.find(told) != std::string::npos;
-        }, 30000)) << texts;
-        // Painted whole before the picture, the page first, then its controls.
-        std::vector<HWND> windows = ChildrenOf(page);
-        windows.insert(windows.begin(), page);
-        for (HWND window : windows) {
-            InvalidateRect(window, nullptr, TRUE);
-            Ask(window, WM_PAINT);
-        }
+            onlyForMe = FindChild(page, "Button", "Only for &me");
+            return onlyForMe != nullptr && ReadDialog(page).Text.find(told) != std::string::npos;
+        }, 30000)) << ReadDialog(page).Text;
         EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page.bmp"));
         Ask(onlyForMe, BM_CLICK);
         PressDialogButton(page, IDOK);
         std::string folder;
         EXPECT_TRUE(Eventually([&] {
-            for (HWND child : ChildrenOf(page))
-                if (ClassOf(child) == "Edit")
-                    folder = WindowTextOf(child);
+            const HWND field = FindChild(page, "Edit");
+            folder = field != nullptr ? WindowTextOf(field) : "";
             return !folder.empty();
         }, 30000));
         EXPECT_EQ(folder + "\\", forMe);

@@ -114,6 +114,14 @@ std::vector<HWND> ChildrenOf(HWND parent)
     return children;
 }
 
+HWND FindChild(HWND parent, const std::string& className, const std::string& text)
+{
+    for (HWND child : ChildrenOf(parent))
+        if (lstrcmpiA(ClassOf(child).c_str(), className.c_str()) == 0 && (text.empty() || WindowTextOf(child) == text))
+            return child;
+    return nullptr;
+}
+
 HWND FindDialog(HWND except, DWORD processId)
 {
     for (HWND window : WindowsOfProcess(processId)) {
@@ -253,6 +261,14 @@ bool SaveWindowPicture(HWND window, const std::string& fileName, int margin)
     RECT rect{};
     if (!GetWindowRect(window, &rect))
         return false;
+    // A window of another process may not have painted everything yet: the
+    // window first, then its controls.
+    std::vector<HWND> windows = ChildrenOf(window);
+    windows.insert(windows.begin(), window);
+    for (HWND part : windows) {
+        InvalidateRect(part, nullptr, TRUE);
+        Ask(part, WM_PAINT);
+    }
     const int left = rect.left - margin, top = rect.top - margin;
     const int width = rect.right - rect.left + 2 * margin, height = rect.bottom - rect.top + 2 * margin;
     HDC screen = GetDC(nullptr);

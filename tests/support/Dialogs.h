@@ -24,6 +24,9 @@ std::string ClassOf(HWND window);
 // The visible top-level windows of a process, and their child windows.
 std::vector<HWND> WindowsOfProcess(DWORD processId);
 std::vector<HWND> ChildrenOf(HWND parent);
+// The first child window, at any depth, of `className` (any case) and, when
+// given, with exactly `text`; null when there is none.
+HWND FindChild(HWND parent, const std::string& className, const std::string& text = "");
 
 // A visible dialog (class #32770) of a process other than `except`, or null.
 HWND FindDialog(HWND except = nullptr, DWORD processId = GetCurrentProcessId());
@@ -94,6 +97,7 @@ void LetChooserSettle();
 // its status line then shows the folder.
 bool SelectChooserFolder(HWND chooser, const std::string& folder);
 
-// Saves what the screen shows of `window` (with a margin) as a BMP file in
-// the pictures folder; test.sh turns the saved pictures into PNG files.
+// Saves what the screen shows of `window` (with a margin), painted whole
+// first, as a BMP file in the pictures folder; test.sh turns the saved
+// pictures into PNG files.
 bool SaveWindowPicture(HWND window, const std::string& fileName, int margin = 0);
