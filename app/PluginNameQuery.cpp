@@ -1,15 +1,14 @@
 #include "PluginNameQuery.h"
 
-#include "base/Errors.h"
+#include "core/PluginNameHelper.h"
 
-TNameReply TPluginNameQuery::Ask(const std::string& pluginPath, const std::string& toolFolder)
+TNameReply TPluginNameQuery::Ask(const std::string& helper, const std::string& pluginPath)
 {
     TNameReply reply = Derived(std::string());
-    helper_ = NameHelperFor(pluginPath, toolFolder);
-    if (helper_.empty())
+    if (helper.empty())
         return reply;
     asking_ = true;
-    reply.Helper = helper_;
+    reply.Helper = helper;
     reply.PluginPath = pluginPath;
     return reply;
 }
@@ -24,29 +23,28 @@ TNameReply TPluginNameQuery::Derived(const std::string& name)
     return reply;
 }
 
-TNameReply TPluginNameQuery::Started(bool started, DWORD error)
+TNameReply TPluginNameQuery::StartFailed(const std::string& error)
 {
-    if (!asking_ || started)
+    if (!asking_)
         return {};
     asking_ = false;
     if (startFailureTold_)
         return {};
     startFailureTold_ = true;
     TNameReply reply;
-    reply.Report = "The plugin cannot be asked for its name: \"" + helper_ + "\" could not be started: " +
-                   SystemErrorText(error) + ".\r\nType the plugin name yourself, or unpack the tool again with " +
-                   "all its files.";
+    reply.Report = NameHelperFailureText(error) +
+                   "\r\nType the plugin name yourself, or unpack the tool again with all its files.";
     return reply;
 }
 
-TNameReply TPluginNameQuery::Ended(const TNameHelperEnd& end)
+TNameReply TPluginNameQuery::Ended(const std::string& name)
 {
     if (!asking_)
         return {};
     asking_ = false;
     TNameReply reply;
     reply.SetName = true;
-    reply.Name = PluginNameOf(end);
+    reply.Name = name;
     return reply;
 }
 

@@ -1,15 +1,11 @@
 #include "Unit1.h"
 
-#include "AppFolder.h"
-#include "InstallerDelivery.h"
-#include "PluginScan.h"
-#include "ScriptFile.h"
-#include "SetupPlan.h"
-#include "ToolFiles.h"
-#include "UnitFiles.h"
-
 #include "base/Errors.h"
 #include "base/Paths.h"
+#include "core/AppFolder.h"
+#include "core/InstallerDelivery.h"
+#include "core/PluginScan.h"
+#include "core/ToolFiles.h"
 #include "../shell/FolderChooser.h"
 #include "../toolkit/Application.h"
 
@@ -25,7 +21,7 @@ public:
     explicit TLockWhileBuilding(TFormMain& form) : form_(form) {}
     ~TLockWhileBuilding()
     {
-        if (!form_.build_.Running())
+        if (!form_.Building())
             form_.buildLock_.Release();
     }
     TLockWhileBuilding(const TLockWhileBuilding&) = delete;
@@ -38,6 +34,19 @@ private:
 namespace {
 
 const TFormDesign kDesign{"TFormMain", "Quillon Plugin - Setup creator", 475, 323, 505, 405, "MS Sans Serif", -11};
+
+// A hidden compiler can be neither seen nor closed by the user, and the build
+// waits for it: past this it is ended, and its messages are shown as far as
+// they got.
+constexpr DWORD kMessagesLimitMs = 300 * 1000;
+
+std::string Quoted(const std::string& text)
+{
+    std::string quoted = "\"";
+    quoted += text;
+    quoted += '"';
+    return quoted;
+}
 
 } // namespace
 
@@ -104,13 +113,13 @@ TFormMain::TFormMain(TComponent* owner) : TForm(owner, kDesign)
     Spawn->OnCompleted = TStSpawnCompletedEvent(this, &TFormMain::SpawnCompleted);
     Spawn->OnSpawnError = TStSpawnErrorEvent(this, &TFormMain::SpawnError);
 
-    CompilerLog = new TCompilerLogRun(this);
-    CompilerLog->Name = "CompilerLog";
-    CompilerLog->OnEnded = TNotifyEvent(this, &TFormMain::CompilerLogEnded);
+    CompilerMessages = new TProcessRun(this);
+    CompilerMessages->Name = "CompilerMessages";
+    CompilerMessages->OnEnded = TProcessRunEndedEvent(this, &TFormMain::CompilerMessagesEnded);
 
-    NameHelper = new TNameHelperRun(this);
+    NameHelper = new TProcessRun(this);
     NameHelper->Name = "NameHelper";
-    NameHelper->OnEnded = TNameHelperEndedEvent(this, &TFormMain::NameHelperEnded);
+    NameHelper->OnEnded = TProcessRunEndedEvent(this, &TFormMain::NameHelperEnded);
 
     OnCloseQuery = TCloseQueryEvent(this, &TFormMain::FormCloseQuery);
 
@@ -177,18 +186,14 @@ void TFormMain::ScanPluginFolder(std::string path)
     if (!FolderExistsAt(folder))
         return;
 
-    const std::vector<std::string> entries = ListFolderEntries(folder + "*.*");
-    if (entries.empty())
+    const TPluginFound found = FindPlugin(folder, AppFolder);
+    if (found.Entries.empty())
         return; // the previous folder's list, type and name stay
-
-    const int selected = SelectMainFile(entries);
-    const std::string entry = selected < 0 ? std::string() : entries[static_cast<std::size_t>(selected)];
-    if (selected >= 0)
-        DetectPluginType(entry);
-    ComboBoxMainFile->SetItems(entries);
-    ComboBoxMainFile->SetItemIndex(selected);
-
-    DeriveName(folder, entry);
+    if (found.MainFile >= 0)
+        DetectPluginType(found.Entries[static_cast<std::size_t>(found.MainFile)]);
+    ComboBoxMainFile->SetItems(found.Entries);
+    ComboBoxMainFile->SetItemIndex(found.MainFile);
+    TakePlugin(found.Plugin);
 }
 
 void TFormMain::ComboBoxMainFileChange(TObject* /*Sender*/)
@@ -197,51 +202,47 @@ void TFormMain::ComboBoxMainFileChange(TObject* /*Sender*/)
     // finds them.
     const std::string entry = ComboBoxMainFile->SelectedText();
     DetectPluginType(entry);
-    DeriveName(WithTrailingBackslash(FullPathOf(EditFolder->Text())), entry);
+    TakePlugin(PluginOfMainFile(WithTrailingBackslash(FullPathOf(EditFolder->Text())), entry, AppFolder));
 }
 
-void TFormMain::DeriveName(const std::string& folder, const std::string& entry)
+void TFormMain::TakePlugin(const TPluginIdentity& plugin)
 {
-    // No plugin file, or a folder named like one, gives no name.
-    if (entry.empty() || !FileExistsAt(folder + entry)) {
-        ActOnName(names_.Derived(std::string()));
-        return;
-    }
-    switch (PluginTypeOf(entry)) {
-    case kPluginTypeWfx:
-        // Its answer comes later, in NameHelperEnded.
-        ActOnName(names_.Ask(folder + entry, AppFolder));
-        break;
-    case kPluginTypeWlx:
-        ActOnName(names_.Derived(NameWithoutExtension(entry)));
-        break;
-    default:
-        ActOnName(names_.Derived(std::string()));
-        break;
-    }
+    // Its answer comes later, in NameHelperEnded.
+    if (plugin.Type == kPluginTypeWfx)
+        ActOnName(names_.Ask(plugin.NameHelper, plugin.PluginPath));
+    else
+        ActOnName(names_.Derived(plugin.Name));
 }
 
-void TFormMain::NameHelperEnded(TObject* /*Sender*/, const TNameHelperEnd& End)
+void TFormMain::NameHelperEnded(TObject* /*Sender*/, const TProcessRunEnd& End)
 {
-    ActOnName(names_.Ended(End));
+    const std::string name = nameQuestion_ ? nameQuestion_->NameAfter(End.End) : std::string();
+    nameQuestion_.reset();
+    ActOnName(names_.Ended(name));
 }
 
 void TFormMain::ActOnName(const TNameReply& reply)
 {
-    if (reply.StopHelper)
+    if (reply.StopHelper) {
         NameHelper->Stop();
+        nameQuestion_.reset();
+    }
     if (reply.SetName)
         SetDerivedName(reply.Name);
     if (!reply.Helper.empty()) {
-        DWORD error = ERROR_SUCCESS;
-        bool started = false;
+        std::string failure;
         try {
-            started = NameHelper->Start(reply.Helper, reply.PluginPath, error);
+            nameQuestion_ = std::make_unique<TNameQuestion>(reply.Helper, reply.PluginPath);
+            NameHelper->Start(nameQuestion_->Start(), kNameHelperLimitMs);
+            nameQuestion_->Started();
+        } catch (const EOSError& e) {
+            failure = e.Message();
         } catch (...) {
             names_.Abandon();
             throw;
         }
-        ActOnName(names_.Started(started, error));
+        if (!failure.empty())
+            ActOnName(names_.StartFailed(failure));
     }
     if (!reply.Report.empty())
         ShowErrorBox(reply.Report);
@@ -266,33 +267,36 @@ bool TFormMain::DetectPluginType(const std::string& entryName)
     return true;
 }
 
-void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
+TSetupRequest TFormMain::RequestOfFields() const
 {
-    if (build_.Running()) {
-        ShowMessage(TSetupBuild::RefusalText());
-        return;
-    }
-
     // The setup is built from what the window shows: the folder as typed (a
     // relative one as the full path the scan listed) and the main file as
     // selected.
     TSetupRequest request;
-    request.PluginName = EditName->Text();
-    request.NameAsked = names_.Asking();
     request.Folder = EditFolder->Text();
-    request.MainFileCount = ComboBoxMainFile->Count();
-    request.MainFileIndex = ComboBoxMainFile->ItemIndex();
+    request.EntriesListed = ComboBoxMainFile->Count() > 0;
     request.MainFile = ComboBoxMainFile->SelectedText();
     request.PluginType = ComboBoxType->SelectedText();
+    request.PluginName = EditName->Text();
+    request.NameAsked = names_.Asking();
     for (int i = 0; i < ListLanguages->Count(); ++i) {
         if (ListLanguages->Checked(i))
-            request.CheckedLanguages.push_back(ListLanguages->Item(i));
+            request.Languages.push_back(ListLanguages->Item(i));
     }
     request.LicensePath = EditLicense->Text();
     request.Uninstaller = CheckBoxUninstall->Checked();
-    const TSetupPlan plan = PlanSetup(request, AppFolder);
+    return request;
+}
+
+void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
+{
+    if (Building()) {
+        ShowMessage("A setup is already being created. Please wait until the compiler has finished.");
+        return;
+    }
+    const TSetupPlan plan = PlanSetup(RequestOfFields(), AppFolder);
     if (!plan.Problems.empty()) {
-        ShowMessage(plan.Problems);
+        ShowMessage(JoinedLines(plan.Problems));
         return;
     }
 
@@ -303,30 +307,33 @@ void TFormMain::ButtonCreateClick(TObject* /*Sender*/)
         return;
     }
     const TLockWhileBuilding lock(*this);
-    if (!plan.Notice.empty())
-        ShowMessage(plan.Notice);
-    WriteSetupScript(plan.TemplateBytes, plan.Inputs, AppFolder);
+    if (!plan.Notices.empty())
+        ShowMessage(JoinedLines(plan.Notices));
+    // The setup this build writes is fixed now: the selection may change
+    // while the compiler runs.
+    build_ = WriteBuildFiles(plan, AppFolder);
 
-    Spawn->FileName = "\"" + AppFolder + kCompilerFileName + "\"";
-    Spawn->RunParameters = "\"" + AppFolder + kScriptFileName + "\"";
+    Spawn->FileName = Quoted(build_.CompilerPath());
+    Spawn->RunParameters = Quoted(build_.ScriptPath());
     Spawn->DefaultDir = AppFolder;
-
-    // The installer this build will write, fixed now: the selection may
-    // change while the compiler runs.
-    build_.Start(AppFolder, plan.InstallerName, plan.PluginFolder);
+    startError_ = ERROR_SUCCESS;
+    step_ = TBuildStep::Starting;
     HANDLE process = nullptr;
     try {
         process = Spawn->Execute();
     } catch (...) {
-        build_.Abandon();
+        step_ = TBuildStep::Idle;
         throw;
     }
+    if (process == nullptr) {
+        Act(JudgeCompile(CompilerNotStarted(startError_), build_));
+        return;
+    }
     // The compiler, and whatever it starts, ends with the build or with the
-    // tool, never after it.
+    // tool, never after it; what it started before it joined joins too.
     compilerJob_ = TProcessJob();
-    if (process != nullptr)
-        compilerJob_.Add(process);
-    Act(build_.Started(process != nullptr));
+    compilerJob_.AddWithDescendants(process);
+    step_ = TBuildStep::Compiling;
 }
 
 void TFormMain::FormCloseQuery(TObject* /*Sender*/, bool& CanClose)
@@ -341,10 +348,10 @@ void TFormMain::FormCloseQuery(TObject* /*Sender*/, bool& CanClose)
         bool& asked;
         ~TAsked() { asked = false; }
     } asked{closeAsked_};
-    if (build_.Running()) {
+    if (Building()) {
         CanClose = AskYesNo("A setup is being created. Do you want to stop it and close the setup creator?");
         // The compiler may have ended while the question was open.
-        if (CanClose && build_.Running())
+        if (CanClose && Building())
             StopBuild();
     } else if (!placing_.empty()) {
         CanClose = AskYesNo("The new setup \"" + placing_ + "\" has not been placed yet.\r\n"
@@ -361,65 +368,80 @@ void TFormMain::StopBuild()
         // Ended once its handle is signalled; only then is what it wrote its last.
         WaitForSingleObject(process, kStopWaitMs);
     }
-    CompilerLog->Stop();
-    build_.Stopped();
+    CompilerMessages->Stop();
+    step_ = TBuildStep::Idle;
+    build_.DeleteWrittenSetup();
 }
 
 void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
 {
-    Act(build_.SpawnError(Error));
+    if (step_ == TBuildStep::Starting) {
+        startError_ = Error; // Execute returns next, and tells
+    } else if (step_ == TBuildStep::Compiling) {
+        TCompileFacts facts;
+        facts.WaitError = Error;
+        Act(JudgeCompile(facts, build_));
+    }
 }
 
 void TFormMain::SpawnCompleted(TObject* /*Sender*/)
 {
-    Act(build_.CompilerEnded(Spawn->LastExitCode()));
+    if (step_ != TBuildStep::Compiling)
+        return;
+    TCompileFacts facts;
+    facts.ExitCode = exitCode_ = Spawn->LastExitCode();
+    facts.SetupWritten = build_.SetupWritten();
+    Act(JudgeCompile(facts, build_));
 }
 
-void TFormMain::CompilerLogEnded(TObject* /*Sender*/)
+void TFormMain::CompilerMessagesEnded(TObject* /*Sender*/, const TProcessRunEnd& End)
 {
-    Act(build_.LogEnded());
+    if (step_ != TBuildStep::ReadingMessages)
+        return;
+    KeepCompilerMessages(build_, End.Output);
+    TCompileFacts facts;
+    facts.ExitCode = exitCode_;
+    facts.MessagesRead = true;
+    facts.Messages = End.Output;
+    Act(JudgeCompile(facts, build_));
 }
 
-void TFormMain::Act(const TBuildReply& reply)
+void TFormMain::Act(const TCompileJudgement& judgement)
 {
     const TLockWhileBuilding lock(*this);
-    switch (reply.Action) {
-    case TBuildAction::None:
-        break;
-    case TBuildAction::Report:
-        ShowErrorBox(reply.Text);
-        break;
-    case TBuildAction::Deliver:
+    switch (judgement.Verdict) {
+    case TCompileVerdict::Deliver:
+        step_ = TBuildStep::Idle;
         PlaceInstaller();
         break;
-    case TBuildAction::RunLog:
-        RunCompilerForLog();
+    case TCompileVerdict::ReadMessages:
+        // The compiler's console window has closed with its messages.
+        step_ = TBuildStep::ReadingMessages;
+        try {
+            CompilerMessages->Start(HiddenCompile(build_), kMessagesLimitMs);
+        } catch (const EOSError&) {
+            // No messages: the exit code is all there is to tell.
+            CompilerMessagesEnded(CompilerMessages, TProcessRunEnd());
+        } catch (...) {
+            step_ = TBuildStep::Idle;
+            throw;
+        }
         break;
-    case TBuildAction::ShowLog:
-        ShowTextBox(reply.Text, reply.Log);
+    case TCompileVerdict::Failed:
+        step_ = TBuildStep::Idle;
+        build_.DeleteWrittenSetup();
+        if (judgement.Log.empty())
+            ShowErrorBox(judgement.Text);
+        else
+            ShowTextBox(judgement.Text, judgement.Log);
         break;
     }
-}
-
-void TFormMain::RunCompilerForLog()
-{
-    const TLockWhileBuilding lock(*this);
-    DWORD error = ERROR_SUCCESS;
-    bool started = false;
-    try {
-        started = CompilerLog->Start(build_.CompilerPath(), build_.ScriptPath(), build_.LogPath(), AppFolder, error);
-    } catch (...) {
-        build_.Abandon();
-        throw;
-    }
-    if (!started)
-        Act(build_.LogEnded()); // no log: the exit code is told
 }
 
 void TFormMain::PlaceInstaller()
 {
-    const std::string installerName = build_.InstallerName();
-    const std::string installer = AppFolder + installerName;
+    const std::string installerName = build_.InstallerName;
+    const std::string installer = build_.SetupPath();
     placing_ = installerName;
     struct TPlaced {
         std::string& placing;
@@ -427,7 +449,7 @@ void TFormMain::PlaceInstaller()
     } placed{placing_};
     // Where the last setup of this run went, else beside the plugin folder.
     const std::string initial =
-        lastDestination_.empty() ? FolderOfPath(WithoutTrailingBackslash(build_.PluginFolder())) : lastDestination_;
+        lastDestination_.empty() ? FolderOfPath(WithoutTrailingBackslash(build_.PluginFolder)) : lastDestination_;
     for (;;) {
         const std::string folder = ChooseFolder(initial, "In which folder would you like to place the setup?");
         // Cancelled, or the tool is closing: a setup that was not placed is
@@ -436,7 +458,7 @@ void TFormMain::PlaceInstaller()
             DeleteFileA(installer.c_str());
             return;
         }
-        const std::string refusal = DestinationRefusal(folder, AppFolder, build_.PluginFolder());
+        const std::string refusal = DestinationRefusal(folder, AppFolder, build_.PluginFolder);
         if (!refusal.empty()) {
             ShowMessage(refusal + "\r\nPlease choose another folder.");
             continue;

@@ -1,13 +1,15 @@
 #pragma once
 // The main window and its handlers: the whole workflow from plugin folder to
 // placed installer is driven from here.
-#include "BuildLock.h"
-#include "CompilerLogRun.h"
-#include "NameHelperRun.h"
 #include "PluginNameQuery.h"
-#include "SetupBuild.h"
+#include "ProcessRun.h"
 
 #include "base/ProcessJob.h"
+#include "core/BuildLock.h"
+#include "core/CompileJudgement.h"
+#include "core/PluginNameHelper.h"
+#include "core/PluginScan.h"
+#include "core/SetupPlan.h"
 #include "../launcher/StSpawn.h"
 #include "../toolkit/CheckListBox.h"
 #include "../toolkit/Controls.h"
@@ -15,6 +17,7 @@
 #include "../toolkit/Form.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // The folder of the running executable, with trailing backslash. Set once
@@ -47,9 +50,9 @@ public:
     // Starts the script compiler and reports its end.
     TStSpawnApplication* Spawn;
     // Compiles a rejected script once more, hidden, for the compiler's messages.
-    TCompilerLogRun* CompilerLog;
+    TProcessRun* CompilerMessages;
     // Asks a WFX plugin for its name in the helper program beside the tool.
-    TNameHelperRun* NameHelper;
+    TProcessRun* NameHelper;
 
     void FormCreate(TObject* Sender);
     void ButtonLoadLicenseClick(TObject* Sender);
@@ -61,8 +64,8 @@ public:
     void ButtonCreateClick(TObject* Sender);
     void SpawnCompleted(TObject* Sender);
     void SpawnError(TObject* Sender, std::uint16_t Error);
-    void CompilerLogEnded(TObject* Sender);
-    void NameHelperEnded(TObject* Sender, const TNameHelperEnd& End);
+    void CompilerMessagesEnded(TObject* Sender, const TProcessRunEnd& End);
+    void NameHelperEnded(TObject* Sender, const TProcessRunEnd& End);
     // Asks before the window closes while a setup is being created or waits
     // to be placed.
     void FormCloseQuery(TObject* Sender, bool& CanClose);
@@ -85,12 +88,14 @@ private:
     // Does what the plugin name's question answered: ends or starts the
     // helper, sets the name, tells the user.
     void ActOnName(const TNameReply& reply);
-    // Does what the build answered: tells the user, delivers the installer or
-    // runs the compiler for its log.
-    void Act(const TBuildReply& reply);
-    // Derives the plugin name from the main file `entry` of `folder`, as a
-    // scan does: a WFX plugin is asked, a WLX plugin named after its file.
-    void DeriveName(const std::string& folder, const std::string& entry);
+    // Takes the plugin a main file makes: its type, and its name as a scan
+    // derives it (a WFX plugin is asked, a WLX plugin named after its file).
+    void TakePlugin(const TPluginIdentity& plugin);
+    // The setup the window's fields ask for.
+    TSetupRequest RequestOfFields() const;
+    // Does what the judgement of the compile says: delivers the setup, runs
+    // the compiler for its messages, or tells what failed.
+    void Act(const TCompileJudgement& judgement);
     // Asks where the fresh installer goes and moves it there, asking again
     // for a folder it cannot go to; a cancelled question deletes it.
     void PlaceInstaller();
@@ -100,10 +105,17 @@ private:
     // Ends the compiler and whatever it started, waits for its end, and
     // removes what it wrote.
     void StopBuild();
-    void RunCompilerForLog();
 
-    // The build in progress, at most one at a time, and how the last one ended.
-    TSetupBuild build_;
+    // The build in progress, at most one at a time: which step it is at,
+    // and its files.
+    enum class TBuildStep { Idle, Starting, Compiling, ReadingMessages };
+    TBuildStep step_ = TBuildStep::Idle;
+    bool Building() const noexcept { return step_ != TBuildStep::Idle; }
+    TBuildFiles build_;
+    // What the compile's end told so far: the launcher's error while it
+    // starts the compiler, the compiler's exit code.
+    DWORD startError_ = ERROR_SUCCESS;
+    DWORD exitCode_ = 0;
     // Held from the start of a build until it is over, delivery included.
     TBuildLock buildLock_;
     // Holds the compiler of the build going, and whatever it starts.
@@ -118,8 +130,10 @@ private:
     bool closeAsked_ = false;
     // Lets go of the tool folder when a handler ends and the build is over.
     class TLockWhileBuilding;
-    // The plugin name being asked of a WFX plugin, at most one at a time.
+    // The plugin name being asked of a WFX plugin, at most one at a time, and
+    // the pipe of its answer.
     TPluginNameQuery names_;
+    std::unique_ptr<TNameQuestion> nameQuestion_;
     // Whether EditName holds what a scan derived rather than what the user typed.
     bool nameDerived_ = false;
     // Set while a scan writes EditName, so that its change is not taken for typing.

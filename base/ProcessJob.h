@@ -15,6 +15,11 @@ public:
 
     // Puts `process` into the job. False when it cannot: it is then alone.
     bool Add(HANDLE process) noexcept;
+    // Puts `process` into the job together with every program it started
+    // before it joined, and what those started: a program that was not
+    // started suspended joins only once it runs, and what it started in
+    // between would escape the job otherwise.
+    bool AddWithDescendants(HANDLE process) noexcept;
     // Ends every program in the job; harmless once they have ended.
     void Terminate() noexcept;
     bool Valid() const noexcept { return job_.Valid(); }

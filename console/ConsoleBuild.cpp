@@ -2,24 +2,21 @@
 
 #include "ConsoleOutput.h"
 
-#include "app/AppFolder.h"
-#include "app/BuildLock.h"
-#include "app/InstallerDelivery.h"
-#include "app/NameHelperProcess.h"
-#include "app/PluginScan.h"
-#include "app/ScriptFile.h"
-#include "app/SetupBuild.h"
-#include "app/SetupPlan.h"
-#include "app/ToolFiles.h"
+#include "base/ChildProcess.h"
 #include "base/Paths.h"
-#include "base/PipedProcess.h"
 #include "base/TextCodes.h"
+#include "core/AppFolder.h"
+#include "core/BuildLock.h"
+#include "core/CompileJudgement.h"
+#include "core/InstallerDelivery.h"
+#include "core/PluginNameHelper.h"
+#include "core/PluginScan.h"
+#include "core/SetupPlan.h"
+#include "core/ToolFiles.h"
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
-#include <mutex>
 
 namespace {
 
@@ -27,10 +24,10 @@ namespace {
 constexpr DWORD kLockWaitMs = 10 * 60 * 1000;
 constexpr DWORD kLockPollMs = 250;
 
-// The compiler of the build going, for StopConsoleBuild.
-std::mutex compilerGuard;
-TPipedProcess* compiler = nullptr;
-std::atomic<bool> stopped{false};
+// Set by StopConsoleBuild, from any thread; ends every wait of the build.
+const HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+bool Stopped() { return WaitForSingleObject(stopped, 0) == WAIT_OBJECT_0; }
 
 bool EqualNoCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
@@ -42,37 +39,36 @@ std::string Joined(const std::vector<std::string>& items)
     return text;
 }
 
-// The window's fields as a scan of `folder` and the options fill them.
+// The setup the options ask for, what they leave open found as the window's
+// scan finds it in `folder` (a full path with trailing backslash); what
+// cannot be taken goes to `problems`.
 TSetupRequest RequestOf(const TConsoleOptions& options, const std::string& folder, const std::string& toolFolder,
-                        std::string& problems)
+                        std::vector<std::string>& problems)
 {
     TSetupRequest request;
     request.Folder = options.PluginFolder;
-    const std::vector<std::string> entries = FolderExistsAt(folder) ? ListFolderEntries(folder + "*.*")
-                                                                    : std::vector<std::string>();
-    request.MainFileCount = static_cast<int>(entries.size());
+    TPluginFound found = FolderExistsAt(folder) ? FindPlugin(folder, toolFolder) : TPluginFound();
+    request.EntriesListed = !found.Entries.empty();
     if (options.MainFile.empty()) {
-        request.MainFileIndex = SelectMainFile(entries);
-        request.MainFile = request.MainFileIndex < 0 ? std::string() : entries[request.MainFileIndex];
+        if (found.MainFile >= 0)
+            request.MainFile = found.Entries[static_cast<std::size_t>(found.MainFile)];
     } else {
-        // A name the folder lacks is told by the plan, as the window would.
-        const auto found = std::find_if(entries.begin(), entries.end(),
-                                        [&](const std::string& entry) { return EqualNoCase(entry, options.MainFile); });
-        request.MainFile = found == entries.end() ? options.MainFile : *found;
-        request.MainFileIndex = found == entries.end() ? 0 : static_cast<int>(found - entries.begin());
+        // A name the folder lacks is told by the plan.
+        const auto entry = std::find_if(found.Entries.begin(), found.Entries.end(),
+                                        [&](const std::string& name) { return EqualNoCase(name, options.MainFile); });
+        request.MainFile = entry == found.Entries.end() ? options.MainFile : *entry;
+        found.Plugin = PluginOfMainFile(folder, request.MainFile, toolFolder);
     }
-    const int type = PluginTypeOf(request.MainFile);
-    request.PluginType = !options.Type.empty() ? options.Type : type == kPluginTypeWlx ? "WLX" : "WFX";
+    request.PluginType = !options.Type.empty() ? options.Type
+                         : found.Plugin.Type == kPluginTypeWlx ? "WLX"
+                                                                 : "WFX";
 
-    request.PluginName = options.Name;
-    if (!options.NameGiven && FileExistsAt(folder + request.MainFile)) {
-        if (type == kPluginTypeWlx) {
-            request.PluginName = NameWithoutExtension(request.MainFile);
-        } else if (type == kPluginTypeWfx) {
-            std::string problem;
-            request.PluginName = AskPluginName(folder + request.MainFile, toolFolder, problem);
-            if (!problem.empty())
-                WriteError(problem);
+    request.PluginName = options.NameGiven ? options.Name : found.Plugin.Name;
+    if (!options.NameGiven && !found.Plugin.NameHelper.empty()) {
+        try {
+            request.PluginName = AskPluginName(found.Plugin.PluginPath, toolFolder);
+        } catch (const EOSError& e) {
+            WriteError(NameHelperFailureText(e.Message()));
         }
     }
 
@@ -80,12 +76,12 @@ TSetupRequest RequestOf(const TConsoleOptions& options, const std::string& folde
     const std::vector<std::string> available = ListLanguageNames(toolFolder + kLanguageFilesPattern);
     for (const std::string& language : options.Languages)
         if (std::none_of(available.begin(), available.end(), [&](const std::string& name) { return EqualNoCase(name, language); }))
-            problems += "Unknown language \"" + language + "\"; the languages in \"" + toolFolder +
-                        "languages\\\" are: " + Joined(available) + "\r\n";
+            problems.push_back("Unknown language \"" + language + "\"; the languages in \"" + toolFolder +
+                               "languages\\\" are: " + Joined(available));
     for (const std::string& name : available)
         if (std::any_of(options.Languages.begin(), options.Languages.end(),
                         [&](const std::string& language) { return EqualNoCase(name, language); }))
-            request.CheckedLanguages.push_back(name);
+            request.Languages.push_back(name);
 
     request.LicensePath = options.License;
     request.Uninstaller = options.Uninstaller;
@@ -101,9 +97,8 @@ bool TakeLock(TBuildLock& lock, const std::string& toolFolder)
             return true;
         if (waited == 0)
             WriteOut("Another setup is being created in \"" + toolFolder + "\"; waiting for it to finish.");
-        if (waited >= kLockWaitMs || stopped)
+        if (waited >= kLockWaitMs || WaitForSingleObject(stopped, kLockPollMs) == WAIT_OBJECT_0)
             return false;
-        Sleep(kLockPollMs);
     }
 }
 
@@ -119,104 +114,94 @@ bool CreateFolders(const std::string& folder)
     return CreateDirectoryA(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-// Runs the compiler of `build` hidden, reading what it writes; the answer to its end.
-TBuildReply Compile(TSetupBuild& build)
+// Runs the compiler of `build` hidden, reading what it writes; the facts of
+// its end, or none when the build was stopped.
+bool Compile(const TBuildFiles& build, TCompileFacts& facts)
 {
-    TPipedProcess process;
-    DWORD error = ERROR_SUCCESS;
-    const std::wstring program = ToWide(build.CompilerPath(), CP_ACP);
-    const std::wstring commandLine = L"\"" + program + L"\" \"" + ToWide(build.ScriptPath(), CP_ACP) + L"\"";
-    {
-        const std::lock_guard<std::mutex> guard(compilerGuard);
-        if (stopped)
-            return {};
-        if (!process.Start(program, commandLine, ToWide(FolderOfPath(build.CompilerPath()), CP_ACP), error)) {
-            build.SpawnError(error);
-            return build.Started(false);
-        }
-        compiler = &process;
+    std::string messages;
+    try {
+        TChildProcess compiler(HiddenCompile(build));
+        const TChildEnd end = compiler.Wait(INFINITE, stopped, [&](const std::string& bytes) { messages += bytes; });
+        if (end.How != TChildEnding::Ended)
+            return false;
+        facts.ExitCode = end.ExitCode;
+    } catch (const EOSError& e) {
+        facts = CompilerNotStarted(e.ErrorCode());
+        return true;
     }
-    build.Started(true);
-    std::string output;
-    const DWORD exitCode = process.ReadToTheEnd([&](const std::string& bytes) { output += bytes; });
-    {
-        const std::lock_guard<std::mutex> guard(compilerGuard);
-        compiler = nullptr;
-    }
-    if (stopped) {
-        build.Stopped();
-        return {};
-    }
-    return build.CompilerEnded(exitCode, output);
+    KeepCompilerMessages(build, messages);
+    facts.SetupWritten = build.SetupWritten();
+    facts.MessagesRead = true;
+    facts.Messages = messages;
+    return true;
 }
 
 } // namespace
 
 void StopConsoleBuild() noexcept
 {
-    const std::lock_guard<std::mutex> guard(compilerGuard);
-    stopped = true;
-    if (compiler != nullptr)
-        compiler->Terminate();
+    SetEvent(stopped);
 }
 
 int BuildFromConsole(const TConsoleOptions& options, const std::string& toolFolder)
 {
     const std::string folder = WithTrailingBackslash(FullPathOf(options.PluginFolder));
-    std::string problems;
+    std::vector<std::string> problems;
     const TSetupRequest request = RequestOf(options, folder, toolFolder, problems);
     WriteOut("Plugin folder: " + folder);
     if (!request.MainFile.empty())
         WriteOut("Plugin: " + request.MainFile + " (" + request.PluginType + "), named \"" + request.PluginName + "\"");
     const TSetupPlan plan = PlanSetup(request, toolFolder);
-    problems += plan.Problems;
+    problems.insert(problems.end(), plan.Problems.begin(), plan.Problems.end());
 
     const std::string output = WithTrailingBackslash(FullPathOf(options.Output.empty() ? "." : options.Output));
     if (FileExistsAt(WithoutTrailingBackslash(output)))
-        problems += "The output folder \"" + output + "\" is a file\r\n";
+        problems.push_back("The output folder \"" + output + "\" is a file");
     else if (const std::string refusal = DestinationRefusal(output, toolFolder, plan.PluginFolder); !refusal.empty())
-        problems += refusal + " Give another folder with --output.\r\n";
+        problems.push_back(refusal + " Give another folder with --output.");
     if (!problems.empty()) {
-        WriteError(problems.substr(0, problems.size() - 2));
+        WriteError(JoinedLines(problems));
         return kConsoleRefused;
     }
 
     TBuildLock lock;
     if (!TakeLock(lock, toolFolder)) {
-        WriteError(stopped ? "Stopped." : "Another setup was still being created in \"" + toolFolder +
-                                              "\" after ten minutes; nothing was built. Try again later.");
+        WriteError(Stopped() ? "Stopped." : "Another setup was still being created in \"" + toolFolder +
+                                                "\" after ten minutes; nothing was built. Try again later.");
         return kConsoleRefused;
     }
-    if (!plan.Notice.empty())
-        WriteOut(plan.Notice.substr(0, plan.Notice.size() - 2));
+    if (!plan.Notices.empty())
+        WriteOut(JoinedLines(plan.Notices));
+    TBuildFiles build;
     try {
-        WriteSetupScript(plan.TemplateBytes, plan.Inputs, toolFolder);
+        build = WriteBuildFiles(plan, toolFolder);
     } catch (const Exception& e) {
         WriteError(e.Message());
         return kConsoleFailed;
     }
 
-    TSetupBuild build;
-    build.Start(toolFolder, plan.InstallerName, plan.PluginFolder);
     WriteOut("Compiling \"" + build.ScriptPath() + "\" with \"" + build.CompilerPath() + "\"");
-    const TBuildReply reply = Compile(build);
-    if (stopped) {
+    TCompileFacts facts;
+    if (!Compile(build, facts) || Stopped()) {
+        build.DeleteWrittenSetup();
         WriteError("Stopped: nothing was placed.");
         return kConsoleFailed;
     }
-    if (reply.Action != TBuildAction::Deliver) {
-        WriteError(reply.Text);
-        if (!reply.Log.empty())
-            WriteError(reply.Log);
+    const TCompileJudgement judgement = JudgeCompile(facts, build);
+    if (judgement.Verdict != TCompileVerdict::Deliver) {
+        build.DeleteWrittenSetup();
+        WriteError(judgement.Text);
+        if (!judgement.Log.empty())
+            WriteError(judgement.Log);
         return kConsoleFailed;
     }
 
     const std::string target = output + plan.InstallerName;
     DWORD error = ERROR_SUCCESS;
-    if (!CreateFolders(output) || MoveInstaller(build.InstallerPath(), target, true, error) != TMoveOutcome::Moved) {
+    if (!CreateFolders(output) || MoveInstaller(build.SetupPath(), target, true, error) != TMoveOutcome::Moved) {
         if (error == ERROR_SUCCESS)
             error = GetLastError();
-        DeleteFileA(build.InstallerPath().c_str());
+        DeleteFileA(build.SetupPath().c_str());
         WriteError("The setup could not be placed in \"" + output + "\": " + SystemErrorText(error) + ".");
         return kConsoleFailed;
     }

@@ -1,6 +1,6 @@
 #include "ConsoleOptions.h"
 
-#include "app/SetupScript.h"
+#include "core/SetupScript.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // The end of a compiler run in the real window: the destination chooser, the
 // move, and every way the delivery can go wrong, with the real NSIS compiler.
-#include "app/BuildLock.h"
-#include "app/InstallerDelivery.h"
-#include "app/ToolFiles.h"
+#include "core/BuildLock.h"
+#include "core/InstallerDelivery.h"
+#include "core/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"

@@ -1,9 +1,9 @@
 // "Create setup" in the real window: the input check, the generated script,
 // the template and script failures, and the compiler run through the real
 // NSIS compiler beside the tool.
-#include "app/BuildLock.h"
-#include "app/SetupScript.h"
-#include "app/ToolFiles.h"
+#include "core/BuildLock.h"
+#include "core/SetupScript.h"
+#include "core/ToolFiles.h"
 #include "base/Errors.h"
 #include "base/FolderTree.h"
 #include "base/Paths.h"

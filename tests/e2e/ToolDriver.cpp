@@ -23,30 +23,22 @@ bool Ended(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_OBJE
 
 } // namespace
 
-ToolProcess::ToolProcess(const std::string& toolFolder)
+namespace {
+
+// Started from another working folder than its own, as a shortcut may start
+// it: the tool finds its files beside itself.
+std::string AnotherWorkingFolder()
 {
-    // Started from another working folder than its own, as a shortcut may
-    // start it: the tool finds its files beside itself.
-    char workingFolder[MAX_PATH + 1] = {};
-    GetTempPathA(sizeof(workingFolder), workingFolder);
-    std::string commandLine = "\"" + toolFolder + "SetupCreator.exe\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, workingFolder, &startup,
-                        &process))
-        throw EOSError(GetLastError(), "Cannot start " + commandLine + ": " + SystemErrorText(GetLastError()));
-    process_.Reset(process.hProcess);
-    thread_.Reset(process.hThread);
-    id_ = process.dwProcessId;
+    char folder[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof(folder), folder);
+    return folder;
 }
 
-ToolProcess::~ToolProcess()
+} // namespace
+
+ToolProcess::ToolProcess(const std::string& toolFolder)
+    : program_("\"" + toolFolder + "SetupCreator.exe\"", AnotherWorkingFolder()), id_(program_.Id())
 {
-    if (!Ended(process_.Get())) {
-        TerminateProcess(process_.Get(), 255);
-        WaitForSingleObject(process_.Get(), 5000);
-    }
 }
 
 HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
@@ -59,7 +51,7 @@ HWND ToolProcess::WaitForMainWindow(DWORD timeoutMs)
                     return true;
                 }
             }
-            return Ended(process_.Get());
+            return Ended(program_.Handle());
         },
         timeoutMs);
     if (main_ == nullptr)
@@ -108,18 +100,18 @@ HWND ToolProcess::WaitForDialog(DWORD timeoutMs, HWND except) const { return Nex
 
 bool ToolProcess::WaitForExit(DWORD timeoutMs, DWORD& exitCode) const
 {
-    const bool ended = Eventually([&] { return Ended(process_.Get()); }, timeoutMs);
+    const bool ended = Eventually([&] { return Ended(program_.Handle()); }, timeoutMs);
     exitCode = 0;
-    GetExitCodeProcess(process_.Get(), &exitCode);
+    GetExitCodeProcess(program_.Handle(), &exitCode);
     return ended;
 }
 
 std::string ToolProcess::Describe() const
 {
     std::ostringstream out;
-    if (Ended(process_.Get())) {
+    if (Ended(program_.Handle())) {
         DWORD code = 0;
-        GetExitCodeProcess(process_.Get(), &code);
+        GetExitCodeProcess(program_.Handle(), &code);
         out << "The tool has ended with exit code " << code << ".\n";
         return out.str();
     }

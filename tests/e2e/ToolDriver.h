@@ -1,7 +1,7 @@
 #pragma once
 // Drives the built tool from outside, as a user would: it runs as a process of
 // its own, and everything here reaches its windows through messages.
-#include "base/Handles.h"
+#include "tests/support/Programs.h"
 
 #include <windows.h>
 
@@ -23,9 +23,8 @@ struct MainControls {
 class ToolProcess {
 public:
     explicit ToolProcess(const std::string& toolFolder);
-    ~ToolProcess();
 
-    HANDLE Handle() const { return process_.Get(); }
+    HANDLE Handle() const { return program_.Handle(); }
     DWORD Id() const { return id_; }
 
     // The main window, once it is shown; null after `timeoutMs`.
@@ -43,8 +42,7 @@ public:
     std::string Describe() const;
 
 private:
-    UniqueHandle process_;
-    UniqueHandle thread_;
+    StartedProgram program_;
     DWORD id_ = 0;
     HWND main_ = nullptr;
     MainControls controls_;

@@ -2,7 +2,7 @@
 // install, where, and what their uninstaller removes.
 #include "InstallerScript.h"
 
-#include "app/VersionResource.h"
+#include "core/VersionResource.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "base/TextCodes.h"
@@ -87,33 +87,6 @@ std::string PluginFolderIn(const InstallMode& mode, const TSetupScriptInputs& in
 {
     return mode.base + "Quillon\\plugins\\WFX\\" + PluginFolderNameOf(inputs) + "\\";
 }
-
-// A program the test starts, ended at the end of the test unless it has ended.
-class StartedProgram {
-public:
-    explicit StartedProgram(std::string commandLine)
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION started{};
-        EXPECT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                   &startup, &started))
-            << commandLine;
-        process_.Reset(started.hProcess);
-        const UniqueHandle thread(started.hThread);
-        id_ = started.dwProcessId;
-    }
-    ~StartedProgram()
-    {
-        TerminateProcess(process_.Get(), 0);
-        WaitForSingleObject(process_.Get(), 10000);
-    }
-    DWORD Id() const { return id_; }
-
-private:
-    UniqueHandle process_;
-    DWORD id_ = 0;
-};
 
 // A program that keeps a plugin library loaded, as a running file manager
 // keeps the plugins it uses, until it goes.

@@ -1,16 +1,18 @@
 #include "InstallerScript.h"
 
-#include "app/VersionResource.h"
+#include "core/VersionResource.h"
 #include "base/FolderTree.h"
 #include "base/Paths.h"
+#include "base/TextCodes.h"
 
 ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
 {
     // What "Create setup" reads from the plugin folder.
     inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
     const std::string mainFile = WithTrailingBackslash(inputs.Folder) + inputs.MainFile;
-    inputs.Publisher = VersionStringOf(mainFile, "CompanyName");
-    inputs.Version = FileVersionOf(mainFile);
-    WriteSetupScript(ReadWholeFile(tool.Path() + "plugin.nsi"), inputs, tool.Path());
+    const TVersionInfo version = ReadVersionInfo(mainFile);
+    inputs.Publisher = version.CompanyName;
+    inputs.Version = version.FileVersion;
+    WriteSetupScript(Utf8OfTextFile(ReadWholeFile(tool.Path() + "plugin.nsi")), inputs, tool.Path());
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }

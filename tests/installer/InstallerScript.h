@@ -1,6 +1,6 @@
 #pragma once
 // The setup script that "Create setup" writes, compiled in a tool folder.
-#include "app/ScriptFile.h"
+#include "core/ScriptFile.h"
 #include "tests/support/Folders.h"
 #include "tests/support/Programs.h"
 

@@ -1,5 +1,7 @@
 #include "Folders.h"
 
+#include "Programs.h"
+
 #include "Polling.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
@@ -193,16 +195,7 @@ std::string HostPathOf(const std::wstring& path)
 
 // Runs a host program; it gives no handle to wait for, so the caller polls
 // for its effect.
-void RunOnHost(const std::string& commandLine)
-{
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    std::string line = commandLine;
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        << commandLine;
-    const UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-}
+void RunOnHost(const std::string& commandLine) { const StartedProgram program(commandLine); }
 
 } // namespace
 

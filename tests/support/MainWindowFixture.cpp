@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "app/ToolFiles.h"
+#include "core/ToolFiles.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "toolkit/Application.h"
@@ -20,7 +20,7 @@ void MainWindowTest::TearDown()
         helper_.join();
     // Let a compiler still running end before its files go.
     if (form_)
-        Eventually([&] { return !form_->Spawn->EventHandle() && !form_->CompilerLog->Running(); }, 30000);
+        Eventually([&] { return !form_->Spawn->EventHandle() && !form_->CompilerMessages->Running(); }, 30000);
     CloseWindow();
     plugins_.clear();
     EmptyFolder(tool_, ModuleFileName().substr(tool_.size()));

@@ -7,45 +7,77 @@
 
 #include <gtest/gtest.h>
 
-ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs)
+StartedProgram::StartedProgram(const std::string& commandLine, const std::string& workingFolder, bool captureOutput)
 {
-    char tempFolder[MAX_PATH + 1] = {};
-    char outputPath[MAX_PATH + 1] = {};
-    GetTempPathA(MAX_PATH + 1, tempFolder);
-    GetTempFileNameA(tempFolder, "out", 0, outputPath);
-    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-    UniqueFile output(CreateFileA(outputPath, GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
-    if (!output)
-        throw EOSError(GetLastError(), "Cannot create the output file");
-
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output.Get();
-    startup.hStdError = output.Get();
+    if (captureOutput) {
+        char tempFolder[MAX_PATH + 1] = {};
+        char outputPath[MAX_PATH + 1] = {};
+        GetTempPathA(MAX_PATH + 1, tempFolder);
+        GetTempFileNameA(tempFolder, "out", 0, outputPath);
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        output_.Reset(CreateFileA(outputPath, GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (!output_)
+            throw EOSError(GetLastError(), "Cannot create the output file");
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output_.Get();
+        startup.hStdError = output_.Get();
+    }
     PROCESS_INFORMATION process{};
     std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                        workingFolder.c_str(), &startup, &process))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, captureOutput, captureOutput ? CREATE_NO_WINDOW : 0,
+                        nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process))
         throw EOSError(GetLastError(), "Cannot start " + commandLine + ": " + SystemErrorText(GetLastError()));
-    UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    process_.Reset(process.hProcess);
+    const UniqueHandle thread(process.hThread);
+    id_ = process.dwProcessId;
+}
 
-    ProgramRun run;
-    run.ProcessId = process.dwProcessId;
-    run.Ended = WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
-    if (!run.Ended) {
-        TerminateProcess(process.hProcess, 255);
-        WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &run.ExitCode);
+bool StartedProgram::WaitFor(DWORD timeoutMs) const
+{
+    return process_ && WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
+}
 
-    SetFilePointer(output.Get(), 0, nullptr, FILE_BEGIN);
+DWORD StartedProgram::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
+std::string StartedProgram::Output() const
+{
+    std::string output;
+    if (!output_)
+        return output;
+    SetFilePointer(output_.Get(), 0, nullptr, FILE_BEGIN);
     char buffer[4096];
     DWORD read = 0;
-    while (ReadFile(output.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-        run.Output.append(buffer, read);
+    while (ReadFile(output_.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
+        output.append(buffer, read);
+    return output;
+}
+
+void StartedProgram::End() const
+{
+    if (process_ && !WaitFor(0)) {
+        TerminateProcess(process_.Get(), 255);
+        WaitFor(5000);
+    }
+}
+
+ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs)
+{
+    const StartedProgram program(commandLine, workingFolder, true);
+    ProgramRun run;
+    run.ProcessId = program.Id();
+    run.Ended = program.WaitFor(timeoutMs);
+    program.End();
+    run.ExitCode = program.ExitCode();
+    run.Output = program.Output();
     return run;
 }
 

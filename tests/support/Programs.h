@@ -1,9 +1,39 @@
 #pragma once
 // Programs run by the tests (the compiler stand-in, installers and their
 // uninstallers) and what an installation leaves in the registry.
+#include "base/Handles.h"
+
 #include <windows.h>
 
 #include <string>
+
+// A program a test started, with its working folder (empty: this program's)
+// and, when `captureOutput`, its standard output and error in a file of its
+// own. Ended at the end of the test unless it has ended. A program of the
+// Wine host gives no process handle: the test polls for its effect.
+class StartedProgram {
+public:
+    explicit StartedProgram(const std::string& commandLine, const std::string& workingFolder = std::string(),
+                            bool captureOutput = false);
+    ~StartedProgram() { End(); }
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return process_.Get(); }
+    // Whether it ended within `timeoutMs`.
+    bool WaitFor(DWORD timeoutMs) const;
+    DWORD ExitCode() const;
+    // What it wrote so far, when its output is captured.
+    std::string Output() const;
+    // Ends it by force unless it has ended, and waits until it is gone.
+    void End() const;
+
+private:
+    UniqueHandle process_;
+    UniqueFile output_;
+    DWORD id_ = 0;
+};
 
 struct ProgramRun {
     bool Ended = false; // false: still running at the time limit, and ended by force

@@ -119,12 +119,18 @@ private:
     std::wstring path_;
 };
 
-// Copies what a growing file gained since the last call to a standard handle.
+// Copies what a growing file gained since the last call to a standard handle,
+// line by line, with the host path of the compiled copy of the script named
+// as the script it was given, as NSIS's own makensis.exe names it.
 class OutputRelay {
 public:
-    OutputRelay(std::wstring path, DWORD stdHandle) : path_(std::move(path)), stdHandle_(stdHandle) {}
+    OutputRelay(std::wstring path, DWORD stdHandle, std::string hostScript, std::string script)
+        : path_(std::move(path)), stdHandle_(stdHandle), hostScript_(std::move(hostScript)), script_(std::move(script))
+    {
+    }
 
-    void Pass()
+    // `last`: nothing more comes, and a last line without a line break goes too.
+    void Pass(bool last = false)
     {
         if (!file_) {
             file_.Reset(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -135,13 +141,25 @@ public:
         char buffer[16384];
         DWORD read = 0;
         while (ReadFile(file_.Get(), buffer, sizeof(buffer), &read, nullptr) && read > 0)
-            WriteTo(stdHandle_, std::string(buffer, read));
+            pending_.append(buffer, read);
+        // Past the last line break (none: rfind gives npos, and npos + 1 is 0).
+        const std::size_t end = last ? pending_.size() : pending_.rfind('\n') + 1;
+        if (end == 0)
+            return;
+        std::string lines = pending_.substr(0, end);
+        pending_.erase(0, end);
+        for (std::size_t at = lines.find(hostScript_); !hostScript_.empty() && at != std::string::npos;
+             at = lines.find(hostScript_, at + script_.size()))
+            lines.replace(at, hostScript_.size(), script_);
+        WriteTo(stdHandle_, lines);
     }
 
 private:
     std::wstring path_;
     DWORD stdHandle_;
+    std::string hostScript_, script_;
     UniqueFile file_;
+    std::string pending_;
 };
 
 // The shell script that runs the compiler and leaves its exit code behind.
@@ -235,10 +253,12 @@ void KeepAlive(const WorkFolder& work)
         UniqueFile(CreateFileW(alive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-// Waits for the status file while relaying the output; the compiler's exit code.
-int WaitForCompiler(const WorkFolder& work)
+// Waits for the status file while relaying the output of the compiler, which
+// compiles `hostScript` for `script`; the compiler's exit code.
+int WaitForCompiler(const WorkFolder& work, const std::string& hostScript, const std::string& script)
 {
-    OutputRelay out(work.File(L"out"), STD_OUTPUT_HANDLE), err(work.File(L"err"), STD_ERROR_HANDLE);
+    OutputRelay out(work.File(L"out"), STD_OUTPUT_HANDLE, hostScript, script);
+    OutputRelay err(work.File(L"err"), STD_ERROR_HANDLE, hostScript, script);
     // A shell that is killed leaves no status; on hosts with a /proc folder
     // that shows, and the wait ends.
     std::wstring procFolder;
@@ -255,14 +275,14 @@ int WaitForCompiler(const WorkFolder& work)
         if (PathExists(work.File(L"status")))
             break;
         if (ShellEnded(work, procFolder) && !PathExists(work.File(L"status"))) {
-            out.Pass();
-            err.Pass();
+            out.Pass(true);
+            err.Pass(true);
             throw Exception("The shell running the compiler ended without an exit code");
         }
         Sleep(50);
     }
-    out.Pass();
-    err.Pass();
+    out.Pass(true);
+    err.Pass(true);
     return std::atoi(ReadFileBytes(work.File(L"status")).c_str());
 }
 
@@ -365,9 +385,10 @@ int Run(const Arguments& arguments)
     // Under Wine a host program comes without handles; close any that came.
     UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
 
-    const int exitCode = WaitForCompiler(work);
+    const std::string hostScript = HostPathOf(FromWide(work.File(L"script.nsi"), CP_UTF8));
+    const int exitCode = WaitForCompiler(work, hostScript, arguments.script);
     if (!arguments.log.empty())
-        NameTheScriptInTheLog(arguments, HostPathOf(FromWide(work.File(L"script.nsi"), CP_UTF8)));
+        NameTheScriptInTheLog(arguments, hostScript);
     return exitCode;
 }
 

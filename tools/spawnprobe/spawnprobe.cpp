@@ -2,6 +2,9 @@
 //   --record FILE   write how the program was started into FILE, at once
 //   --sleep MS      then wait that many milliseconds
 //   --exit CODE     and exit with that code (default 0)
+//   --print BYTES   write that many bytes to its standard output first
+//   --spawn FILE    start a copy of itself that sleeps for ten minutes, and
+//                   write that copy's process id into FILE, first of all
 // Other arguments are only recorded. The record has three lines:
 //   show=<wShowWindow of the start-up information, or "none">
 //   args=<every argument after the program's own name, separated by '|'>
@@ -11,12 +14,46 @@
 #include <cstdlib>
 #include <string>
 
+namespace {
+
+// Written under a temporary name and renamed, so that a reader never sees
+// half of it.
+void WriteWhole(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".part";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void SpawnSleeper(const std::string& idFile)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string commandLine = "\"" + std::string(self) + "\" --sleep 600000";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    if (!CreateProcessA(self, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child))
+        return;
+    WriteWhole(idFile, std::to_string(child.dwProcessId));
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+}
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     std::string record;
     DWORD sleepMs = 0;
     UINT exitCode = 0;
-    std::string args;
+    std::string args, spawn;
+    unsigned long printBytes = 0;
     for (int i = 1; i < __argc; ++i) {
         const std::string arg = __argv[i];
         if (i > 1)
@@ -29,7 +66,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                 sleepMs = std::strtoul(__argv[i + 1], nullptr, 10);
             else if (arg == "--exit")
                 exitCode = std::strtoul(__argv[i + 1], nullptr, 10);
+            else if (arg == "--print")
+                printBytes = std::strtoul(__argv[i + 1], nullptr, 10);
+            else if (arg == "--spawn")
+                spawn = __argv[i + 1];
         }
+    }
+    if (!spawn.empty())
+        SpawnSleeper(spawn);
+    if (printBytes != 0) {
+        std::string text;
+        for (unsigned long i = 0; i < printBytes; ++i)
+            text += i % 64 == 63 ? '\n' : 'x';
+        DWORD written = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     }
 
     if (!record.empty()) {
@@ -41,17 +91,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         std::string text = "show=";
         text += (startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(startup.wShowWindow) : "none";
         text += "\r\nargs=" + args + "\r\ndir=" + dir + "\r\n";
-        // Written under a temporary name and renamed, so that a reader never
-        // sees half a record.
-        const std::string temporary = record + ".part";
-        HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            CloseHandle(file);
-            MoveFileExA(temporary.c_str(), record.c_str(), MOVEFILE_REPLACE_EXISTING);
-        }
+        WriteWhole(record, text);
     }
     if (sleepMs != 0)
         Sleep(sleepMs);

@@ -9,11 +9,11 @@
 //   alone on the simplest script that packs the same folder (one "File /r",
 //   the template's compressor lines): compile time must grow with the
 //   folder as the compiler's own does.
-#include "app/AppFolder.h"
-#include "app/PluginScan.h"
-#include "app/ToolFiles.h"
+#include "core/AppFolder.h"
+#include "core/PluginScan.h"
+#include "core/ToolFiles.h"
 #include "app/Unit1.h"
-#include "app/UnitFiles.h"
+#include "core/UnitFiles.h"
 #include "base/Paths.h"
 #include "toolkit/Application.h"
 

@@ -5,7 +5,7 @@
 // filled text against the one the template was made for, then prints medians
 // and their ratio, and for the record what a plain copy of the text into new
 // memory costs, which no fill can go below.
-#include "app/SetupScript.h"
+#include "core/SetupScript.h"
 
 #include <algorithm>
 #include <chrono>

@@ -11,9 +11,9 @@
 // The folder is <build>\bench\installersize-plugin\ (the build makes it), the
 // template and compiler those of <build>\dist\. Prints sizes, ratios and the
 // median compile times of 3 runs each; the goal is at most 1.05 times xz.
-#include "app/ScriptFile.h"
-#include "app/ToolFiles.h"
-#include "app/UnitFiles.h"
+#include "core/ScriptFile.h"
+#include "core/ToolFiles.h"
+#include "core/UnitFiles.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
 #include "base/FolderTree.h"

@@ -1,0 +1,247 @@
+#include "SetupPlan.h"
+
+#include "LibraryImage.h"
+#include "PluginBuilds.h"
+#include "PluginScan.h"
+#include "ReachableNames.h"
+#include "ScriptFile.h"
+#include "ToolFiles.h"
+#include "UnitFiles.h"
+#include "VersionResource.h"
+
+#include "base/FolderTree.h"
+#include "base/Handles.h"
+#include "base/Paths.h"
+#include "base/TextCodes.h"
+
+#include <windows.h>
+
+namespace {
+
+// The longest folder a plugin is installed into by default, before its own
+// name: a program files folder ("C:\Program Files (x86)\") or a user's
+// programs folder (with a user name of twenty characters), then
+// "Quillon\plugins\WFX\".
+constexpr std::size_t kInstallBaseLength = 80;
+
+bool EqualNoCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+std::string FileNameOf(const std::string& entry) { return entry.substr(entry.find_last_of('\\') + 1); }
+
+std::size_t Utf16Length(const std::string& text) { return ToWide(text, CP_ACP).size(); }
+
+// Whether the system takes `name` for a file in `folder`: an existing file
+// does; else one is created there, and deleted again, to see.
+bool NameFits(const std::string& folder, const std::string& name)
+{
+    const std::string path = folder + name;
+    if (Utf16Length(path) >= MAX_PATH)
+        return false;
+    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    const UniqueFile probe(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    if (probe)
+        return true;
+    const DWORD error = GetLastError();
+    // Anything but the name's length (a folder that cannot be written)
+    // is for writing the script to report.
+    return error != ERROR_FILENAME_EXCED_RANGE && error != ERROR_INVALID_NAME && error != ERROR_BUFFER_OVERFLOW;
+}
+
+// The lines refusing names too long for the tool folder or for the folder
+// the installer puts the plugin into.
+void AddLimitLines(std::vector<std::string>& lines, const std::string& toolFolder, const std::string& installerName,
+                   const std::string& folderName, const std::vector<std::string>& entries)
+{
+    if (!NameFits(toolFolder, installerName))
+        lines.push_back("The setup's name \"" + installerName + "\" is too long for \"" + toolFolder +
+                        "\": shorten the main file's name");
+    // The plugin's folder, a backslash, and the entry.
+    const std::size_t base = kInstallBaseLength + Utf16Length(folderName) + 1;
+    for (const std::string& entry : entries) {
+        if (base + Utf16Length(entry) < MAX_PATH)
+            continue;
+        lines.push_back("\"" + entry + "\" in the plugin folder would be installed at a path longer than Windows allows: " +
+                        "shorten its name or path");
+        break;
+    }
+}
+
+bool Holds(const std::string& text, const char* placeholder) { return text.find(placeholder) != std::string::npos; }
+
+std::string MissingLine(const std::string& templatePath, const char* placeholder, const char* what)
+{
+    return "The template \"" + templatePath + "\" has no " + placeholder + ", which " + what;
+}
+
+// The argument of an "OutFile" command on `line`, unquoted; false when the
+// line holds none.
+bool OutFileArgument(std::string line, std::string& argument)
+{
+    line.erase(0, line.find_first_not_of(" \t"));
+    const std::size_t end = line.find_first_of(" \t");
+    if (end == std::string::npos || end != 7 || lstrcmpiA(line.substr(0, 7).c_str(), "OutFile") != 0)
+        return false;
+    line.erase(0, line.find_first_not_of(" \t", end));
+    if (!line.empty() && (line[0] == '"' || line[0] == '\'' || line[0] == '`')) {
+        const std::size_t close = line.find(line[0], 1);
+        argument = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    } else {
+        argument = line.substr(0, line.find_first_of(" \t\r"));
+    }
+    return true;
+}
+
+} // namespace
+
+std::string MainFileLine(const TLibraryImage& image, const std::string& pluginType)
+{
+    switch (image.Kind) {
+    case TLibraryKind::NotALibrary:
+        return "The plugin main file isn't a Windows library";
+    case TLibraryKind::Damaged:
+        return "The plugin main file is damaged: its headers point beyond its end";
+    case TLibraryKind::Library:
+        break;
+    }
+    const bool wfx = pluginType == "WFX";
+    const char* entry = wfx ? "FsFindFirst" : "ListLoad";
+    if (image.HasExport(entry) || image.HasExport((std::string(entry) + "W").c_str()))
+        return std::string();
+    return "The plugin main file isn't a " + pluginType + " plugin: it exports neither " + entry + " nor " + entry + "W";
+}
+
+std::vector<std::string> TemplateLines(const std::string& templatePath, const std::string& templateText,
+                                       const TSetupScriptInputs& inputs)
+{
+    const TLanguageBlocks languages = BuildLanguageBlocks(inputs.CheckedLanguages);
+    const struct {
+        bool needed;
+        const char* placeholder;
+        const char* what;
+    } placeholders[] = {
+        {true, kInstallFilesPlaceholder, "installs the plugin's files"},
+        {true, kFileListPlaceholder, "lists the files the installer checks and the uninstaller removes"},
+        {!inputs.LicensePath.empty() && inputs.LicenseExists, kLicensePlaceholder, "shows the license"},
+        {!languages.Load.empty(), kLanguagesPlaceholder, "loads the checked languages"},
+        {!languages.OneLanguage && !languages.Dialog.empty(), kPushLangPlaceholder, "asks for the language"},
+        {!inputs.SignCommand.empty(), kSignCommandPlaceholder, "takes the signing command"},
+    };
+    std::vector<std::string> lines;
+    for (const auto& placeholder : placeholders)
+        if (placeholder.needed && !Holds(templateText, placeholder.placeholder))
+            lines.push_back(MissingLine(templatePath, placeholder.placeholder, placeholder.what));
+
+    // The tool takes the setup from its folder by this name: every OutFile
+    // outside a comment must write it there.
+    const std::string expected = std::string(kMainFilePlaceholder) + kInstallerSuffix;
+    bool written = false, elsewhere = false;
+    std::size_t start = 0;
+    while (start < templateText.size()) {
+        std::size_t end = templateText.find('\n', start);
+        if (end == std::string::npos)
+            end = templateText.size();
+        std::string argument;
+        if (OutFileArgument(templateText.substr(start, end - start), argument)) {
+            if (EqualNoCase(argument, expected))
+                written = true;
+            else
+                elsewhere = true;
+        }
+        start = end + 1;
+    }
+    if (!written || elsewhere)
+        lines.push_back("The template \"" + templatePath + "\" must write the setup with OutFile \"" + expected +
+                        "\" and no other OutFile, so that the tool finds the setup it built");
+    return lines;
+}
+
+TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder)
+{
+    TSetupPlan plan;
+    // The folder as the full path the scan listed; the script and every
+    // check work on it.
+    plan.PluginFolder = request.Folder.empty() ? std::string() : WithTrailingBackslash(FullPathOf(request.Folder));
+    plan.InstallerName = request.MainFile + kInstallerSuffix;
+    const std::string mainFilePath = plan.PluginFolder + request.MainFile;
+
+    TSetupInputsSeen seen;
+    seen.PluginName = request.PluginName;
+    seen.NameAsked = request.NameAsked;
+    seen.Folder = request.Folder;
+    seen.EntriesListed = request.EntriesListed;
+    seen.MainFileName = request.MainFile;
+    seen.FolderExists = !plan.PluginFolder.empty() && FolderExistsAt(plan.PluginFolder);
+    seen.MainFile = request.MainFile.empty() ? TEntryKind::None : EntryKindAt(mainFilePath);
+    seen.LicensePath = request.LicensePath;
+    seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
+    plan.Problems = ValidateSetupInputs(seen);
+
+    TSetupScriptInputs& inputs = plan.Inputs;
+    inputs.PluginName = request.PluginName;
+    inputs.Folder = plan.PluginFolder;
+    inputs.MainFile = request.MainFile;
+    inputs.PluginType = request.PluginType;
+    inputs.CheckedLanguages = request.Languages;
+    // The compiler runs in the tool folder: a relative licence path is taken
+    // from here, as it was checked.
+    inputs.LicensePath = seen.LicensePath.empty() ? std::string() : FullPathOf(seen.LicensePath);
+    inputs.LicenseExists = seen.License == TEntryKind::File;
+    inputs.Uninstaller = request.Uninstaller;
+    inputs.SignCommand = request.SignCommand;
+
+    // The folder is walked once: what it holds is packed, removed by the
+    // uninstaller, and checked here.
+    const TFolderTree tree = seen.FolderExists ? WalkFolderTree(plan.PluginFolder) : TFolderTree();
+    if (const std::string line = UnreachableNameLine(request.Folder, tree, request.LicensePath); !line.empty())
+        plan.Problems.push_back(line);
+    for (const std::string& entry : tree.Entries) {
+        // An earlier setup of this plugin left in its folder is not packed into the next one.
+        if (entry.back() != '\\' && EqualNoCase(FileNameOf(entry), plan.InstallerName)) {
+            inputs.LeftOut.push_back(entry);
+            plan.Notices.push_back("\"" + entry + "\" is left out of the setup: it is named like the setup being created.");
+        } else {
+            inputs.Files.push_back(entry);
+        }
+    }
+
+    // The main file is read once, as data: its headers here, its version
+    // resource once it is known to be an intact library.
+    const bool mainFileThere = seen.FolderExists && seen.MainFile == TEntryKind::File;
+    const TLibraryImage mainImage = mainFileThere ? ReadLibraryImage(mainFilePath) : TLibraryImage();
+    if (mainFileThere) {
+        if (const std::string line = MainFileLine(mainImage, request.PluginType); !line.empty())
+            plan.Problems.push_back(line);
+        AddLimitLines(plan.Problems, toolFolder, plan.InstallerName, PluginFolderNameOf(inputs), inputs.Files);
+    }
+    const std::string templatePath = toolFolder + kTemplateFileName;
+    if (!plan.Problems.empty()) {
+        // The template's own faults are told along with the rest, when it can be read.
+        try {
+            plan.TemplateText = Utf8OfTextFile(LoadTextFile(templatePath));
+        } catch (const EFOpenError&) {
+            return plan;
+        }
+    } else {
+        plan.TemplateText = Utf8OfTextFile(LoadTextFile(templatePath));
+    }
+    for (const std::string& line : TemplateLines(templatePath, plan.TemplateText, inputs))
+        plan.Problems.push_back(line);
+    if (!plan.Problems.empty())
+        return plan;
+
+    const TVersionInfo version = ReadVersionInfo(mainFilePath);
+    inputs.Publisher = version.CompanyName;
+    inputs.Version = version.FileVersion;
+    inputs.Only64Bit = Only64BitPlugins(plan.PluginFolder, inputs.Files, request.MainFile, mainImage);
+    return plan;
+}
+
+std::string JoinedLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\r\n") + line;
+    return text;
+}

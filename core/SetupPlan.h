@@ -1,0 +1,66 @@
+#pragma once
+// What every program that builds setups does between a request and the
+// compiler's start, without any window: it checks what was asked against
+// what the file system, the plugin library and the template hold, walks the
+// plugin folder once, reads each input once, and gives the plan of the setup
+// as one value: the script's values, or every reason why no setup can be
+// built.
+#include "LibraryImage.h"
+#include "SetupScript.h"
+
+#include <string>
+#include <vector>
+
+// What a setup is to be made of: the facts the user gave or the scan found.
+struct TSetupRequest {
+    // As given: a relative folder is taken from the current folder.
+    std::string Folder;
+    // Entries of the folder have been offered as main files (the window's
+    // list is not empty; the console program: the folder holds entries).
+    bool EntriesListed = false;
+    // The main file, a name in the folder; empty when none is chosen.
+    std::string MainFile;
+    std::string PluginType; // "WFX" or "WLX"
+    std::string PluginName;
+    // The plugin is still being asked for its name, which may replace this one.
+    bool NameAsked = false;
+    // The installer languages, in the order the tool lists them.
+    std::vector<std::string> Languages;
+    std::string LicensePath;
+    bool Uninstaller = false;
+    // Replaces the template's signing command; empty keeps it.
+    std::string SignCommand;
+};
+
+struct TSetupPlan {
+    // Why the setup cannot be built, one line each; empty when it can.
+    std::vector<std::string> Problems;
+    // What the user is told while the build goes on (files left out of the
+    // setup), one line each.
+    std::vector<std::string> Notices;
+    // The plugin folder as a full path with trailing backslash.
+    std::string PluginFolder;
+    // The setup the compiler writes into the tool folder.
+    std::string InstallerName;
+    // The template's text, as UTF-8, and what fills it.
+    std::string TemplateText;
+    TSetupScriptInputs Inputs;
+};
+
+// Plans the setup of `request` with the template of `toolFolder` (with
+// trailing backslash). Throws EFOpenError when nothing else stands in the
+// way and the template cannot be read.
+TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder);
+
+// The line refusing a main file that is no plugin library of `pluginType`,
+// as `image` shows it; empty when it is one.
+std::string MainFileLine(const TLibraryImage& image, const std::string& pluginType);
+
+// The lines refusing a template (at `templatePath`, its text as UTF-8) that
+// lacks a placeholder carrying what `inputs` set, or that writes its setup
+// anywhere but where the tool takes it from.
+std::vector<std::string> TemplateLines(const std::string& templatePath, const std::string& templateText,
+                                       const TSetupScriptInputs& inputs);
+
+// `lines` joined by CR LF, as a message box shows them.
+std::string JoinedLines(const std::vector<std::string>& lines);

@@ -1,0 +1,169 @@
+#pragma once
+// The installer script the tool generates: language blocks, the licence
+// block, the installed files, the input check, and the filling of the
+// template's placeholders.
+#include "base/Paths.h"
+
+#include <string>
+#include <vector>
+
+// Placeholders of the template. Those holding a value are written for the
+// kind of place they stand in: a runtime string or compile-time text.
+inline constexpr char kPluginNamePlaceholder[] = "*plugin_name*";
+inline constexpr char kLocalFolderPlaceholder[] = "*local_folder*";
+inline constexpr char kMainFilePlaceholder[] = "*main_file*";
+inline constexpr char kPluginTypePlaceholder[] = "*plugin_type*";
+inline constexpr char kLanguagesPlaceholder[] = "*languages*";
+inline constexpr char kLicensePlaceholder[] = "*license*";
+inline constexpr char kPushLangPlaceholder[] = "*pushlang*";
+inline constexpr char kPluginNameAmpersandsPlaceholder[] = "*plugin_name_doubled_ampersands*";
+inline constexpr char kPluginFolderNamePlaceholder[] = "*plugin_folder_name*";
+inline constexpr char kPublisherPlaceholder[] = "*publisher*";
+inline constexpr char kVersionProductNamePlaceholder[] = "*version_product_name*";
+inline constexpr char kVersionCompanyNamePlaceholder[] = "*version_company_name*";
+inline constexpr char kMainFileNamePlaceholder[] = "*main_file_name*";
+inline constexpr char kInstallFilesPlaceholder[] = "*install_files*";
+inline constexpr char kFileListPlaceholder[] = "*file_list*";
+inline constexpr char kEarlierFolderNamePlaceholder[] = "*earlier_folder_name*";
+inline constexpr char kBackupFolderNamePlaceholder[] = "*backup_folder_name*";
+inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
+inline constexpr char kPluginVersionPlaceholder[] = "*plugin_version*";
+inline constexpr char kSignCommandPlaceholder[] = "*sign_command*";
+// Marks uninstaller lines; removed when an uninstaller is wanted.
+inline constexpr char kUninstallerMarker[] = "#01";
+
+// `value` inside a double-quoted runtime string of the compiler, where "$$"
+// stands for "$": reaches the installer unchanged, whatever it holds.
+std::string RuntimeString(const std::string& value);
+
+// `value` inside double-quoted compile-time text (a file path the compiler
+// reads or writes, version information), where "$$" stays two characters.
+std::string CompileTimeText(const std::string& value);
+
+// The plugin name as a folder and registry key name: the characters Windows
+// forbids in names, and trailing dots and blanks, become "_"; a device name
+// ("CON", "LPT1"...) before the first dot gets a "_" after it.
+std::string FolderSafeName(const std::string& name);
+
+// `text` cut to at most `maxBytes` bytes, never inside a character of UTF-8
+// text: a text that is longer ends, within the limit, in "~" and eight hex
+// digits of a hash of the whole text, so that long texts that differ only
+// after the cut still differ.
+std::string ShortenedName(const std::string& text, std::size_t maxBytes);
+
+// The name of the folder an installer proposes for a plugin and of its
+// installed-programs entry: the plugin name, followed in brackets by the main
+// file's name (without the extension when it is its type's, ".wfx" for
+// "WFX") unless the two are the same (ignoring case). That name is kept as it
+// is when it can be read back as this plugin alone: the name and the main
+// file hold no bracket and no "~", the main file's name has no other dot than
+// its extension's, and nothing had to be made folder-safe. Otherwise it is
+// made folder-safe and followed by "~" and eight hex digits of a hash of the
+// plugin's identity (type, name, main file, ignoring case), so that two
+// plugins never share a folder or an entry however alike they look.
+// Shortened to what every folder and registry key can hold. All text in
+// UTF-8, as the script has it.
+std::string PluginFolderName(const std::string& pluginType, const std::string& pluginName, const std::string& mainFile);
+
+// The name the setups of earlier versions of this tool gave the same plugin's
+// folder and entry (the main file's name always without its extension, made
+// folder-safe and shortened), under which an earlier install of it is looked
+// for.
+std::string EarlierFolderName(const std::string& pluginName, const std::string& mainFile);
+
+// The line that makes `command` the template's signing command: a define the
+// compiler hands the signing directives, in back quotes, each "$" written
+// ${U+24} so that it reaches the command as it stands. `command` holds no
+// back quote and no line break (SignCommandProblem).
+std::string SignCommandDefine(const std::string& command);
+
+// Why `command` cannot sign the setup; empty when it can.
+std::string SignCommandProblem(const std::string& command);
+
+// `text` with every "&" doubled, for labels where a single one underlines.
+std::string DoubledAmpersands(const std::string& text);
+
+struct TLanguageBlocks {
+    std::string Load;      // replaces *languages*
+    std::string Dialog;    // replaces *pushlang* unless exactly one language is checked
+    bool OneLanguage = false;
+};
+
+// The blocks for the checked languages, given in list order.
+TLanguageBlocks BuildLanguageBlocks(const std::vector<std::string>& checkedLanguages);
+
+// "  Page license" CR LF "  LicenseData "<path>"", without a final line break.
+std::string LicenseBlock(const std::string& licensePath);
+
+// The install lines for the entries of `folder` (with trailing backslash),
+// which are relative paths, a folder ending with a backslash and coming
+// before what it holds: for the folder itself and each subfolder that holds
+// files, the output path below $INSTDIR and one File command that packs the
+// folder's files (not its subfolders), each file of `leftOut` that lies there
+// excluded. The folders are created before these lines run.
+std::string InstallFilesBlock(const std::string& folder, const std::vector<std::string>& entries,
+                              const std::vector<std::string>& leftOut);
+
+// A name for the folder in which an installer keeps what it replaces until it
+// has finished: "~setup", with more "~" while an entry at the top of
+// `entries` starts with it (ignoring case), so that the name followed by any
+// number is never one of the plugin's own.
+std::string BackupFolderName(const std::vector<std::string>& entries);
+
+// What was asked, and what the file system holds at its paths, as far as
+// the input check needs it.
+struct TSetupInputsSeen {
+    std::string PluginName;
+    // The plugin is still being asked for its name, which may replace this one.
+    bool NameAsked = false;
+    std::string Folder; // as given
+    // Entries of a folder have been offered as main files.
+    bool EntriesListed = false;
+    // The main file chosen among them; empty when none is.
+    std::string MainFileName;
+    // The folder text names an existing folder.
+    bool FolderExists = false;
+    // What lies at the folder followed by the chosen main file: "." and ".."
+    // name folders.
+    TEntryKind MainFile = TEntryKind::None;
+    std::string LicensePath;
+    TEntryKind License = TEntryKind::None;
+};
+
+// What is missing or wrong before a script can be generated, one line per
+// problem in a fixed order; empty when nothing is. A script built from a
+// folder text that names no folder, with a main file from an earlier folder
+// or one that is no file, or with a licence that is not there, would build
+// something other than what was asked for.
+std::vector<std::string> ValidateSetupInputs(const TSetupInputsSeen& seen);
+
+struct TSetupScriptInputs {
+    std::string PluginName;
+    std::string Folder;     // the plugin folder, normally with trailing backslash
+    std::string MainFile;   // name of the plugin's main file in that folder
+    std::string PluginType; // "WFX" or "WLX"
+    std::vector<std::string> CheckedLanguages; // in list order
+    std::string LicensePath;
+    bool LicenseExists = false; // LicensePath names an existing file
+    bool Uninstaller = false;
+    // What the plugin folder holds and the setup packs, as WalkFolderTree
+    // gives it.
+    std::vector<std::string> Files;
+    // Files that lie in the plugin folder but are not packed, as relative paths
+    // (Files does not hold them), such as a setup built earlier.
+    std::vector<std::string> LeftOut;
+    // The main file's publisher (its version resource's company name), or empty.
+    std::string Publisher;
+    // The main file's version ("1.2.3.4"), or empty.
+    std::string Version;
+    // The folder's plugin files are 64-bit libraries only.
+    bool Only64Bit = false;
+    // The command that signs the setup and its uninstaller, "%1" standing for
+    // the file; empty for the template's own, or none.
+    std::string SignCommand;
+};
+
+// The template with every placeholder replaced, in one pass: inserted values
+// are never searched again, so a value holding a placeholder or the marker
+// keeps it.
+std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs);
