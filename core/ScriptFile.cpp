@@ -15,7 +15,7 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     for (std::string* text : {&inputs.PluginName, &inputs.Folder, &inputs.MainFile, &inputs.PluginType,
                               &inputs.LicensePath, &inputs.Publisher})
         *text = Utf8FromAnsi(*text);
-    for (std::vector<std::string>* list : {&inputs.CheckedLanguages, &inputs.Files, &inputs.LeftOut})
+    for (std::vector<std::string>* list : {&inputs.Languages, &inputs.Files, &inputs.LeftOut})
         for (std::string& text : *list)
             text = Utf8FromAnsi(text);
     return inputs;

@@ -115,7 +115,7 @@ std::string MainFileLine(const TLibraryImage& image, const std::string& pluginTy
 std::vector<std::string> TemplateLines(const std::string& templatePath, const std::string& templateText,
                                        const TSetupScriptInputs& inputs)
 {
-    const TLanguageBlocks languages = BuildLanguageBlocks(inputs.CheckedLanguages);
+    const TLanguageBlocks languages = BuildLanguageBlocks(inputs.Languages);
     const struct {
         bool needed;
         const char* placeholder;
@@ -166,34 +166,23 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     plan.InstallerName = request.MainFile + kInstallerSuffix;
     const std::string mainFilePath = plan.PluginFolder + request.MainFile;
 
-    TSetupInputsSeen seen;
-    seen.PluginName = request.PluginName;
-    seen.NameAsked = request.NameAsked;
-    seen.Folder = request.Folder;
-    seen.EntriesListed = request.EntriesListed;
-    seen.MainFileName = request.MainFile;
-    seen.FolderExists = !plan.PluginFolder.empty() && FolderExistsAt(plan.PluginFolder);
-    seen.MainFile = request.MainFile.empty() ? TEntryKind::None : EntryKindAt(mainFilePath);
-    seen.LicensePath = request.LicensePath;
-    seen.License = seen.LicensePath.empty() ? TEntryKind::None : EntryKindAt(seen.LicensePath);
-    plan.Problems = ValidateSetupInputs(seen);
+    TRequestPaths paths;
+    paths.FolderExists = !plan.PluginFolder.empty() && FolderExistsAt(plan.PluginFolder);
+    paths.MainFile = request.MainFile.empty() ? TEntryKind::None : EntryKindAt(mainFilePath);
+    paths.License = request.LicensePath.empty() ? TEntryKind::None : EntryKindAt(request.LicensePath);
+    plan.Problems = ValidateSetupInputs(request, paths);
 
     TSetupScriptInputs& inputs = plan.Inputs;
-    inputs.PluginName = request.PluginName;
+    static_cast<TSetupRequest&>(inputs) = request;
     inputs.Folder = plan.PluginFolder;
-    inputs.MainFile = request.MainFile;
-    inputs.PluginType = request.PluginType;
-    inputs.CheckedLanguages = request.Languages;
     // The compiler runs in the tool folder: a relative licence path is taken
     // from here, as it was checked.
-    inputs.LicensePath = seen.LicensePath.empty() ? std::string() : FullPathOf(seen.LicensePath);
-    inputs.LicenseExists = seen.License == TEntryKind::File;
-    inputs.Uninstaller = request.Uninstaller;
-    inputs.SignCommand = request.SignCommand;
+    inputs.LicensePath = request.LicensePath.empty() ? std::string() : FullPathOf(request.LicensePath);
+    inputs.LicenseExists = paths.License == TEntryKind::File;
 
     // The folder is walked once: what it holds is packed, removed by the
     // uninstaller, and checked here.
-    const TFolderTree tree = seen.FolderExists ? WalkFolderTree(plan.PluginFolder) : TFolderTree();
+    const TFolderTree tree = paths.FolderExists ? WalkFolderTree(plan.PluginFolder) : TFolderTree();
     if (const std::string line = UnreachableNameLine(request.Folder, tree, request.LicensePath); !line.empty())
         plan.Problems.push_back(line);
     for (const std::string& entry : tree.Entries) {
@@ -208,7 +197,7 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
 
     // The main file is read once, as data: its headers here, its version
     // resource once it is known to be an intact library.
-    const bool mainFileThere = seen.FolderExists && seen.MainFile == TEntryKind::File;
+    const bool mainFileThere = paths.FolderExists && paths.MainFile == TEntryKind::File;
     const TLibraryImage mainImage = mainFileThere ? ReadLibraryImage(mainFilePath) : TLibraryImage();
     if (mainFileThere) {
         if (const std::string line = MainFileLine(mainImage, request.PluginType); !line.empty())

@@ -11,27 +11,6 @@
 #include <string>
 #include <vector>
 
-// What a setup is to be made of: the facts the user gave or the scan found.
-struct TSetupRequest {
-    // As given: a relative folder is taken from the current folder.
-    std::string Folder;
-    // Entries of the folder have been offered as main files (the window's
-    // list is not empty; the console program: the folder holds entries).
-    bool EntriesListed = false;
-    // The main file, a name in the folder; empty when none is chosen.
-    std::string MainFile;
-    std::string PluginType; // "WFX" or "WLX"
-    std::string PluginName;
-    // The plugin is still being asked for its name, which may replace this one.
-    bool NameAsked = false;
-    // The installer languages, in the order the tool lists them.
-    std::vector<std::string> Languages;
-    std::string LicensePath;
-    bool Uninstaller = false;
-    // Replaces the template's signing command; empty keeps it.
-    std::string SignCommand;
-};
-
 struct TSetupPlan {
     // Why the setup cannot be built, one line each; empty when it can.
     std::vector<std::string> Problems;

@@ -9,11 +9,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <set>
+#include <string_view>
 
 namespace {
 
@@ -94,27 +96,32 @@ struct TPlaceholderValue {
 // right in one pass; inserted values are not searched again.
 std::string ReplacePlaceholders(const std::string& text, const std::vector<TPlaceholderValue>& table)
 {
-    // The characters a placeholder starts with; between them the text is
-    // copied as a whole.
-    std::string starts;
-    for (const TPlaceholderValue& entry : table)
-        if (starts.find(entry.Placeholder[0]) == std::string::npos)
-            starts += entry.Placeholder[0];
+    // The placeholders by the character they start with and the one after
+    // it: a "*" stands often in a script ("*.*"), and the next character
+    // rules out most such places, and most placeholders, at once.
+    std::array<bool, 256> starts{};
+    std::array<std::vector<const TPlaceholderValue*>, 256> bySecond;
+    for (const TPlaceholderValue& entry : table) {
+        starts[static_cast<unsigned char>(entry.Placeholder[0])] = true;
+        bySecond[static_cast<unsigned char>(entry.Placeholder[1])].push_back(&entry);
+    }
+    // The text between placeholders is copied as a whole.
     std::string result;
     result.reserve(text.size());
     std::size_t done = 0;
-    for (std::size_t at = text.find_first_of(starts); at != std::string::npos; at = text.find_first_of(starts, at)) {
-        const auto match = std::find_if(table.begin(), table.end(), [&](const TPlaceholderValue& entry) {
-            return text.compare(at, std::strlen(entry.Placeholder), entry.Placeholder) == 0;
-        });
-        if (match == table.end()) {
-            ++at;
+    for (std::size_t at = 0; at + 1 < text.size(); ++at) {
+        if (!starts[static_cast<unsigned char>(text[at])])
             continue;
+        for (const TPlaceholderValue* entry : bySecond[static_cast<unsigned char>(text[at + 1])]) {
+            const std::string_view placeholder = entry->Placeholder;
+            if (text.compare(at, placeholder.size(), placeholder) != 0)
+                continue;
+            result.append(text, done, at - done);
+            result += entry->Value;
+            done = at + placeholder.size();
+            at = done - 1;
+            break;
         }
-        result.append(text, done, at - done);
-        result += match->Value;
-        at += std::strlen(match->Placeholder);
-        done = at;
     }
     result.append(text, done, std::string::npos);
     return result;
@@ -294,10 +301,10 @@ std::string BackupFolderName(const std::vector<std::string>& entries)
     return name;
 }
 
-std::vector<std::string> ValidateSetupInputs(const TSetupInputsSeen& seen)
+std::vector<std::string> ValidateSetupInputs(const TSetupRequest& seen, const TRequestPaths& paths)
 {
     const bool folderGiven = !seen.Folder.empty();
-    const bool mainFileChosen = !seen.MainFileName.empty();
+    const bool mainFileChosen = !seen.MainFile.empty();
     const struct {
         bool applies;
         const char* text;
@@ -309,12 +316,12 @@ std::vector<std::string> ValidateSetupInputs(const TSetupInputsSeen& seen)
         {!folderGiven, "You must specify a folder"},
         {folderGiven && !seen.EntriesListed, "The folder doesn't contains any file"},
         {folderGiven && seen.EntriesListed && !mainFileChosen, "You must specify the plugin main file"},
-        {folderGiven && !seen.FolderExists, "The folder doesn't exist"},
-        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::None,
+        {folderGiven && !paths.FolderExists, "The folder doesn't exist"},
+        {folderGiven && paths.FolderExists && mainFileChosen && paths.MainFile == TEntryKind::None,
          "The plugin main file isn't in the folder"},
-        {folderGiven && seen.FolderExists && mainFileChosen && seen.MainFile == TEntryKind::Folder,
+        {folderGiven && paths.FolderExists && mainFileChosen && paths.MainFile == TEntryKind::Folder,
          "The plugin main file must be a file, not a folder"},
-        {!seen.LicensePath.empty() && seen.License != TEntryKind::File, "The license file doesn't exist"},
+        {!seen.LicensePath.empty() && paths.License != TEntryKind::File, "The license file doesn't exist"},
     };
     std::vector<std::string> lines;
     for (const auto& problem : problems)
@@ -325,7 +332,7 @@ std::vector<std::string> ValidateSetupInputs(const TSetupInputsSeen& seen)
 
 std::string FillSetupScript(const std::string& templateText, const TSetupScriptInputs& inputs)
 {
-    const TLanguageBlocks languages = BuildLanguageBlocks(inputs.CheckedLanguages);
+    const TLanguageBlocks languages = BuildLanguageBlocks(inputs.Languages);
     const bool withLicense = !inputs.LicensePath.empty() && inputs.LicenseExists;
     const std::string folder = WithTrailingBackslash(inputs.Folder);
     std::vector<TPlaceholderValue> table = {

@@ -110,23 +110,33 @@ std::string InstallFilesBlock(const std::string& folder, const std::vector<std::
 // number is never one of the plugin's own.
 std::string BackupFolderName(const std::vector<std::string>& entries);
 
-// What was asked, and what the file system holds at its paths, as far as
-// the input check needs it.
-struct TSetupInputsSeen {
+// What a setup is to be made of: the facts the user gave or the scan found.
+struct TSetupRequest {
+    // As given: a relative folder is taken from the current folder.
+    std::string Folder;
+    // Entries of the folder have been offered as main files (the window's
+    // list is not empty; the console program: the folder holds entries).
+    bool EntriesListed = false;
+    // The main file, a name in the folder; empty when none is chosen.
+    std::string MainFile;
+    std::string PluginType; // "WFX" or "WLX"
     std::string PluginName;
     // The plugin is still being asked for its name, which may replace this one.
     bool NameAsked = false;
-    std::string Folder; // as given
-    // Entries of a folder have been offered as main files.
-    bool EntriesListed = false;
-    // The main file chosen among them; empty when none is.
-    std::string MainFileName;
-    // The folder text names an existing folder.
-    bool FolderExists = false;
-    // What lies at the folder followed by the chosen main file: "." and ".."
-    // name folders.
-    TEntryKind MainFile = TEntryKind::None;
+    // The installer languages, in the order the tool lists them.
+    std::vector<std::string> Languages;
     std::string LicensePath;
+    bool Uninstaller = false;
+    // The command that signs the setup and its uninstaller, "%1" standing for
+    // the file; empty for the template's own, or none.
+    std::string SignCommand;
+};
+
+// What lies at the paths of a request: the folder, the folder followed by
+// the main file ("." and ".." name folders), the licence.
+struct TRequestPaths {
+    bool FolderExists = false;
+    TEntryKind MainFile = TEntryKind::None;
     TEntryKind License = TEntryKind::None;
 };
 
@@ -135,17 +145,13 @@ struct TSetupInputsSeen {
 // folder text that names no folder, with a main file from an earlier folder
 // or one that is no file, or with a licence that is not there, would build
 // something other than what was asked for.
-std::vector<std::string> ValidateSetupInputs(const TSetupInputsSeen& seen);
+std::vector<std::string> ValidateSetupInputs(const TSetupRequest& request, const TRequestPaths& paths);
 
-struct TSetupScriptInputs {
-    std::string PluginName;
-    std::string Folder;     // the plugin folder, normally with trailing backslash
-    std::string MainFile;   // name of the plugin's main file in that folder
-    std::string PluginType; // "WFX" or "WLX"
-    std::vector<std::string> CheckedLanguages; // in list order
-    std::string LicensePath;
+// A request as the plan makes it ready for the script: the folder as a full
+// path with trailing backslash, the licence as a full path, and what the
+// plan found.
+struct TSetupScriptInputs : TSetupRequest {
     bool LicenseExists = false; // LicensePath names an existing file
-    bool Uninstaller = false;
     // What the plugin folder holds and the setup packs, as WalkFolderTree
     // gives it.
     std::vector<std::string> Files;
@@ -158,9 +164,6 @@ struct TSetupScriptInputs {
     std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
-    // The command that signs the setup and its uninstaller, "%1" standing for
-    // the file; empty for the template's own, or none.
-    std::string SignCommand;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

@@ -280,3 +280,24 @@ TEST_F(BuildCompletion, StoppingTheBuildEndsTheCompilerOnTheHostTooAndLetsTheNex
     EXPECT_TRUE(Eventually([&] { return !HostProcessRunning(work); }, 10000));
     EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
 }
+
+TEST_F(BuildCompletion, StoppingTheBuildEndsWhatTheCompilerStartedBeforeItJoinedTheBuild)
+{
+    // A compiler that starts a program at once, before the shell has handed
+    // it over, and runs on.
+    CopyFileTo(SpawnProbe(), tool_ + kCompilerFileName);
+    TempFolder records;
+    const std::string idFile = records.Path() + "child.id";
+    SetEnvironmentVariableA("SPAWNPROBE_SPAWN", idFile.c_str());
+    EnterPlugin();
+    PressCreate();
+    const DWORD child = SpawnedProcessId(idFile);
+    SetEnvironmentVariableA("SPAWNPROBE_SPAWN", nullptr);
+    ASSERT_NE(child, 0u);
+    bool canClose = false;
+    std::thread answering([&] { AnswerMessage(IDYES); });
+    form_->FormCloseQuery(form_.get(), canClose);
+    answering.join();
+    EXPECT_TRUE(canClose);
+    EXPECT_TRUE(ProcessGone(child));
+}

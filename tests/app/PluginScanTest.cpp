@@ -5,6 +5,7 @@
 #include "base/Handles.h"
 #include "base/Paths.h"
 #include "tests/support/MainWindowFixture.h"
+#include "tests/support/Programs.h"
 #include "toolkit/Thread.h"
 
 #include <algorithm>
@@ -43,12 +44,6 @@ protected:
 
     // Serves the window until the plugin asked has answered or been ended.
     bool AnswerIn() { return Eventually([&] { return !form_->NameHelper->Running(); }, 30000); }
-    // Whether the process `id` is gone, or goes within a moment.
-    static bool Ended(DWORD id)
-    {
-        const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-        return !process || WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
-    }
 };
 
 TEST_F(PluginScan, TypedFolderIsScannedButNeverRewritten)
@@ -307,7 +302,7 @@ TEST_F(PluginScan, AHangingPluginNeitherHoldsTheWindowNorOutlivesItsLimit)
     EXPECT_EQ(Name(), ""); // the earlier folder's name is not this plugin's
     ASSERT_TRUE(AnswerIn());
     EXPECT_EQ(Name(), "");
-    EXPECT_TRUE(Ended(helper));
+    EXPECT_TRUE(ProcessGone(helper));
 }
 
 TEST_F(PluginScan, ALateAnswerNeverLands)
@@ -327,7 +322,7 @@ TEST_F(PluginScan, ALateAnswerNeverLands)
         const DWORD asked = form_->NameHelper->ProcessId();
         ASSERT_NE(asked, 0u);
         act();
-        EXPECT_TRUE(Ended(asked)) << "the earlier question's helper still runs";
+        EXPECT_TRUE(ProcessGone(asked)) << "the earlier question's helper still runs";
         ASSERT_TRUE(AnswerIn());
         PumpFor(2000); // longer than the slow plugin takes
         EXPECT_EQ(Name(), expected);
@@ -342,7 +337,7 @@ TEST_F(PluginScan, ClosingTheToolWhileAPluginIsAskedLeavesNothingBehind)
     const DWORD helper = form_->NameHelper->ProcessId();
     ASSERT_NE(helper, 0u);
     CloseWindow();
-    EXPECT_TRUE(Ended(helper));
+    EXPECT_TRUE(ProcessGone(helper));
     EXPECT_TRUE(Eventually([] { return TThread::Running() == 0; }));
 }
 

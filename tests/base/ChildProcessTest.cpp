@@ -22,20 +22,6 @@ TChildStart Probe(const std::string& arguments, bool readOutput = true)
     return start;
 }
 
-// Whether the process `id` is gone, or goes within a moment.
-bool Gone(DWORD id)
-{
-    const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
-    return !process || WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
-}
-
-// The process id the probe wrote into `file` for the copy it started.
-DWORD SpawnedId(const std::string& file)
-{
-    EXPECT_TRUE(Eventually([&] { return FileExistsAt(file); }, 10000)) << "the probe started no copy";
-    return std::strtoul(ReadWholeFile(file).c_str(), nullptr, 10);
-}
-
 } // namespace
 
 TEST(ChildProcess, EndsWithItsExitCodeAndEverythingItWrote)
@@ -58,19 +44,19 @@ TEST(ChildProcess, TheLimitOrTheStopEventEndsItAndWhatItStarted)
     for (const bool stopped : {false, true}) {
         const std::string idFile = folder.Path() + (stopped ? "stopped.id" : "limited.id");
         TChildProcess probe(Probe("--spawn \"" + idFile + "\" --sleep 600000"));
-        const DWORD child = SpawnedId(idFile);
+        const DWORD child = SpawnedProcessId(idFile);
         if (stopped)
             SetEvent(stop.Get());
         const TChildEnd end = probe.Wait(stopped ? INFINITE : 500, stop.Get());
         EXPECT_EQ(end.How, stopped ? TChildEnding::Stopped : TChildEnding::TimedOut);
         EXPECT_EQ(WaitForSingleObject(probe.Process(), 0), WAIT_OBJECT_0);
-        EXPECT_TRUE(Gone(child));
+        EXPECT_TRUE(ProcessGone(child));
     }
     // What a program that ended by itself left running goes too.
     const std::string idFile = folder.Path() + "left.id";
     TChildProcess probe(Probe("--spawn \"" + idFile + "\"", false));
     EXPECT_EQ(probe.Wait(30000, nullptr).How, TChildEnding::Ended);
-    EXPECT_TRUE(Gone(SpawnedId(idFile)));
+    EXPECT_TRUE(ProcessGone(SpawnedProcessId(idFile)));
 }
 
 TEST(ChildProcess, AProgramThatCannotStartIsAFailureWithTheSystemsReason)
@@ -96,10 +82,10 @@ TEST(ProcessJob, AProgramStartedOutsideTakesWhatItStartedMeanwhileIntoTheJob)
     std::string command = "\"";
     command += SpawnProbe() + "\" --spawn \"" + idFile + "\" --sleep 600000";
     const StartedProgram parent(command);
-    const DWORD child = SpawnedId(idFile);
+    const DWORD child = SpawnedProcessId(idFile);
     TProcessJob job;
     ASSERT_TRUE(job.AddWithDescendants(parent.Handle()));
     job.Terminate();
     EXPECT_TRUE(parent.WaitFor(5000));
-    EXPECT_TRUE(Gone(child));
+    EXPECT_TRUE(ProcessGone(child));
 }

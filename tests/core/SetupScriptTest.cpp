@@ -27,7 +27,7 @@ TSetupScriptInputs Inputs(std::vector<std::string> languages)
     inputs.Folder = "C:\\plug\\";
     inputs.MainFile = "my.wfx";
     inputs.PluginType = "WFX";
-    inputs.CheckedLanguages = std::move(languages);
+    inputs.Languages = std::move(languages);
     return inputs;
 }
 
@@ -244,11 +244,20 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
          "You must specify a plugin name\r\nThe plugin main file isn't in the folder\r\nThe license file doesn't exist"},
     };
     for (const auto& c : cases) {
-        TSetupInputsSeen seen{c.name, false, c.folder, c.listed, c.mainFileName, c.folderExists, c.mainFile,
-                              c.license, c.licenseKind};
-        EXPECT_EQ(JoinedLines(ValidateSetupInputs(seen)), c.problems) << c.name << "|" << c.folder;
+        TSetupRequest request;
+        request.PluginName = c.name;
+        request.Folder = c.folder;
+        request.EntriesListed = c.listed;
+        request.MainFile = c.mainFileName;
+        request.LicensePath = c.license;
+        const TRequestPaths paths{c.folderExists, c.mainFile, c.licenseKind};
+        EXPECT_EQ(JoinedLines(ValidateSetupInputs(request, paths)), c.problems) << c.name << "|" << c.folder;
     }
     // While the plugin is asked, the name field may still change.
-    const TSetupInputsSeen asked{"", true, "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None};
-    EXPECT_EQ(JoinedLines(ValidateSetupInputs(asked)), "The plugin is still being asked for its name: try again in a moment");
+    TSetupRequest asked;
+    asked.NameAsked = true;
+    asked.Folder = "C:\\p\\";
+    asked.EntriesListed = true;
+    asked.MainFile = "fs.wfx";
+    EXPECT_EQ(JoinedLines(ValidateSetupInputs(asked, {true, K::File, K::None})), "The plugin is still being asked for its name: try again in a moment");
 }

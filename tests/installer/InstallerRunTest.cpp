@@ -154,7 +154,7 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
     const std::string safeName = PluginFolderNameOf(inputs);
     EXPECT_EQ(safeName.rfind("Sftp[_]^_`_;___@z\xE9" + unique + " (fsplugin)~", 0), 0u) << safeName;
     // With several languages the installer would ask for one, unless silent.
-    inputs.CheckedLanguages = {"English", "French", "German"};
+    inputs.Languages = {"English", "French", "German"};
     inputs.LicensePath = sources.Write("licence.txt", "Licence\r\n");
     inputs.LicenseExists = true;
 
@@ -188,7 +188,7 @@ TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing
     sources.Write("viewer plugin \xE9t\xE9\\r\xE9sum\xE9.txt", "x");
     inputs.MainFile = "viewer.wlx";
     inputs.PluginType = "WLX";
-    inputs.CheckedLanguages = {"French"};
+    inputs.Languages = {"French"};
 
     // /D= comes last and unquoted, blanks and all.
     const std::string installed = sources.Path() + "chosen folder\\viewer\\";
@@ -309,7 +309,7 @@ TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
     ToolFolder tool;
     TempFolder sources;
     auto inputs = WfxPlugin("Polyglot", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
-    inputs.CheckedLanguages = {"English", "French"};
+    inputs.Languages = {"English", "French"};
     const std::string installed = sources.Path() + "installed";
     InstallationCleanup cleanup(installed, EntryOf(inputs));
     ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
@@ -400,7 +400,7 @@ TEST_P(HostileValues, ReachTheEntryTheFoldersAndTheSetupAsTheyStand)
     auto inputs = WfxPlugin(row.name, MakePluginFolder(sources, folder, {mainFile}), mainFile);
     CopyFileTo(TestPlugin(row.plugin), inputs.Folder + mainFile);
     sources.Write(folder + "\\$PLUGINSDIR $\\t;#01.txt", "x");
-    inputs.CheckedLanguages = {"English", "Fr$nch 'x' & y%"};
+    inputs.Languages = {"English", "Fr$nch 'x' & y%"};
     inputs.LicensePath = sources.Write("lic$\\the licence ${X} $%TEMP%.txt", "Licence\r\n");
     inputs.LicenseExists = true;
     const std::string folderName = PluginFolderNameOf(inputs);

@@ -84,7 +84,7 @@ TEST_P(TemplateCompiles, IntoTheMainFilesSetupInTheToolFolder)
     inputs.Folder = plugin_;
     inputs.MainFile = wfx ? "fsplugin.wfx" : "viewer.wlx";
     inputs.PluginType = type;
-    inputs.CheckedLanguages = CheckedLanguages(languages);
+    inputs.Languages = CheckedLanguages(languages);
     inputs.LicensePath = licence ? licence_ : sources_->Path() + "no such licence.txt";
     inputs.LicenseExists = licence;
     inputs.Uninstaller = uninstaller;

@@ -69,6 +69,19 @@ void StartedProgram::End() const
     }
 }
 
+bool ProcessGone(DWORD id)
+{
+    const UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    return !process || WaitForSingleObject(process.Get(), 5000) == WAIT_OBJECT_0;
+}
+
+DWORD SpawnedProcessId(const std::string& file)
+{
+    if (!Eventually([&] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000))
+        return 0;
+    return std::strtoul(ReadWholeFile(file).c_str(), nullptr, 10);
+}
+
 ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs)
 {
     const StartedProgram program(commandLine, workingFolder, true);

@@ -42,6 +42,13 @@ struct ProgramRun {
     std::string Output; // standard output and standard error together
 };
 
+// Whether the process `id` is gone, or goes within a moment.
+bool ProcessGone(DWORD id);
+
+// The id of the process the launcher tests' probe started with "--spawn
+// <file>", once it has written it into `file`; 0 when it does not.
+DWORD SpawnedProcessId(const std::string& file);
+
 // Runs `commandLine` in `workingFolder` with its output captured, and waits
 // for it up to `timeoutMs`.
 ProgramRun RunProgram(const std::string& commandLine, const std::string& workingFolder, DWORD timeoutMs = 60000);

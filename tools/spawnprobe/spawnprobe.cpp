@@ -5,6 +5,9 @@
 //   --print BYTES   write that many bytes to its standard output first
 //   --spawn FILE    start a copy of itself that sleeps for ten minutes, and
 //                   write that copy's process id into FILE, first of all
+// Started with the environment variable SPAWNPROBE_SPAWN naming a file, as
+// a compiler is started with no options of the probe's, it does as
+// "--spawn FILE --sleep 600000" would.
 // Other arguments are only recorded. The record has three lines:
 //   show=<wShowWindow of the start-up information, or "none">
 //   args=<every argument after the program's own name, separated by '|'>
@@ -72,6 +75,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                 spawn = __argv[i + 1];
         }
     }
+    char fromEnvironment[MAX_PATH] = {};
+    if (spawn.empty() && GetEnvironmentVariableA("SPAWNPROBE_SPAWN", fromEnvironment, MAX_PATH) > 0) {
+        spawn = fromEnvironment;
+        sleepMs = 600000;
+    }
+    // Its copy sleeps and starts nothing.
+    SetEnvironmentVariableA("SPAWNPROBE_SPAWN", nullptr);
     if (!spawn.empty())
         SpawnSleeper(spawn);
     if (printBytes != 0) {
