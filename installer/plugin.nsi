@@ -157,13 +157,24 @@ Function .onInstFailed
   ${ReportFailure}
 FunctionEnd
 
+; The list of the plugin's files, which the installer and the uninstaller
+; carry and read as they run: it decides what they check, create and remove.
+; Extracted by a function, it does not count in the plugin's size.
+!macro FileList UN
+  Function ${UN}ExtractFileList
+    InitPluginsDir
+    File "/oname=${INSTALLED_LIST}" "*file_list*"
+  FunctionEnd
+!macroend
+!insertmacro FileList ""
+!ifdef UNINSTALLER
+  !insertmacro FileList "un."
+!endif
+
 Section "Plugin" PluginSection
   ; The size the list of installed programs shows.
   SectionGetSize ${PluginSection} $InstalledSize
-  ; The list of the plugin's files, which decides what is checked, created
-  ; and, by the uninstaller, removed.
-  InitPluginsDir
-  File "/oname=${INSTALLED_LIST}" "*file_list*"
+  Call ExtractFileList
   ; Nothing changes unless every file can be written, no other plugin's
   ; entry has this plugin's name and the folder suits the install mode.
   ${CheckInstallation}
@@ -193,8 +204,7 @@ SectionEnd
   FunctionEnd
 
   Section "Uninstall"
-    InitPluginsDir
-    File "/oname=${INSTALLED_LIST}" "*file_list*"
+    Call un.ExtractFileList
     ; Only what the installer put in its folder goes, and only when all of
     ; it can; then the folders the setups created, once empty, and the entry.
     ${RemoveInstalledFiles}
