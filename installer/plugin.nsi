@@ -9,10 +9,13 @@
 ;
 ; Placeholders: the tool replaces each word between two stars (named below
 ; without them, since this text is filled too), all in one pass, so a value
-; is never taken for script syntax or for another placeholder. Keep each
-; inside double quotes in a place of its kind: in a !define value or a macro
-; argument the compiler would read the value once more, in a macro's body it
-; does not. Generated lines go on a line of their own.
+; is never taken for script syntax or for another placeholder. Each value is
+; written for its kind of place, so that it never closes its quotes, breaks
+; its line or brings in a define, an environment variable or an escape of
+; its own. Keep each inside double quotes in a place of its kind: in a
+; !define value or a macro argument the compiler would read the value once
+; more, in a macro's body it does not. Generated lines go on lines of their
+; own.
 ;
 ; Runtime strings, read by the installer as it runs ("$$" stands for "$"):
 ;   plugin_name             the plugin name as typed
@@ -39,9 +42,10 @@
 ; each folder of the plugin). A language is also named in the compiler's own
 ; define for it, ${LANG_<NAME>}, which cannot hold a "}".
 ;
-; The lines that only an installer with an uninstaller needs start with a
-; marker (a hash sign, zero, one) that makes them comments; "Create
-; uninstaller" removes the markers.
+; The define UNINSTALLER below starts with a marker (a hash sign, zero, one)
+; that makes it a comment; "Create uninstaller" removes the marker, and then
+; the parts of this script and of PluginSetup.nsh that build the uninstaller
+; (after !ifdef UNINSTALLER) are compiled.
 ;
 ; Compression: one solid LZMA stream with a 32 MB dictionary packs files that
 ; resemble each other (such as a 32- and a 64-bit build of one library)
@@ -90,6 +94,7 @@ AllowSkipFiles off
 ; Installer languages (none means English).
 *languages*
 
+; The machinery, and every text the installer shows itself.
 !include PluginSetup.nsh
 
 Name "*plugin_name*" "*plugin_name_doubled_ampersands*"
@@ -98,7 +103,7 @@ OutFile "*main_file*_setup.exe"
 ; The folder proposed for an install for all users; the user may choose
 ; another, and /D=<folder> does so for a silent install. An install only for
 ; the user, or an earlier install of the plugin, proposes its own.
-InstallDir "$PROGRAMFILES\Quillon\plugins\*plugin_type*\*plugin_folder_name*"
+InstallDir "$PROGRAMFILES\${PLUGINS_FOLDER}\*plugin_type*\*plugin_folder_name*"
 
 ; Version information of the setup program itself.
 !if "${PLUGIN_VERSION}" != ""
