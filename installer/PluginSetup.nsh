@@ -47,10 +47,11 @@
 ; nothing), the user is told what failed, a silent run ends with exit code 2
 ; and the last page says that the installation was aborted.
 ;
-; How it is written: each function is called through the call macro of its
-; name (listed below): ${SetAsideFile} "$R0" pushes the argument, calls
+; How it is written: a function that takes arguments or gives a result, or
+; that plugin.nsi calls, is called through the call macro of its name
+; (listed below): ${SetAsideFile} "$R0" pushes the argument, calls
 ; SetAsideFile, or un.SetAsideFile in the uninstaller, and pops a result into
-; the variable given last. A failure is ${Fail} with the text the user is told
+; the variable given last. The others are called with Call. A failure is ${Fail} with the text the user is told
 ; at the end and the status the progress page shows; the run then stops, and
 ; what it changed is put back. The control flow is NSIS's own jumps and the
 ; few Windows numbers are named here, since the standard headers cost the
@@ -310,6 +311,8 @@ Var CurrentUserButton
 !define CreateFolder "!insertmacro _SetupCall_1 CreateFolder"
 !define PointEarlierFolders "!insertmacro _SetupCall_2 PointEarlierFolders"
 !define EntryFolders "!insertmacro _SetupCall_1 EntryFolders"
+; The first page's click handler, called as for no control.
+!define ShowShield "!insertmacro _SetupCall_1 ShowShield 0"
 
 ; What the installer and the uninstaller share; UN is "" or "un.".
 !macro SharedFunctions UN
@@ -758,8 +761,7 @@ Function ModePage
     StrCpy $0 "$0$\r$\n${TEXT_SAME_MODE_UPDATES}"
   nsDialogs::CreateControl STATIC ${SETUP_LABEL_STYLE} 0 0 58u 100% -58u $0
   Pop $0
-  Push 0
-  Call ShowShield
+  ${ShowShield}
   nsDialogs::Show
 FunctionEnd
 
@@ -791,8 +793,7 @@ Function ModePageLeave
   asked:
   ; Refused, or back from the other run: the page stays.
   StrCmp $0 "" left
-    Push 0
-    Call ShowShield
+    ${ShowShield}
     Abort
   left:
 FunctionEnd
