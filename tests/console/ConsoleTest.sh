@@ -30,7 +30,7 @@ cd "$work" || exit 1
 # The tool folder, as a user unpacks it, with the compiler beside it.
 tool=$work/tool
 mkdir -p "$tool"
-cp "$dist"/SetupCreatorCli.exe "$dist"/makensis.exe "$dist"/PluginNameHelper*.exe "$dist"/plugin.nsi "$tool"/
+cp "$dist"/SetupCreatorCli.exe "$dist"/makensis.exe "$dist"/PluginNameHelper*.exe "$dist"/plugin.nsi "$dist"/PluginSetup.nsh "$tool"/
 cp -r "$dist"/languages "$tool"/
 cli() { wine "$tool/SetupCreatorCli.exe" "$@" </dev/null >out.txt 2>err.txt; code=$?; }
 

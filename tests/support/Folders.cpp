@@ -156,7 +156,8 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
 void PlaceToolFiles(const std::string& folder, const std::vector<std::string>& languages)
 {
     const std::string dist = DistFolder();
-    for (const char* name : {"makensis.exe", "plugin.nsi", "PluginNameHelper.exe", "PluginNameHelper64.exe"})
+    for (const char* name : {"makensis.exe", "plugin.nsi", "PluginSetup.nsh", "PluginNameHelper.exe",
+                             "PluginNameHelper64.exe"})
         CopyFileTo(dist + name, folder + name);
     CreateDirectoryA((folder + "languages").c_str(), nullptr);
     const std::vector<std::string> names = languages.empty() ? ListFolderEntries(dist + "languages\\*.nlf") : languages;

@@ -211,7 +211,9 @@ int main()
     std::string dist = folder.substr(0, folder.size() - 1);
     dist = dist.substr(0, dist.find_last_of('\\') + 1) + "dist\\";
     viewer = dist + "..\\testplugins\\viewer.wlx";
-    for (const char* name : {kTemplateFileName, kCompilerFileName}) {
+    // The template's include lies beside it, as in the tool folder.
+    const char* const include = "PluginSetup.nsh";
+    for (const char* name : {kTemplateFileName, include, kCompilerFileName}) {
         if (!CopyFileA((dist + name).c_str(), (folder + name).c_str(), FALSE)) {
             std::printf("cannot copy %s from %s\n", name, dist.c_str());
             return 1;
@@ -226,7 +228,7 @@ int main()
         measured = measured && MeasureFlatFolder(application, folder, temp, count);
     UnhookWindowsHookEx(hook);
 
-    for (const char* name : {kScriptFileName, kTemplateFileName, kCompilerFileName})
+    for (const char* name : {kScriptFileName, kTemplateFileName, include, kCompilerFileName})
         DeleteFileA((folder + name).c_str());
     return measured ? 0 : 1;
 }
