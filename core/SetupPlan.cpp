@@ -217,6 +217,9 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     }
     for (const std::string& line : TemplateLines(templatePath, plan.TemplateText, inputs))
         plan.Problems.push_back(line);
+    if (Holds(plan.TemplateText, kTemplateIncludeFileName) && !FileExistsAt(toolFolder + kTemplateIncludeFileName))
+        plan.Problems.push_back("The template \"" + templatePath + "\" includes " + kTemplateIncludeFileName +
+                                ", which is not in \"" + toolFolder + "\": unpack the tool again with all its files");
     if (!plan.Problems.empty())
         return plan;
 

@@ -1,6 +1,8 @@
 #pragma once
 // Names of what lies beside the tool, relative to its own folder.
 inline constexpr char kTemplateFileName[] = "plugin.nsi";
+// What the template includes: the installers' machinery, copied as it is.
+inline constexpr char kTemplateIncludeFileName[] = "PluginSetup.nsh";
 inline constexpr char kScriptFileName[] = "temp.nsi";
 // A licence text the compiler would misread goes to it converted, as this.
 inline constexpr char kLicenseCopyFileName[] = "temp_license.txt";

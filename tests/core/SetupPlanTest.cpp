@@ -75,6 +75,11 @@ const Refusal kRefusals[] = {
          EditTemplate(tool, "OutFile \"*main_file*_setup.exe\"", "OutFile \"elsewhere.exe\"");
      },
      "The template \""},
+    {"IncludeMissing",
+     [](TSetupRequest&, const std::string&, const std::string& tool) {
+         DeleteFileA((tool + kTemplateIncludeFileName).c_str());
+     },
+     "The template \""},
     {"InstalledPathTooLong",
      [](TSetupRequest&, const std::string& plugin, const std::string&) {
          WriteWholeFile(plugin + "language\\" + std::string(170, 'n') + ".lng", "x");

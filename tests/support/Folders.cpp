@@ -8,6 +8,7 @@
 #include "base/FolderTree.h"
 #include "base/Paths.h"
 #include "base/TextCodes.h"
+#include "core/ToolFiles.h"
 
 #include <windows.h>
 
@@ -156,7 +157,7 @@ std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
 void PlaceToolFiles(const std::string& folder, const std::vector<std::string>& languages)
 {
     const std::string dist = DistFolder();
-    for (const char* name : {"makensis.exe", "plugin.nsi", "PluginSetup.nsh", "PluginNameHelper.exe",
+    for (const char* name : {"makensis.exe", kTemplateFileName, kTemplateIncludeFileName, "PluginNameHelper.exe",
                              "PluginNameHelper64.exe"})
         CopyFileTo(dist + name, folder + name);
     CreateDirectoryA((folder + "languages").c_str(), nullptr);

@@ -212,7 +212,7 @@ int main()
     dist = dist.substr(0, dist.find_last_of('\\') + 1) + "dist\\";
     viewer = dist + "..\\testplugins\\viewer.wlx";
     // The template's include lies beside it, as in the tool folder.
-    const char* const include = "PluginSetup.nsh";
+    const char* const include = kTemplateIncludeFileName;
     for (const char* name : {kTemplateFileName, include, kCompilerFileName}) {
         if (!CopyFileA((dist + name).c_str(), (folder + name).c_str(), FALSE)) {
             std::printf("cannot copy %s from %s\n", name, dist.c_str());
