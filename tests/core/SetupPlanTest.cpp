@@ -5,6 +5,8 @@
 #include "core/ToolFiles.h"
 #include "tests/support/Folders.h"
 
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 namespace {
