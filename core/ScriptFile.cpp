@@ -3,6 +3,7 @@
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
+#include "base/Handles.h"
 #include "base/TextCodes.h"
 
 namespace {
@@ -21,16 +22,57 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     return inputs;
 }
 
+// The SHA-256 digest of `bytes` in lower-case hex. Throws EOSError when the
+// system cannot compute it.
+std::string Sha256Hex(const std::string& bytes)
+{
+    // Named here: the SDK declares it only for Windows XP SP3 and later, whose
+    // AES provider computes it.
+    constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
+    const auto fail = [] {
+        const DWORD error = GetLastError();
+        return EOSError(error, "SHA-256: " + SystemErrorText(error));
+    };
+    HCRYPTPROV provider = 0;
+    if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+        throw fail();
+    const UniqueCryptProvider providerOwner(provider);
+    HCRYPTHASH hash = 0;
+    if (!CryptCreateHash(provider, kSha256, 0, 0, &hash))
+        throw fail();
+    const UniqueCryptHash hashOwner(hash);
+    BYTE digest[32] = {};
+    DWORD digestSize = sizeof(digest);
+    if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0) ||
+        !CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0))
+        throw fail();
+    std::string hex;
+    for (const BYTE byte : digest) {
+        hex += "0123456789abcdef"[byte >> 4];
+        hex += "0123456789abcdef"[byte & 15];
+    }
+    return hex;
+}
+
 // The list of installed files that the installer and its uninstaller carry
 // and read as they run, so that the script does not grow with the folder:
-// each of `files` (text of this program's code page) followed by CR LF, in
-// ASCII when every name is, which packs in half the time, and otherwise in
-// UTF-16LE after a byte order mark.
-std::string InstalledFilesList(const std::vector<std::string>& files)
+// each of `files` (relative to `folder`, text of this program's code page)
+// on a line of its own ending with CR LF; a file followed by "|", its size in
+// bytes, "|" and its SHA-256 digest, by which they tell a file the user
+// changed since it was installed ("|" is in no file name). In ASCII when
+// every name is, which packs in half the time, and otherwise in UTF-16LE
+// after a byte order mark.
+std::string InstalledFilesList(const std::string& folder, const std::vector<std::string>& files)
 {
     std::string list;
-    for (const std::string& entry : files)
-        list += entry + "\r\n";
+    for (const std::string& entry : files) {
+        list += entry;
+        if (entry.back() != '\\') {
+            const std::string bytes = LoadTextFile(folder + entry);
+            list += "|" + std::to_string(bytes.size()) + "|" + Sha256Hex(bytes);
+        }
+        list += "\r\n";
+    }
     if (IsAscii(list))
         return list;
     const std::wstring wide = L"\uFEFF" + ToWide(list, CP_ACP);
@@ -68,7 +110,7 @@ std::string WriteSetupScript(const std::string& templateText, TSetupScriptInputs
 {
     if (!inputs.LicensePath.empty() && inputs.LicenseExists)
         inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
-    SaveTextFile(InstalledFilesList(inputs.Files), toolFolder + kFileListFileName);
+    SaveTextFile(InstalledFilesList(inputs.Folder, inputs.Files), toolFolder + kFileListFileName);
     std::string script = SetupScriptFile(templateText, inputs);
     SaveTextFile(script, toolFolder + kScriptFileName);
     return script;

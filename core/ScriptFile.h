@@ -26,5 +26,6 @@ std::string LicenseForCompiler(const std::string& licensePath, const std::string
 // Writes the script of `inputs` as the tool folder's temp.nsi and the list of
 // installed files beside it, handing the compiler a converted copy of the
 // licence there too where it needs one; the script as written. Throws
-// EFOpenError, EFCreateError or EWriteError.
+// EFOpenError (also for a plugin file that cannot be read for the list),
+// EFCreateError, EWriteError, or EOSError when a digest cannot be computed.
 std::string WriteSetupScript(const std::string& templateText, TSetupScriptInputs inputs, const std::string& toolFolder);

@@ -27,25 +27,61 @@
 ; points at HKLM or HKCU (UseMode). An install finds, updates and removes only
 ; its own mode's earlier install; the other mode's is named on the first page
 ; and left alone, and its folder is refused, as is a folder outside the
-; user's profile for an install only for the user. The uninstaller takes its
-; mode from /AllUsers or /CurrentUser (an update passes it to the earlier
-; version's uninstaller), else from the entry that names its folder, and runs
-; itself again with administrator rights when it removes an install for all
-; users without them.
+; user's profile for an install only for the user, a folder that holds
+; another plugin's installation (its uninstaller, or another entry's folder),
+; and a folder inside the earlier install's. A folder given with /D= is taken
+; as given, or refused with the reason (TakeGivenFolder). The uninstaller
+; takes its mode from /AllUsers or /CurrentUser (an update passes it to the
+; earlier version's uninstaller), else from the entry that names its folder,
+; and runs itself again with administrator rights when it removes an install
+; for all users without them.
 ;
 ; The order of an installation: first it checks, changing nothing, that every
-; file it writes can be written and that no other plugin's entry has this
-; plugin's name. Then an earlier version of the plugin (with its uninstaller)
-; waits, with everything in its folder, in a folder inside it, and files the
-; new version replaces wait in such a folder of the installation folder. The
-; uninstaller is written, and a first install registered at once, before the
-; files are extracted. Once all of them are in place, the earlier version's
-; own uninstaller removes exactly what it installed from where it waits; what
-; remains there is the user's and goes back. Last the entry is written and
-; what was replaced deleted. Should anything fail before the earlier version
-; is removed, everything is put back as it was (a first install leaves
-; nothing), the user is told what failed, a silent run ends with exit code 2
-; and the last page says that the installation was aborted.
+; file it writes can be written, that no other plugin's entry has this
+; plugin's name and that the folder suits. Then it writes, in the registry
+; value ${PROGRESS_KEY}\<type> <folder name> of its mode, where its record
+; will be: the file setup.ini in its work folder, a folder inside the
+; installation folder named $BackupFolderName<n> (W). Before each step that
+; changes something the record says which step it is at (WriteRecordStep),
+; and it holds what the run changes: the folders, the earlier version's entry
+; and the new one, and a copy of the list of files (installed.txt). The steps:
+; "setaside": an earlier version of the plugin waits, with everything in its
+; folder but its uninstaller, in a folder inside it (W\earlier when it is the
+; installation folder), and files the new version replaces wait in
+; W\replaced. "extract": the folders are created; the new uninstaller,
+; written into W, takes the place of the earlier one in one rename (a copy of
+; that waits with the earlier version); the entry is written, naming the new
+; uninstaller; then the files are extracted. "complete": every new file is in
+; place; the earlier version's own uninstaller removes exactly what it
+; installed from where it waits; what remains there is the user's and goes
+; back (MoveBack); the entry is written again, W and the registry value go.
+; Should anything fail before the earlier version is removed, everything is
+; put back as it was (a first install leaves nothing), the user is told what
+; failed, a silent run ends with exit code 2 and the last page says that the
+; installation was aborted.
+;
+; A run that was stopped before its end (killed, or the power lost) leaves its
+; record; every setup of this plugin and its uninstaller look for it first
+; (FinishInterruptedRun) and undo that run while not every new file was in
+; place, or complete it once they were, saying so in the log, and then go on
+; with what they were asked. An uninstaller whose setup was undone hands the
+; removal to the uninstaller of the version put back. A run still at work is
+; waited for a minute, then left alone.
+;
+; What the user changed is theirs: the list of installed files holds each
+; file's size and SHA-256 digest as the setup ships it. The uninstaller keeps
+; a file that is not a program or a library (IsProgramFile) when it differs
+; from that, and so its folder; an update, whose earlier version's
+; uninstaller keeps such files, puts them back and writes the new version of
+; the file beside it as <name>.new, telling it in the log.
+;
+; The uninstaller's entry runs it in place ("_?=<folder>"), so that whoever
+; runs it and waits for it gets its result when the work is done; NSIS's own
+; way, a copy in the temporary folder that it starts and does not wait for,
+; is never taken. A running uninstaller's own file can be neither deleted nor
+; renamed (NSIS keeps it open, without sharing its deletion), so it goes,
+; with the folders that only it kept, once the uninstaller has ended
+; (EndUninstall).
 ;
 ; How it is written: a function that takes arguments or gives a result, or
 ; that plugin.nsi calls, is called through the call macro of its name
@@ -74,10 +110,19 @@
 !define TEXT_64_BIT_ONLY "$(^Name) is for 64-bit Windows only, and this Windows is 32-bit. Nothing was installed."
 !define TEXT_RIGHTS_REFUSED "Installing for all users needs administrator rights, which were not given. Choose $\"Only for me$\" to install $(^Name) without them."
 !define TEXT_UNINSTALL_RIGHTS_REFUSED "$(^Name) is installed for all users: removing it needs administrator rights, which were not given. Nothing was removed."
+!define TEXT_GIVEN_FOLDER_RELATIVE "/D=$0 does not name a folder by its full path, such as C:\Plugins\$PluginFolderName. Nothing was changed."
+!define TEXT_GIVEN_FOLDER_CHARACTERS "/D=$0 holds a character that a folder name cannot hold (< > : $\" | ? * or a control character). Nothing was changed."
+!define TEXT_GIVEN_FOLDER_NO_DRIVE "/D=$0 names a drive or network folder that does not exist. Nothing was changed."
+!define TEXT_GIVEN_FOLDER_ROOT "/D=$0 names the root of a drive: give a folder on it. Nothing was changed."
+!define TEXT_GIVEN_FOLDER_FILE "/D=$0 names a file, not a folder. Nothing was changed."
 !define TEXT_OUTSIDE_PROFILE "An installation only for you goes into a folder inside your user profile ($PROFILE), and $INSTDIR is not. Nothing was changed."
 !define TEXT_FOLDER_OF_ALL_USERS "$(^Name) is installed for all users in $INSTDIR, and that installation stays as it is: choose another folder to install it only for you. Nothing was changed."
 !define TEXT_FOLDER_OF_ONE_USER "$(^Name) is installed only for one user in $INSTDIR, and that installation stays as it is: choose another folder to install it for all users. Nothing was changed."
-!define TEXT_FOLDER_UNSUITED_STATUS "$INSTDIR does not suit the install mode."
+!define TEXT_FOLDER_OF_OTHER_PLUGIN "Another plugin, $2 ($3), is installed in $INSTDIR, and that installation stays as it is: choose another folder. Nothing was changed."
+!define TEXT_FOLDER_HOLDS_UNINSTALLER "The uninstaller of another installation ($1) is in $INSTDIR, and that installation stays as it is: choose another folder. Nothing was changed."
+!define TEXT_INSIDE_EARLIER "$INSTDIR lies inside the folder of the installed version, $EarlierFolder: choose that folder itself or one elsewhere. Nothing was changed."
+!define TEXT_UNINSTALLER_WOULD_GO "$(^Name) is installed in $EarlierFolder with an uninstaller, which this setup does not have: installed over it, the plugin could no longer be removed. Remove it with its uninstaller first, or use a setup that has one. Nothing was changed."
+!define TEXT_FOLDER_UNSUITED_STATUS "$INSTDIR does not suit this installation."
 !define TEXT_IN_USE "$R9 is in use or read-only, so nothing was changed.$\r$\nClose the program that uses it (the Quillon file manager), then try again."
 !define TEXT_IN_USE_STATUS "$R9 is in use or read-only."
 !define TEXT_OTHER_PLUGIN "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed."
@@ -93,7 +138,15 @@
 !define TEXT_FILES_NOT_WRITTEN "Not every file could be written to $INSTDIR (the disk may be full, or a program may be using one of them), so nothing was changed."
 !define TEXT_EARLIER_NOT_REMOVED "The installed version in $EarlierFolder could not be removed, so nothing was changed."
 !define TEXT_EARLIER_NOT_REMOVED_STATUS "The installed version in $EarlierFolder could not be removed."
-!define TEXT_NOT_PUT_BACK "Not everything could be put back: what remains waits in $3."
+!define TEXT_NOT_PUT_BACK "Not everything could be put back: what remains waits in $3, and the next setup or uninstaller of $(^Name) puts it back."
+!define TEXT_ANOTHER_RUN "Another setup of $(^Name) is at work in $INSTDIR. Let it finish, then try again. Nothing was changed."
+!define TEXT_RUN_UNDONE "A setup of $(^Name) in $INSTDIR was stopped before its end; what it had changed was put back."
+!define TEXT_RUN_COMPLETED "A setup of $(^Name) in $INSTDIR was stopped before its end; it was completed."
+!define TEXT_KEPT_BESIDE_NEW "$R1\$R3 is yours (you changed or added it), so it stays as it is; the new version of it is beside it as $R3.new."
+!define TEXT_KEPT_BESIDE_FOLDER "$R1\$R3 is yours (you changed or added it), and the new version has a folder of that name: yours is beside it as $R3.old."
+!define TEXT_KEPT_SUMMARY "$KeptFiles of your files were kept as they were; the lines above say where the new versions went."
+!define TEXT_KEPT_CHANGED "$INSTDIR\$R0 was changed since it was installed, so it stays."
+!define TEXT_KEPT_ON_UNINSTALL "$KeptFiles files that were changed since they were installed stay in $INSTDIR."
 !define TEXT_FILES_LEFT "Some files in $INSTDIR could not be removed, $Leftover among them. Close the programs that use them, then uninstall again."
 !define TEXT_FILES_LEFT_STATUS "Some files in $INSTDIR could not be removed."
 !define TEXT_INSTALL_ABORTED "$(^SetupCaption): Installation aborted"
@@ -103,12 +156,23 @@
 ; the uninstall root: ENTRY_KEY followed by a blank and a folder name.
 !define UNINSTALL_ROOT "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 !define ENTRY_KEY "${UNINSTALL_ROOT}\Quillon $PluginType plugin"
+; Where a run of a setup keeps, while it changes anything, the way to its
+; record: a key "<type> <folder name>" with the values Record (the record's
+; path) and CreatedFrom (the outermost folder the run creates for its
+; installation folder, "" when it exists), in the mode's hive.
+!define PROGRESS_PARENT_KEY "Software\Quillon"
+!define PROGRESS_KEY "${PROGRESS_PARENT_KEY}\Plugin setups at work"
 ; Where plugins go, below the program files folder or the user's programs
 ; folder.
 !define PLUGINS_FOLDER "Quillon\plugins"
-; What the installer and the uninstaller keep while they run.
+; What the installer and the uninstaller keep while they run: the list of
+; installed files, and a run's record as it is written (RECORD_SCRATCH) before
+; each of its copies replaces the record in the work folder.
 !define INSTALLED_LIST "$PLUGINSDIR\installed.txt"
-!define FOLDER_RECORD "$PLUGINSDIR\folders.ini"
+!define RECORD_SCRATCH "$PLUGINSDIR\record.ini"
+; The environment variable that names the file where an uninstaller that a
+; setup runs writes the file that stopped it.
+!define REPORT_VARIABLE "QUILLON_SETUP_REPORT"
 ; Exit codes of a run with administrator rights that tell the run that
 ; started it to ask for the mode again: the user went back to the first page,
 ; or the run has no administrator rights after all (on Windows without user
@@ -128,6 +192,22 @@
 !define SETUP_LABEL_STYLE 0x54000080
 ; WS_CHILD|WS_VISIBLE|WS_CLIPSIBLINGS|WS_TABSTOP|BS_VCENTER|BS_MULTILINE|BS_AUTORADIOBUTTON
 !define SETUP_RADIO_STYLE 0x54012C09
+; MoveFileEx: MOVEFILE_REPLACE_EXISTING|MOVEFILE_WRITE_THROUGH, and no copy
+; to another volume.
+!define SETUP_MOVE_REPLACING 9
+; CreateFile: GENERIC_READ, FILE_SHARE_READ|FILE_SHARE_WRITE|FILE_SHARE_DELETE,
+; OPEN_EXISTING. CryptoAPI: PROV_RSA_AES, CRYPT_VERIFYCONTEXT, CALG_SHA_256,
+; HP_HASHVAL.
+!define SETUP_GENERIC_READ 0x80000000
+!define SETUP_SHARE_ALL 7
+!define SETUP_OPEN_EXISTING 3
+!define SETUP_PROV_RSA_AES 24
+!define SETUP_CRYPT_VERIFYCONTEXT 0xF0000000
+!define SETUP_CALG_SHA_256 0x800C
+!define SETUP_HP_HASHVAL 2
+; GetDriveType's answer for a root that does not exist; CREATE_NO_WINDOW.
+!define SETUP_DRIVE_NO_ROOT_DIR 1
+!define SETUP_CREATE_NO_WINDOW 0x08000000
 
 ; The plugin, from plugin.nsi.
 Var PluginName
@@ -148,28 +228,44 @@ Var InstalledSize
 ; created, and those above its folder that any plugin's setup of the same mode
 ; created, so that the last plugin of that mode removed from them removes them.
 Var UninstallKey
-; How far the run got: "" before it changed anything; "moving" while it sets
-; aside what is there, and "writing" from then on, as long as all it changed
-; can be put back (only then are the files at the new version's places its
-; own); "kept" once an earlier version has been removed; "done" at its
-; successful end; "reported" once a failure has been told.
+; The key that points at the record of a run of a setup of this plugin.
+Var ProgressKey
+; How far the run got: "" before it changed anything; "changing" from then
+; on, as long as all it changed can be put back (only then are the files at
+; the new version's places its own); "kept" once an earlier version has been
+; removed; "done" at its successful end; "reported" once a failure has been
+; told.
 Var Progress
 ; What stopped the run, told at its end; the first file that could not be
 ; removed.
 Var Failure
 Var Leftover
-; Whether the list of installed files is in UTF-16 (0xFEFF, its byte order
-; mark), for ForEachListed.
+; The list of installed files that ForEachListed reads (${INSTALLED_LIST},
+; or the copy in a run's work folder); its handle while it is read (closed by
+; ReportFailure when a failure stopped the loop: an open file would keep the
+; temporary folder from going); whether it is in UTF-16 (0xFEFF, its byte
+; order mark); the size and the SHA-256 digest of the file it is at (""
+; for a folder).
+Var ListFile
+Var ListHandle
 Var ListInUtf16
+Var ListedSize
+Var ListedHash
 ; The installed version of this plugin: its entry ("" when there is none),
-; its folder, and the folder inside it where everything there waits while
-; the new version goes in ("" when nothing waits).
+; its folder, and the folder where everything there waits while the new
+; version goes in ("" when nothing waits).
 Var EarlierKey
 Var EarlierFolder
 Var EarlierImage
-; The folder inside the installation folder where the files the new version
-; replaces wait ("" when nothing waits).
+; The run's work folder (W) in the installation folder, which holds its
+; record; W\replaced, where the files the new version replaces wait; the
+; record of the folders the run created and found ([Created], [Inherited],
+; [Earlier]).
+Var WorkFolder
 Var SetAside
+Var FolderRecord
+; How many files of the user's an update or an uninstall kept.
+Var KeptFiles
 ; The install mode, AllUsers or CurrentUser; whether /AllUsers or /CurrentUser
 ; gave it (1, else 0); whether a run without administrator rights started
 ; this one to install or remove for all users (1, else 0).
@@ -194,6 +290,21 @@ Var ProposedFor
 Var ModePageSeen
 Var AllUsersButton
 Var CurrentUserButton
+!ifdef UNINSTALLER
+  ; Whether a setup (or another uninstaller) runs this uninstaller on a
+  ; folder of its choice (1, else 0): then it only removes what it installed
+  ; there. After an interrupted setup was undone: the folder of the version
+  ; put back, whose uninstaller does the removal, or "-" when none was.
+  Var RunBySetup
+  Var HandOver
+  ; This uninstaller's own file when it is to go once the uninstaller has
+  ; ended ("" otherwise); the earlier uninstaller that is then to take its
+  ; place, should the removal fail ("" when none); how many folders are to go
+  ; after it, once empty (QUILLON_REMOVE_<n>).
+  Var OwnFile
+  Var OwnReplacement
+  Var OwnFolders
+!endif
 
 ; Calls the function of the name given, in the uninstaller its "un." twin;
 ; _SetupCall_<arguments>_<results> pushes the arguments first and pops the
@@ -229,10 +340,11 @@ Var CurrentUserButton
   !insertmacro _SetupCall ${NAME}
   Pop ${RESULT}
 !macroend
-!macro _SetupCall_3 NAME A B C
+!macro _SetupCall_4 NAME A B C D
   Push "${A}"
   Push "${B}"
   Push "${C}"
+  Push "${D}"
   !insertmacro _SetupCall ${NAME}
 !macroend
 
@@ -263,10 +375,11 @@ Var CurrentUserButton
 !macroend
 !define Running64Bit "!insertmacro _Running64Bit"
 
-; Calls, for each entry of the list of installed files, the function named
-; (in the uninstaller its "un." twin) with the entry in $R0, a path relative
-; to the installation folder, a folder's ending with a backslash. The function
-; keeps $R0 to $R2. Changes $0.
+; Calls, for each entry of the list of installed files ($ListFile), the
+; function named (in the uninstaller its "un." twin) with the entry in $R0, a
+; path relative to the installation folder, a folder's ending with a
+; backslash, and a file's size and digest in $ListedSize and $ListedHash. The
+; function keeps $R0 to $R2. Changes $0.
 !macro _ForEachListed FUNCTION
   !ifdef __UNINSTALL__
     GetFunctionAddress $0 un.${FUNCTION}
@@ -277,11 +390,23 @@ Var CurrentUserButton
 !macroend
 !define ForEachListed "!insertmacro _ForEachListed"
 
+; In the uninstaller, jumps to LABEL when $INSTDIR\uninstall.exe is this
+; uninstaller's own file, which cannot be replaced or deleted while it runs:
+; it then goes once the uninstaller has ended (EndUninstall).
+!macro _IfOwnFile LABEL
+  !ifdef __UNINSTALL__
+    StrCmp "$INSTDIR\uninstall.exe" $EXEPATH 0 +3
+      StrCpy $OwnFile $EXEPATH
+      Goto ${LABEL}
+  !endif
+!macroend
+!define IfOwnFile "!insertmacro _IfOwnFile"
 
 ; The functions, by their call macros. What plugin.nsi calls, in the order
 ; of a run:
 !define BeginSetup "!insertmacro _SetupCall BeginSetup"
 !define UseGivenMode "!insertmacro _SetupCall UseGivenMode"
+!define FinishInterruptedRun "!insertmacro _SetupCall FinishInterruptedRun"
 !define CheckInstallation "!insertmacro _SetupCall CheckInstallation"
 !define SetAsideInstalled "!insertmacro _SetupCall SetAsideInstalled"
 !define PrepareFolders "!insertmacro _SetupCall PrepareFolders"
@@ -290,6 +415,7 @@ Var CurrentUserButton
 !define BeginUninstall "!insertmacro _SetupCall BeginUninstall"
 !define RemoveInstalledFiles "!insertmacro _SetupCall RemoveInstalledFiles"
 !define RemoveFoldersAndEntry "!insertmacro _SetupCall RemoveFoldersAndEntry"
+!define EndUninstall "!insertmacro _SetupCall EndUninstall"
 ; and what they call, with their arguments and results:
 !define UsePluginEntry "!insertmacro _SetupCall UsePluginEntry"
 !define ReadParameters "!insertmacro _SetupCall ReadParameters"
@@ -297,7 +423,6 @@ Var CurrentUserButton
 !define ModeOfSwitches "!insertmacro _SetupCall ModeOfSwitches"
 !define RunElevated "!insertmacro _SetupCall_2_1 RunElevated"
 !define UseMode "!insertmacro _SetupCall_1_1 UseMode"
-!define InstallFolderGiven "!insertmacro _SetupCall_0_1 InstallFolderGiven"
 !define TakeIfThePlugins "!insertmacro _SetupCall_1 TakeIfThePlugins"
 !define StopUnlessWritable "!insertmacro _SetupCall_1 StopUnlessWritable"
 !define StopAtFileInUse "!insertmacro _SetupCall_1 StopAtFileInUse"
@@ -305,23 +430,35 @@ Var CurrentUserButton
 !define PlaceOf "!insertmacro _SetupCall_2_1 PlaceOf"
 !define RecordFolder "!insertmacro _SetupCall_2 RecordFolder"
 !define CreatedBySetup "!insertmacro _SetupCall_1_1 CreatedBySetup"
+!define ProductNameOf "!insertmacro _SetupCall_1_1 ProductNameOf"
 !define FreeBackupFolder "!insertmacro _SetupCall_1_1 FreeBackupFolder"
-!define MoveTree "!insertmacro _SetupCall_3 MoveTree"
+!define MoveTree "!insertmacro _SetupCall_4 MoveTree"
+!define MoveBack "!insertmacro _SetupCall_2 MoveBack"
 !define SetAsideFile "!insertmacro _SetupCall_1 SetAsideFile"
 !define CreateFolder "!insertmacro _SetupCall_1 CreateFolder"
 !define PointEarlierFolders "!insertmacro _SetupCall_2 PointEarlierFolders"
 !define EntryFolders "!insertmacro _SetupCall_1 EntryFolders"
+!define WriteRecordStep "!insertmacro _SetupCall_1 WriteRecordStep"
+!define SaveEntry "!insertmacro _SetupCall_2 SaveEntry"
+!define RestoreEntry "!insertmacro _SetupCall_2 RestoreEntry"
+!define RunUninstallerOf "!insertmacro _SetupCall_1_1 RunUninstallerOf"
+!define TellWhyNotRemoved "!insertmacro _SetupCall_1 TellWhyNotRemoved"
+!define RunAlive "!insertmacro _SetupCall_1_1 RunAlive"
+!define IsProgramFile "!insertmacro _SetupCall_1_1 IsProgramFile"
+!define ChangedSinceInstalled "!insertmacro _SetupCall_1_1 ChangedSinceInstalled"
 ; The first page's click handler, called as for no control.
 !define ShowShield "!insertmacro _SetupCall_1 ShowShield 0"
 
 ; What the installer and the uninstaller share; UN is "" or "un.".
 !macro SharedFunctions UN
 
-; The plugin's entry, and the registry view it is in: on 64-bit Windows a
-; plugin for 64-bit Windows only is registered in the 64-bit view (and goes
-; into the 64-bit program files folder, see UseMode).
+; The plugin's entry, the key that points at a record of a run of its setup,
+; and the registry view they are in: on 64-bit Windows a plugin for 64-bit
+; Windows only is registered in the 64-bit view (and goes into the 64-bit
+; program files folder, see UseMode).
 Function ${UN}UsePluginEntry
   StrCpy $UninstallKey "${ENTRY_KEY} $PluginFolderName"
+  StrCpy $ProgressKey "${PROGRESS_KEY}\$PluginType $PluginFolderName"
   StrCmp $PluginBits 64 0 view_chosen
     ${Running64Bit} $0
     StrCmp $0 0 view_chosen
@@ -333,7 +470,11 @@ Function ${UN}ForEachListed
   Exch $R1
   Push $R0
   Push $R2
-  FileOpen $R2 "${INSTALLED_LIST}" r
+  Push $R3
+  StrCmp $ListFile "" 0 +2
+    StrCpy $ListFile "${INSTALLED_LIST}"
+  FileOpen $R2 $ListFile r
+  StrCpy $ListHandle $R2
   ; UTF-16 after a byte order mark, else ASCII.
   FileReadWord $R2 $ListInUtf16
   IntCmp $ListInUtf16 0xFEFF entry
@@ -346,12 +487,32 @@ Function ${UN}ForEachListed
       FileRead $R2 $R0
     read:
     StrCmp $R0 "" listed
-    ; Without its CR LF.
+    ; Without its CR LF. A file's line ends with "|<size>|<digest>", the
+    ; digest 64 hex digits.
     StrCpy $R0 $R0 -2
+    StrCpy $ListedSize ""
+    StrCpy $ListedHash ""
+    StrCpy $R3 $R0 1 -65
+    StrCmp $R3 "|" 0 parsed
+      StrCpy $ListedHash $R0 "" -64
+      StrCpy $R0 $R0 -65
+      StrCpy $R3 0
+      size:
+        IntOp $R3 $R3 - 1
+        IntCmp $R3 -22 parsed parsed
+        StrCpy $ListedSize $R0 1 $R3
+        StrCmp $ListedSize "|" 0 size
+      IntOp $R3 $R3 + 1
+      StrCpy $ListedSize $R0 "" $R3
+      IntOp $R3 $R3 - 1
+      StrCpy $R0 $R0 $R3
+    parsed:
     Call $R1
     Goto entry
   listed:
   FileClose $R2
+  StrCpy $ListHandle ""
+  Pop $R3
   Pop $R2
   Pop $R0
   Pop $R1
@@ -360,10 +521,11 @@ FunctionEnd
 ; Nothing of an installed version is removed or replaced unless all of it can
 ; be: a listed file that exists but cannot be opened for writing (in use, as a
 ; plugin loaded by a running file manager is, or read-only) stops everything,
-; before anything has changed. StopAtFileInUse tells the user which file it
-; is; it also writes the path, as UTF-16, to the file that the environment
-; variable QUILLON_SETUP_REPORT names: a setup that runs the uninstaller of an
-; earlier version reads it there.
+; before anything has changed. A folder where the list has a file is no
+; obstacle: it is set aside like a file. StopAtFileInUse tells the user which
+; file it is; it also writes the path, as UTF-16, to the file that the
+; environment variable ${REPORT_VARIABLE} names: a setup that runs the
+; uninstaller of an earlier version reads it there.
 Function ${UN}StopUnlessReplaceable
   StrCpy $R3 $R0 "" -1
   StrCmp $R3 "\" folder
@@ -374,6 +536,7 @@ FunctionEnd
 Function ${UN}StopUnlessWritable
   Exch $R3
   IfFileExists $R3 0 writable
+  IfFileExists "$R3\*.*" writable
     ClearErrors
     FileOpen $R4 $R3 a
     IfErrors 0 opened
@@ -386,7 +549,7 @@ FunctionEnd
 
 Function ${UN}StopAtFileInUse
   Pop $R9
-  ReadEnvStr $R8 QUILLON_SETUP_REPORT
+  ReadEnvStr $R8 ${REPORT_VARIABLE}
   StrCmp $R8 "" reported
     FileOpen $R7 $R8 w
     FileWriteUTF16LE $R7 $R9
@@ -407,9 +570,59 @@ Function ${UN}DeleteListedFile
   deleted:
 FunctionEnd
 
+; 1 when the name given is a program's or a library's, by its extension:
+; those always take the new version and are never kept as the user's. Every
+; other file (settings, language files, texts) may be the user's.
+Function ${UN}IsProgramFile
+  Exch $R3
+  Push $R4
+  Push $R5
+  ; The extension follows the last dot within the name's last seven
+  ; characters.
+  StrCpy $R4 0
+  dot:
+    IntOp $R4 $R4 - 1
+    IntCmp $R4 -7 other other
+    StrCpy $R5 $R3 1 $R4
+    StrCmp $R5 "\" other
+    StrCmp $R5 "." 0 dot
+  IntOp $R4 $R4 + 1
+  IntCmp $R4 0 other
+  StrCpy $R3 $R3 "" $R4
+  StrCmp $R3 exe program
+  StrCmp $R3 dll program
+  StrCmp $R3 com program
+  StrCmp $R3 scr program
+  StrCmp $R3 cpl program
+  StrCmp $R3 ocx program
+  StrCmp $R3 sys program
+  StrCmp $R3 drv program
+  StrCmp $R3 mui program
+  StrCmp $R3 wcx program
+  StrCmp $R3 wcx64 program
+  StrCmp $R3 wdx program
+  StrCmp $R3 wdx64 program
+  StrCmp $R3 wfx program
+  StrCmp $R3 wfx64 program
+  StrCmp $R3 wlx program
+  StrCmp $R3 wlx64 program
+  other:
+  StrCpy $R3 0
+  Goto judged
+  program:
+  StrCpy $R3 1
+  judged:
+  Pop $R5
+  Pop $R4
+  Exch $R3
+FunctionEnd
+
 ; Tells the user, once, what stopped the run; the installer first puts back
 ; what it changed. In silent runs nothing is shown and the exit code is 2.
 Function ${UN}ReportFailure
+  StrCmp $ListHandle "" +3
+    FileClose $ListHandle
+    StrCpy $ListHandle ""
   StrCmp $Progress reported told
   !ifndef __UNINSTALL__
     Call Undo
@@ -434,7 +647,6 @@ Function ${UN}InstallPageLeave
   Abort
   completed:
 FunctionEnd
-
 ; $Parameters: the command line without the program's name, as FileFunc's
 ; GetParameters gives it (which starts looking for the name's end at its
 ; third character).
@@ -582,6 +794,626 @@ Function ${UN}RunElevated
   Pop $R0
   Exch $R1
 FunctionEnd
+
+; The folder that holds the path given ("" for a drive or a name of its own).
+Function ${UN}ParentOf
+  Exch $0
+  Push $1
+  Push $2
+  StrLen $1 $0
+  search:
+    IntOp $1 $1 - 1
+    IntCmp $1 0 0 top
+    StrCpy $2 $0 1 $1
+    StrCmp $2 "\" 0 search
+  Goto cut
+  top:
+  StrCpy $1 0
+  cut:
+  StrCpy $0 $0 $1
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
+; Whether the path given first lies in the folder given second: "at" it,
+; "below" it, or "" elsewhere.
+Function ${UN}PlaceOf
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  StrLen $R2 $R1
+  StrCpy $R3 $R0 $R2
+  StrCmp $R3 $R1 0 elsewhere
+  StrCpy $R3 $R0 1 $R2
+  StrCmp $R3 "" 0 +3
+    StrCpy $R0 at
+    Goto placed
+  StrCmp $R3 "\" 0 elsewhere
+    StrCpy $R0 below
+    Goto placed
+  elsewhere:
+  StrCpy $R0 ""
+  placed:
+  Pop $R3
+  Pop $R2
+  Exch
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; Has the earlier version's entry name, among the folders it created, those
+; at or below one folder (given first) at the same places below another
+; (given second).
+Function ${UN}PointEarlierFolders
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  StrLen $R2 $R0
+  ReadRegDWORD $R3 SHCTX $EarlierKey "CreatedFolders"
+  folder:
+    IntCmp $R3 0 pointed pointed
+    ReadRegStr $R4 SHCTX $EarlierKey "CreatedFolder$R3"
+    ${PlaceOf} $R4 $R0 $R5
+    StrCmp $R5 "" next
+      StrCpy $R4 $R4 "" $R2
+      WriteRegStr SHCTX $EarlierKey "CreatedFolder$R3" "$R1$R4"
+    next:
+    IntOp $R3 $R3 - 1
+    Goto folder
+  pointed:
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; Moves every entry of a folder (given first) into another (given second),
+; but those whose paths are given third and fourth (none for ""): a folder
+; whose name is taken by a folder there is merged into it; an entry whose
+; name is taken by a file stays. Sets the error flag when an entry could not
+; be moved.
+Function ${UN}MoveTree
+  Exch $R3
+  Exch
+  Exch $R2
+  Exch 2
+  Exch $R1
+  Exch 3
+  Exch $R0
+  Push $R4
+  Push $R5
+  Push $R6
+  StrCpy $R6 ""
+  FindFirst $R4 $R5 "$R0\*.*"
+  entry:
+    StrCmp $R5 "" moved
+    StrCmp $R5 "." next
+    StrCmp $R5 ".." next
+    StrCmp "$R0\$R5" $R2 next
+    StrCmp "$R0\$R5" $R3 next
+    IfFileExists "$R1\$R5\*.*" 0 not_merged
+    IfFileExists "$R0\$R5\*.*" 0 not_merged
+      ${MoveTree} "$R0\$R5" "$R1\$R5" "" ""
+      IfErrors 0 +2
+        StrCpy $R6 failed
+      RMDir "$R0\$R5"
+      Goto next
+    not_merged:
+    IfFileExists "$R1\$R5" next
+      ClearErrors
+      Rename "$R0\$R5" "$R1\$R5"
+      IfErrors 0 +2
+        StrCpy $R6 failed
+    next:
+    FindNext $R4 $R5
+    Goto entry
+  moved:
+  FindClose $R4
+  ClearErrors
+  StrCmp $R6 "" +2
+    SetErrors
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R0
+  Pop $R3
+  Pop $R2
+  Pop $R1
+FunctionEnd
+
+; Moves what remains of an earlier version where it waited (given first) back
+; into its folder (given second): the user's own files, and those the user
+; changed, which its uninstaller keeps. Where the new version put something
+; of the same name, folders are merged; a program or a library of the new
+; version stays and the user's copy goes; any other new file makes way for
+; the user's and goes beside it as <name>.new; a new folder stays, and what
+; the user had under its name goes beside it as <name>.old. The log tells
+; each one kept beside another. Sets the error flag when an entry could not
+; be moved.
+Function ${UN}MoveBack
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  StrCpy $R5 ""
+  FindFirst $R2 $R3 "$R0\*.*"
+  entry:
+    StrCmp $R3 "" moved
+    StrCmp $R3 "." next
+    StrCmp $R3 ".." next
+    ClearErrors
+    IfFileExists "$R1\$R3" 0 free
+    IfFileExists "$R1\$R3\*.*" new_folder
+    ${IsProgramFile} $R3 $R4
+    StrCmp $R4 1 0 user_version
+    IfFileExists "$R0\$R3\*.*" beside_as_old
+      Delete "$R0\$R3"
+      Goto next
+    user_version:
+      Delete "$R1\$R3.new"
+      Rename "$R1\$R3" "$R1\$R3.new"
+      Rename "$R0\$R3" "$R1\$R3"
+      IfErrors failed
+      DetailPrint "${TEXT_KEPT_BESIDE_NEW}"
+      IntOp $KeptFiles $KeptFiles + 1
+      Goto next
+    new_folder:
+    IfFileExists "$R0\$R3\*.*" 0 beside_as_old
+      ${MoveBack} "$R0\$R3" "$R1\$R3"
+      IfErrors failed
+      RMDir "$R0\$R3"
+      Goto next
+    beside_as_old:
+      Rename "$R0\$R3" "$R1\$R3.old"
+      IfErrors failed
+      DetailPrint "${TEXT_KEPT_BESIDE_FOLDER}"
+      IntOp $KeptFiles $KeptFiles + 1
+      Goto next
+    free:
+      Rename "$R0\$R3" "$R1\$R3"
+      IfErrors 0 next
+    failed:
+      StrCpy $R5 failed
+    next:
+    FindNext $R2 $R3
+    Goto entry
+  moved:
+  FindClose $R2
+  ClearErrors
+  StrCmp $R5 "" +2
+    SetErrors
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; Writes the entry saved in the section given of the record (see SaveEntry)
+; as the key given, whatever that key held before. Nothing happens when the
+; section holds none.
+Function ${UN}RestoreEntry
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  ReadINIStr $R2 "${RECORD_SCRATCH}" $R0 Count
+  IntCmp $R2 0 restored restored
+  DeleteRegKey SHCTX $R1
+  value:
+    ReadINIStr $R3 "${RECORD_SCRATCH}" $R0 Name$R2
+    ReadINIStr $R4 "${RECORD_SCRATCH}" $R0 Value$R2
+    StrCpy $R5 $R4 1
+    StrCpy $R4 $R4 -1 1
+    StrCmp $R5 D 0 +3
+      WriteRegDWORD SHCTX $R1 $R3 $R4
+      Goto +2
+      WriteRegStr SHCTX $R1 $R3 $R4
+    IntOp $R2 $R2 - 1
+    IntCmp $R2 0 restored restored value
+  restored:
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R0
+  Pop $R1
+FunctionEnd
+
+; The record of a run is written whole before each of its steps (the step
+; given): into the scratch copy, which is then copied into the work folder and
+; renamed over the record, so that a stop at any moment leaves either the
+; earlier record or the new one. Sets the error flag when it could not be
+; written.
+Function ${UN}WriteRecordStep
+  Exch $R3
+  Push $R4
+  WriteINIStr "${RECORD_SCRATCH}" Setup Step $R3
+  FlushINI "${RECORD_SCRATCH}"
+  ClearErrors
+  System::Call 'kernel32::CopyFileW(t "${RECORD_SCRATCH}", t "$WorkFolder\setup.new", i 0) i .R4'
+  IntCmp $R4 0 failed
+  System::Call 'kernel32::MoveFileExW(t "$WorkFolder\setup.new", t "$WorkFolder\setup.ini", i ${SETUP_MOVE_REPLACING}) i .R4'
+  IntCmp $R4 0 0 written written
+  failed:
+  SetErrors
+  written:
+  Pop $R4
+  Pop $R3
+FunctionEnd
+
+; Runs the uninstaller in the folder given, from a copy, silently and in the
+; install mode of this run, on that folder ("_?="), and waits for it: it
+; removes exactly what it installed there, and nothing when it cannot remove
+; all. Its exit code ("error" when it could not run). The file that stopped
+; it, if any, it writes into in-use.txt (${REPORT_VARIABLE}), for
+; TellWhyNotRemoved; the variable also tells it that a setup runs it.
+Function ${UN}RunUninstallerOf
+  Exch $R3
+  Push $R4
+  Delete "$PLUGINSDIR\in-use.txt"
+  System::Call 'kernel32::CopyFileW(t "$R3\uninstall.exe", t "$PLUGINSDIR\earlier-uninstall.exe", i 0) i .R4'
+  IntCmp $R4 0 not_run
+  System::Call 'kernel32::SetEnvironmentVariable(t "${REPORT_VARIABLE}", t "$PLUGINSDIR\in-use.txt")'
+  ClearErrors
+  ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S /$InstallMode _?=$R3' $R4
+  IfErrors 0 +2
+    StrCpy $R4 error
+  System::Call 'kernel32::SetEnvironmentVariable(t "${REPORT_VARIABLE}", p 0)'
+  Delete "$PLUGINSDIR\earlier-uninstall.exe"
+  Goto ran
+  not_run:
+  StrCpy $R4 error
+  ran:
+  StrCpy $R3 $R4
+  Pop $R4
+  Exch $R3
+FunctionEnd
+
+; Stops the run because the uninstaller that RunUninstallerOf ran on the
+; folder given did not remove the version in $EarlierFolder: named by the
+; file that stopped it, where the user knows it, when it said which.
+Function ${UN}TellWhyNotRemoved
+  Exch $R3
+  ClearErrors
+  FileOpen $R4 "$PLUGINSDIR\in-use.txt" r
+  IfErrors not_in_use
+    FileReadUTF16LE $R4 $R5
+    FileClose $R4
+    StrLen $R4 $R3
+    StrCpy $R5 $R5 "" $R4
+    ${StopAtFileInUse} "$EarlierFolder$R5"
+  not_in_use:
+  ${Fail} "${TEXT_EARLIER_NOT_REMOVED}" "${TEXT_EARLIER_NOT_REMOVED_STATUS}"
+FunctionEnd
+
+; Whether the run whose temporary folder is given is still at work: 1 when
+; a file there is in use (its plugins stay loaded, a program it started
+; runs), 0 when none is, "" when the folder is none NSIS made for a run
+; ("ns<...>.tmp") and is left alone.
+Function ${UN}RunAlive
+  Exch $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  StrCmp $R3 "" other
+  ${ParentOf} $R3 $R4
+  StrLen $R4 $R4
+  IntOp $R4 $R4 + 1
+  StrCpy $R4 $R3 "" $R4
+  StrCpy $R5 $R4 2
+  StrCmp $R5 ns 0 other
+  StrCpy $R5 $R4 "" -4
+  StrCmp $R5 .tmp 0 other
+  FindFirst $R4 $R5 "$R3\*.*"
+  file:
+    StrCmp $R5 "" searched
+    IfFileExists "$R3\$R5\*.*" next
+      ClearErrors
+      FileOpen $R6 "$R3\$R5" a
+      IfErrors in_use
+      FileClose $R6
+    next:
+    FindNext $R4 $R5
+    Goto file
+  in_use:
+  FindClose $R4
+  StrCpy $R3 1
+  Goto judged
+  searched:
+  FindClose $R4
+  StrCpy $R3 0
+  Goto judged
+  other:
+  StrCpy $R3 ""
+  judged:
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Exch $R3
+FunctionEnd
+
+; The new uninstaller goes and the earlier one is back in its place: in the
+; installation folder that copy of it which waited with the earlier version;
+; in another folder, the one that stayed there. An uninstaller that puts back
+; its earlier version cannot replace its own file: the earlier one waits in
+; the temporary folder, to take its place once it has ended, should that
+; version stay installed.
+Function ${UN}TakeBackUninstaller
+  StrCmp $EarlierImage "" new_one_goes
+  StrCmp $EarlierFolder $INSTDIR 0 new_one_goes
+  IfFileExists "$EarlierImage\uninstall.exe" 0 taken_back
+    ${IfOwnFile} waiting
+    System::Call 'kernel32::MoveFileExW(t "$EarlierImage\uninstall.exe", t "$INSTDIR\uninstall.exe", i ${SETUP_MOVE_REPLACING})'
+    Goto taken_back
+    !ifdef __UNINSTALL__
+      waiting:
+      GetTempFileName $OwnReplacement
+      System::Call 'kernel32::CopyFileW(t "$EarlierImage\uninstall.exe", t "$OwnReplacement", i 0)'
+      Delete "$EarlierImage\uninstall.exe"
+      Goto taken_back
+    !endif
+  new_one_goes:
+    ${IfOwnFile} new_one_gone
+    Delete "$INSTDIR\uninstall.exe"
+    !ifdef __UNINSTALL__
+      new_one_gone:
+    !endif
+    StrCmp $EarlierImage "" taken_back
+      Delete "$EarlierImage\uninstall.exe"
+  taken_back:
+FunctionEnd
+
+; Puts back what a run of a setup changed, from its record and its step:
+; once it had begun to write, the files of the list, the new uninstaller (the
+; earlier one comes back) and the new entry (the earlier one comes back) go;
+; then, from the step "restoring" on, what waited goes back to its place, and
+; the folders the run created go once empty, with its work folder and the
+; registry value that leads to its record. What could not be put back stays
+; where it waits, the record too, for the next run; the error flag is then
+; set and the failure says so.
+Function ${UN}UndoRun
+  ; No folder of the installation may stay this program's working folder.
+  SetOutPath $TEMP
+  ReadINIStr $0 "${RECORD_SCRATCH}" Setup Step
+  StrCmp $0 extract written
+  StrCmp $0 complete written restore
+  written:
+    ${ForEachListed} DeleteListedFile
+    Call ${UN}TakeBackUninstaller
+    DeleteRegKey SHCTX $UninstallKey
+    StrCmp $EarlierKey "" entry_back
+      ${RestoreEntry} EarlierEntry $EarlierKey
+    entry_back:
+    ${WriteRecordStep} restoring
+  restore:
+  StrCpy $3 ""
+  IfFileExists "$SetAside\*.*" 0 files_back
+    ClearErrors
+    ${MoveTree} $SetAside $INSTDIR "" ""
+    IfErrors 0 +2
+      StrCpy $3 $SetAside
+    RMDir $SetAside
+  files_back:
+  StrCmp $EarlierImage "" earlier_back
+  IfFileExists "$EarlierImage\*.*" 0 earlier_back
+    ClearErrors
+    ${MoveTree} $EarlierImage $EarlierFolder "" ""
+    IfErrors 0 +2
+      StrCpy $3 "$3 $EarlierImage"
+    RMDir $EarlierImage
+  earlier_back:
+  StrCmp $3 "" 0 not_back
+  ; The folders it created, innermost first, read before the work folder
+  ; that holds their record goes.
+  System::Call 'kernel32::CopyFileW(t "$FolderRecord", t "$PLUGINSDIR\created.ini", i 0)'
+  RMDir /r $WorkFolder
+  ReadINIStr $1 "$PLUGINSDIR\created.ini" Created Count
+  created_folder:
+    IntCmp $1 1 0 folders_removed
+    ReadINIStr $2 "$PLUGINSDIR\created.ini" Created $1
+    RMDir $2
+    !ifdef __UNINSTALL__
+      Call un.RemoveAfterOwnFile
+    !endif
+    IntOp $1 $1 - 1
+    Goto created_folder
+  folders_removed:
+  Delete "$PLUGINSDIR\created.ini"
+  Call ${UN}ForgetRun
+  Return
+  not_back:
+  StrCpy $Failure "$Failure$\r$\n${TEXT_NOT_PUT_BACK}"
+  SetErrors
+FunctionEnd
+
+; Once every new file is in place: the earlier version's own uninstaller
+; removes exactly what it installed from where it waits, finding its entry
+; as it was, with the folders it created there named where they wait; what
+; remains there is the user's and goes back (MoveBack); the folders the
+; earlier version created at or above its folder go once empty, and its
+; uninstaller there when that is not the installation folder. Last the new
+; entry is written, as the record has it, and what the new version replaced,
+; the work folder and the registry value that leads to it go; should anything
+; of the user's not have gone back, it waits there with the record for the
+; next run. The steps already done are skipped when a run completes another
+; that was stopped.
+Function ${UN}FinishInstallation
+  SetOutPath $TEMP
+  StrCmp $EarlierImage "" earlier_gone
+  IfFileExists "$EarlierImage\*.*" 0 earlier_gone
+    IfFileExists "$EarlierImage\uninstall.exe" 0 earlier_removed
+      StrCmp $EarlierKey "" entry_restored
+        ${RestoreEntry} EarlierEntry $EarlierKey
+        ${PointEarlierFolders} $EarlierFolder $EarlierImage
+      entry_restored:
+      ${RunUninstallerOf} $EarlierImage $0
+      StrCmp $0 0 earlier_removed
+        ${RestoreEntry} Entry $UninstallKey
+        ${TellWhyNotRemoved} $EarlierImage
+    earlier_removed:
+    StrCpy $Progress kept
+    ${MoveBack} $EarlierImage $EarlierFolder
+    RMDir $EarlierImage
+    StrCmp $EarlierFolder $INSTDIR +2
+      Delete "$EarlierFolder\uninstall.exe"
+    ReadINIStr $1 $FolderRecord Earlier Count
+    earlier_folder:
+      IntCmp $1 1 0 earlier_gone
+      ReadINIStr $2 $FolderRecord Earlier $1
+      ${PlaceOf} $2 $EarlierFolder $3
+      StrCmp $3 below +2
+        RMDir $2
+      IntOp $1 $1 - 1
+      Goto earlier_folder
+  earlier_gone:
+  StrCmp $EarlierKey "" registered
+  StrCmp $EarlierKey $UninstallKey registered
+    DeleteRegKey SHCTX $EarlierKey
+  registered:
+  ${RestoreEntry} Entry $UninstallKey
+  RMDir /r $SetAside
+  ; What could not go back waits with the record, for the next run.
+  StrCmp $EarlierImage "" +2
+  IfFileExists "$EarlierImage\*.*" kept_waiting
+    RMDir /r $WorkFolder
+    Call ${UN}ForgetRun
+  kept_waiting:
+FunctionEnd
+
+; The registry value that leads to a run's record goes, and with it, once
+; empty, the folders that the run created for its installation folder
+; (CreatedFrom and those below it on the way to that folder), which it may
+; have created before its record.
+Function ${UN}ForgetRun
+  ReadRegStr $1 SHCTX $ProgressKey CreatedFrom
+  StrCpy $2 $INSTDIR
+  StrCmp $1 "" forgotten
+  folder:
+    RMDir $2
+    StrCmp $2 $1 forgotten
+    ${ParentOf} $2 $2
+    StrCmp $2 "" forgotten folder
+  forgotten:
+  DeleteRegKey SHCTX $ProgressKey
+  DeleteRegKey /ifempty SHCTX "${PROGRESS_KEY}"
+  DeleteRegKey /ifempty SHCTX "${PROGRESS_PARENT_KEY}"
+FunctionEnd
+
+; A run of a setup of this plugin in this mode that was stopped before its end
+; (killed, or the power lost) left the registry value that leads to its
+; record. Before anything else that run is finished: undone while not every
+; new file was in place, completed once they were (FinishInstallation), as
+; its record says; the log tells which. A run still at work (RunAlive) is
+; waited for a minute, then this run stops. The uninstaller, whose setup was
+; undone, hands the removal to the uninstaller of the version put back.
+Function ${UN}FinishInterruptedRun
+  !ifdef __UNINSTALL__
+    StrCmp $RunBySetup 1 done
+  !endif
+  ReadRegStr $0 SHCTX $ProgressKey Record
+  StrCmp $0 "" done
+  Push $INSTDIR
+  Push $WorkFolder
+  Push $EarlierFolder
+  Push $EarlierImage
+  Push $EarlierKey
+  Push $SetAside
+  Push $ListFile
+  Push $FolderRecord
+  ${ParentOf} $0 $WorkFolder
+  ${ParentOf} $WorkFolder $INSTDIR
+  ; Nothing is done with a record that is not in a work folder.
+  StrLen $1 $INSTDIR
+  IntOp $1 $1 + 1
+  StrCpy $1 $WorkFolder 1 $1
+  StrCmp $1 "~" 0 unrecorded
+  System::Call 'kernel32::CopyFileW(t r0, t "${RECORD_SCRATCH}", i 0) i .r1'
+  IntCmp $1 0 unrecorded
+    ReadINIStr $1 "${RECORD_SCRATCH}" Setup Temporary
+    StrCpy $2 0
+    alive:
+      ${RunAlive} $1 $3
+      StrCmp $3 1 0 ended
+      IntOp $2 $2 + 1
+      IntCmp $2 60 at_work
+      Sleep 1000
+      Goto alive
+    at_work:
+      ${Fail} "${TEXT_ANOTHER_RUN}" "${TEXT_ANOTHER_RUN}"
+    ended:
+    StrCmp $3 0 0 +2
+      RMDir /r $1
+    ReadINIStr $EarlierFolder "${RECORD_SCRATCH}" Setup EarlierFolder
+    ReadINIStr $EarlierImage "${RECORD_SCRATCH}" Setup EarlierImage
+    ReadINIStr $EarlierKey "${RECORD_SCRATCH}" Setup EarlierKey
+    StrCpy $SetAside "$WorkFolder\replaced"
+    StrCpy $ListFile "$WorkFolder\installed.txt"
+    StrCpy $FolderRecord "$WorkFolder\folders.ini"
+    ReadINIStr $1 "${RECORD_SCRATCH}" Setup Step
+    StrCmp $1 complete complete
+      ClearErrors
+      Call ${UN}UndoRun
+      IfErrors 0 undone
+        ${Fail} "${TEXT_NOT_PUT_BACK}" "${TEXT_NOT_PUT_BACK}"
+      undone:
+      DetailPrint "${TEXT_RUN_UNDONE}"
+      !ifdef __UNINSTALL__
+        ; Its uninstaller removes the version put back, but for this
+        ; uninstaller's file when that is in its folder: the folders that its
+        ; setups created go after it.
+        StrCpy $HandOver $EarlierFolder
+        StrCmp $EarlierKey "" 0 +3
+          StrCpy $HandOver "-"
+          Goto recovered
+        ReadRegDWORD $1 SHCTX $EarlierKey "CreatedFolders"
+        handed_folder:
+          IntCmp $1 1 0 recovered
+          ReadRegStr $2 SHCTX $EarlierKey "CreatedFolder$1"
+          Call un.RemoveAfterOwnFile
+          IntOp $1 $1 - 1
+          Goto handed_folder
+      !endif
+      Goto recovered
+    complete:
+      Call ${UN}FinishInstallation
+      DetailPrint "${TEXT_RUN_COMPLETED}"
+    recovered:
+    Delete "${RECORD_SCRATCH}"
+    Goto forgotten
+  unrecorded:
+    Call ${UN}ForgetRun
+  forgotten:
+  Pop $FolderRecord
+  Pop $ListFile
+  Pop $SetAside
+  Pop $EarlierKey
+  Pop $EarlierImage
+  Pop $EarlierFolder
+  Pop $WorkFolder
+  Pop $INSTDIR
+  !ifndef __UNINSTALL__
+    ; The installed version, as it is now.
+    Call FindEarlierEntry
+  !endif
+  done:
+FunctionEnd
 !macroend
 !insertmacro SharedFunctions ""
 !ifdef UNINSTALLER
@@ -589,9 +1421,9 @@ FunctionEnd
 !endif
 
 ; The installer's start: a plugin for 64-bit Windows only stops on any other
-; (nothing could load it there); then the entry, the folder given, the
-; earlier installs, the mode, and the language a run that started this one
-; passes on.
+; (nothing could load it there); then the entry, the folder given (checked),
+; the earlier installs, the mode, and the language a run that started this
+; one passes on.
 Function BeginSetup
   StrCmp $PluginBits 64 0 windows_fits
     ${Running64Bit} $0
@@ -601,7 +1433,7 @@ Function BeginSetup
       Quit
   windows_fits:
   ${UsePluginEntry}
-  ${InstallFolderGiven} $FolderGiven
+  Call TakeGivenFolder
   Call FindEarlierInstalls
   Call ChooseMode
   StrCpy $LanguageGiven 0
@@ -798,10 +1630,13 @@ Function ModePageLeave
   left:
 FunctionEnd
 
-; Whether the folder suits the mode: an install only for the user stays
-; inside the user's profile, and the other mode's install of this plugin
-; keeps its folder to itself (two entries never name one folder). The failure
-; in $0 when it does not, else "" (and $1 changed).
+; Whether the folder suits this installation: an install only for the user
+; stays inside the user's profile; the other mode's install of this plugin
+; keeps its folder to itself (two entries never name one folder), and so
+; does another plugin's installation; the earlier install's folder holds no
+; other; a setup without an uninstaller never replaces an install that has
+; one (the plugin could no longer be removed). The failure in $0 when it
+; does not, else "" ($1 to $3 changed).
 Function FolderFailure
   StrCpy $0 ""
   StrCmp $InstallMode CurrentUser 0 other_mode
@@ -810,12 +1645,100 @@ Function FolderFailure
       StrCpy $0 "${TEXT_OUTSIDE_PROFILE}"
       Return
   other_mode:
-  StrCmp $OtherFolder "" suits
-  StrCmp $OtherFolder $INSTDIR 0 suits
+  StrCmp $OtherFolder "" earlier
+  StrCmp $OtherFolder $INSTDIR 0 earlier
     StrCpy $0 "${TEXT_FOLDER_OF_ALL_USERS}"
-    StrCmp $InstallMode AllUsers 0 suits
+    StrCmp $InstallMode AllUsers 0 +2
       StrCpy $0 "${TEXT_FOLDER_OF_ONE_USER}"
+    Return
+  earlier:
+  StrCmp $EarlierKey "" other_plugins
+  !ifndef UNINSTALLER
+    StrCpy $0 "${TEXT_UNINSTALLER_WOULD_GO}"
+    Return
+  !endif
+  ${PlaceOf} $INSTDIR $EarlierFolder $1
+  StrCmp $1 below 0 other_plugins
+    StrCpy $0 "${TEXT_INSIDE_EARLIER}"
+    Return
+  other_plugins:
+  SetShellVarContext all
+  Call EntryNamingFolder
+  StrCmp $1 "" 0 entry_found
+  SetShellVarContext current
+  Call EntryNamingFolder
+  StrCmp $1 "" 0 entry_found
+  IfFileExists "$INSTDIR\uninstall.exe" 0 suits
+  StrCmp $INSTDIR $EarlierFolder suits
+    ${ProductNameOf} "$INSTDIR\uninstall.exe" $1
+    StrCmp $1 "" 0 +2
+      StrCpy $1 "$INSTDIR\uninstall.exe"
+    StrCpy $0 "${TEXT_FOLDER_HOLDS_UNINSTALLER}"
+    Goto suits
+  entry_found:
+    ReadRegStr $2 SHCTX "${UNINSTALL_ROOT}\$1" "DisplayName"
+    ReadRegStr $3 SHCTX "${UNINSTALL_ROOT}\$1" "PluginMainFile"
+    StrCpy $0 "${TEXT_FOLDER_OF_OTHER_PLUGIN}"
   suits:
+  SetShellVarContext current
+  StrCmp $InstallMode AllUsers 0 +2
+    SetShellVarContext all
+FunctionEnd
+
+; The name of the entry, below the uninstall root of the hive SHCTX means,
+; of another Quillon plugin installed in $INSTDIR, in $1; "" when there is
+; none. This plugin's entries are not another's. Changes $2 and $3.
+Function EntryNamingFolder
+  StrCpy $2 0
+  entry:
+    EnumRegKey $1 SHCTX "${UNINSTALL_ROOT}" $2
+    StrCmp $1 "" searched
+    IntOp $2 $2 + 1
+    StrCpy $3 $1 8
+    StrCmp $3 "Quillon " 0 entry
+    ReadRegStr $3 SHCTX "${UNINSTALL_ROOT}\$1" "InstallLocation"
+    StrCmp $3 $INSTDIR 0 entry
+    ReadRegStr $3 SHCTX "${UNINSTALL_ROOT}\$1" "PluginName"
+    StrCmp $3 $PluginName 0 searched
+    ReadRegStr $3 SHCTX "${UNINSTALL_ROOT}\$1" "PluginMainFile"
+    StrCmp $3 $PluginMainFile entry
+  searched:
+FunctionEnd
+
+; The product name in the version information of the file given (a setup's
+; uninstaller carries its plugin's name there), or "".
+Function ProductNameOf
+  Exch $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  System::Call 'version::GetFileVersionInfoSizeW(t R3, p 0) i .R4'
+  StrCpy $R7 ""
+  IntCmp $R4 0 named named
+  System::Alloc $R4
+  Pop $R5
+  System::Call 'version::GetFileVersionInfoW(t R3, i 0, i R4, p R5) i .R6'
+  IntCmp $R6 0 freed
+  System::Call 'version::VerQueryValueW(p R5, t "\VarFileInfo\Translation", *p .R6, *i .R4) i .R7'
+  StrCpy $R3 $R7
+  StrCpy $R7 ""
+  IntCmp $R3 0 freed
+  System::Call '*$R6(&i2 .R3, &i2 .R4)'
+  IntFmt $R3 "%04x" $R3
+  IntFmt $R4 "%04x" $R4
+  System::Call 'version::VerQueryValueW(p R5, t "\StringFileInfo\$R3$R4\ProductName", *p .R6, *i .R4) i .R3'
+  IntCmp $R3 0 freed
+  System::Call 'kernel32::lstrcpynW(t .R7, p R6, i ${NSIS_MAX_STRLEN})'
+  freed:
+  System::Free $R5
+  named:
+  StrCpy $R3 $R7
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Exch $R3
 FunctionEnd
 
 Function FolderPageLeave
@@ -825,76 +1748,96 @@ Function FolderPageLeave
     Abort
 FunctionEnd
 
-; 1 when /D= chose the installation folder, 0 otherwise. NSIS leaves it out
-; of $CMDLINE; on the command line it comes last, after a blank.
-Function InstallFolderGiven
-  Push $0
-  Push $1
-  Push $2
+; The folder /D= gives, checked as it stands (NSIS would put another folder
+; in place of one it cannot use, and leave out characters a name cannot
+; hold): a folder that is not given by its full path, lies on a drive or
+; network share that does not exist, is a drive's root or a file, or holds
+; such characters stops the setup with the reason (exit code 2). Otherwise
+; it becomes $INSTDIR, in its full form. $FolderGiven is 1 when /D= chose the
+; folder, else 0. NSIS leaves /D= out of $CMDLINE; on the command line it
+; comes last, after a blank.
+Function TakeGivenFolder
+  StrCpy $FolderGiven 0
   System::Call 'kernel32::GetCommandLine() t .r0'
   StrLen $1 $0
   search:
     IntOp $1 $1 - 1
-    IntCmp $1 0 0 missing
+    IntCmp $1 0 0 taken
     StrCpy $2 $0 4 $1
     StrCmp $2 " /D=" 0 search
-  StrCpy $0 1
-  Goto searched
-  missing:
-  StrCpy $0 0
-  searched:
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
-
-; The folder that holds the path given ("" for a drive or a name of its own).
-Function ParentOf
-  Exch $0
-  Push $1
-  Push $2
-  StrLen $1 $0
-  search:
-    IntOp $1 $1 - 1
-    IntCmp $1 0 0 top
-    StrCpy $2 $0 1 $1
-    StrCmp $2 "\" 0 search
-  Goto cut
-  top:
+  IntOp $1 $1 + 4
+  StrCpy $0 $0 "" $1
+  StrCpy $FolderGiven 1
+  StrCpy $3 "${TEXT_GIVEN_FOLDER_CHARACTERS}"
   StrCpy $1 0
-  cut:
-  StrCpy $0 $0 $1
-  Pop $2
-  Pop $1
-  Exch $0
-FunctionEnd
-
-; Whether the path given first lies in the folder given second: "at" it,
-; "below" it, or "" elsewhere.
-Function PlaceOf
-  Exch $R1
-  Exch
-  Exch $R0
-  Push $R2
-  Push $R3
-  StrLen $R2 $R1
-  StrCpy $R3 $R0 $R2
-  StrCmp $R3 $R1 0 elsewhere
-  StrCpy $R3 $R0 1 $R2
-  StrCmp $R3 "" 0 +3
-    StrCpy $R0 at
-    Goto placed
-  StrCmp $R3 "\" 0 elsewhere
-    StrCpy $R0 below
-    Goto placed
-  elsewhere:
-  StrCpy $R0 ""
-  placed:
-  Pop $R3
-  Pop $R2
-  Exch
-  Pop $R1
-  Exch $R0
+  character:
+    StrCpy $2 $0 1 $1
+    StrCmp $2 "" characters_checked
+    StrCmp $2 ":" 0 +2
+      IntCmp $1 1 next refused refused
+    StrCmp $2 "<" refused
+    StrCmp $2 ">" refused
+    StrCmp $2 '"' refused
+    StrCmp $2 "|" refused
+    StrCmp $2 "?" refused
+    StrCmp $2 "*" refused
+    StrCmp $2 "$\t" refused
+    StrCmp $2 "$\r" refused
+    StrCmp $2 "$\n" refused
+    next:
+    IntOp $1 $1 + 1
+    Goto character
+  characters_checked:
+  ; A full path starts with a drive ("C:\") or a share ("\\server\share").
+  StrCpy $3 "${TEXT_GIVEN_FOLDER_RELATIVE}"
+  StrCpy $2 $0 2 1
+  StrCmp $2 ":\" full
+  StrCmp $2 ":/" full
+  StrCpy $2 $0 2
+  StrCmp $2 "\\" full
+  StrCmp $2 "//" full refused
+  full:
+  System::Call 'kernel32::GetFullPathNameW(t r0, i ${NSIS_MAX_STRLEN}, t .r1, p 0) i .r2'
+  IntCmp $2 0 refused
+  StrCpy $2 $1 1 -1
+  StrCmp $2 "\" 0 +2
+    StrCpy $1 $1 -1
+  ; Its root: "C:", or "\\server\share".
+  StrCpy $2 $1 1 1
+  StrCmp $2 ":" 0 share
+    StrCpy $2 $1 2
+    Goto rooted
+  share:
+    StrCpy $2 2
+    StrCpy $3 0
+    share_part:
+      StrCpy $4 $1 1 $2
+      StrCmp $4 "" +5
+      IntOp $2 $2 + 1
+      StrCmp $4 "\" 0 share_part
+      IntOp $3 $3 + 1
+      IntCmp $3 2 0 share_part
+    StrCpy $2 $1 $2
+    StrCpy $4 $2 1 -1
+    StrCmp $4 "\" 0 +2
+      StrCpy $2 $2 -1
+  rooted:
+  StrCpy $3 "${TEXT_GIVEN_FOLDER_ROOT}"
+  StrCmp $1 $2 refused
+  StrCpy $3 "${TEXT_GIVEN_FOLDER_NO_DRIVE}"
+  StrCpy $4 "$2\"
+  System::Call 'kernel32::GetDriveTypeW(t r4) i .r4'
+  IntCmp $4 ${SETUP_DRIVE_NO_ROOT_DIR} refused
+  StrCpy $3 "${TEXT_GIVEN_FOLDER_FILE}"
+  IfFileExists $1 0 +2
+  IfFileExists "$1\*.*" 0 refused
+  StrCpy $INSTDIR $1
+  Goto taken
+  refused:
+  MessageBox MB_OK|MB_ICONSTOP $3 /SD IDOK
+  SetErrorLevel 2
+  Quit
+  taken:
 FunctionEnd
 
 ; The installed version of this plugin in the hive SHCTX means: the entry
@@ -939,12 +1882,13 @@ Function FindEarlierInstalls
 FunctionEnd
 
 ; The checks before anything changes: every listed file, and the
-; uninstaller, can be written; the folder suits the mode; no other plugin's
-; entry has this plugin's name. The folder record is begun, with the folders
-; above the installation folder that setups created.
+; uninstaller, can be written; the folder suits the installation; no other
+; plugin's entry has this plugin's name. The folder record is begun, with the
+; folders above the installation folder that setups created.
 Function CheckInstallation
   ; The folder record is a UTF-16 file, which holds any name.
-  FileOpen $0 "${FOLDER_RECORD}" w
+  StrCpy $FolderRecord "$PLUGINSDIR\folders.ini"
+  FileOpen $0 $FolderRecord w
   FileWriteWord $0 0xFEFF
   FileClose $0
   ${ForEachListed} StopUnlessReplaceable
@@ -957,7 +1901,7 @@ FunctionEnd
 
 ; Another plugin's entry under this plugin's name (setups of earlier versions
 ; of the tool gave some plugins alike names) stops the installation, and so
-; does a folder that does not suit the mode (FolderFailure).
+; does a folder that does not suit it (FolderFailure).
 Function StopAtOtherPlugin
   Call FolderFailure
   StrCmp $0 "" suits
@@ -980,10 +1924,10 @@ Function RecordFolder
   Exch
   Exch $R0
   Push $R2
-  ReadINIStr $R2 "${FOLDER_RECORD}" $R0 Count
+  ReadINIStr $R2 $FolderRecord $R0 Count
   IntOp $R2 $R2 + 1
-  WriteINIStr "${FOLDER_RECORD}" $R0 $R2 $R1
-  WriteINIStr "${FOLDER_RECORD}" $R0 Count $R2
+  WriteINIStr $FolderRecord $R0 $R2 $R1
+  WriteINIStr $FolderRecord $R0 Count $R2
   Pop $R2
   Pop $R0
   Pop $R1
@@ -1042,48 +1986,110 @@ Function InheritSetupFolders
   inherited:
 FunctionEnd
 
-; Sets aside what is there: an earlier version with its uninstaller waits,
-; with everything in its folder, in a folder inside it, and each listed file,
-; and the uninstaller, that the new version replaces waits in a folder inside
-; the installation folder, until the new version is in place.
+; Begins the run's record and sets aside what is there. First the registry
+; value that leads to the record is written, and the installation folder is
+; created; then the work folder with the record: what the run changes, the
+; earlier version's entry as it is, a copy of the list of files. Then, at
+; the step "setaside", the earlier version waits, with everything in its
+; folder but its uninstaller (which stays registered and working), in a
+; folder inside it, and each listed file the new version replaces waits in
+; W\replaced, as does another uninstaller in the installation folder.
 Function SetAsideInstalled
-  StrCpy $Progress moving
-  Call SetAsideEarlierVersion
+  ${FreeBackupFolder} $INSTDIR $WorkFolder
+  StrCpy $SetAside "$WorkFolder\replaced"
+  ; The outermost folder missing on the way to the installation folder.
+  StrCpy $0 ""
+  StrCpy $1 $INSTDIR
+  missing:
+    IfFileExists "$1\*.*" found
+    StrCpy $0 $1
+    ${ParentOf} $1 $1
+    StrCmp $1 "" found missing
+  found:
+  WriteRegStr SHCTX $ProgressKey CreatedFrom $0
+  WriteRegStr SHCTX $ProgressKey Record "$WorkFolder\setup.ini"
+  StrCpy $Progress changing
+  ${CreateFolder} $INSTDIR
+  ClearErrors
+  CreateDirectory $WorkFolder
+  System::Call 'kernel32::CopyFileW(t "$FolderRecord", t "$WorkFolder\folders.ini", i 0) i .r0'
+  StrCpy $FolderRecord "$WorkFolder\folders.ini"
+  System::Call 'kernel32::CopyFileW(t "${INSTALLED_LIST}", t "$WorkFolder\installed.txt", i 0) i .r1'
+  IntOp $0 $0 & $1
+  IntCmp $0 0 0 copied copied
+    ${Fail} "${TEXT_FILES_NOT_WRITTEN}" "${TEXT_FILES_NOT_WRITTEN}"
+  copied:
+  ; Where the earlier version waits: in the work folder when it is in the
+  ; installation folder, else in a folder of its own inside its folder. A
+  ; version without its uninstaller is no earlier version: its files are
+  ; replaced like any others.
+  StrCpy $EarlierImage ""
+  StrCmp $EarlierFolder "" planned
+  IfFileExists "$EarlierFolder\uninstall.exe" 0 planned
+    StrCpy $EarlierImage "$WorkFolder\earlier"
+    StrCmp $EarlierFolder $INSTDIR planned
+      ${FreeBackupFolder} $EarlierFolder $EarlierImage
+  planned:
+  FileOpen $0 "${RECORD_SCRATCH}" w
+  FileWriteWord $0 0xFEFF
+  FileClose $0
+  WriteINIStr "${RECORD_SCRATCH}" Setup EarlierFolder $EarlierFolder
+  WriteINIStr "${RECORD_SCRATCH}" Setup EarlierImage $EarlierImage
+  WriteINIStr "${RECORD_SCRATCH}" Setup EarlierKey $EarlierKey
+  WriteINIStr "${RECORD_SCRATCH}" Setup Temporary $PLUGINSDIR
+  StrCmp $EarlierKey "" saved
+    ${SaveEntry} $EarlierKey EarlierEntry
+    ; The folders the earlier version created, which go once empty after it.
+    ReadRegDWORD $0 SHCTX $EarlierKey "CreatedFolders"
+    StrCpy $1 1
+    earlier_folder:
+      IntCmp $1 $0 0 0 saved
+      ReadRegStr $2 SHCTX $EarlierKey "CreatedFolder$1"
+      ${RecordFolder} Earlier $2
+      IntOp $1 $1 + 1
+      Goto earlier_folder
+  saved:
+  ${WriteRecordStep} setaside
+  IfErrors 0 recorded
+    ${Fail} "${TEXT_FILES_NOT_WRITTEN}" "${TEXT_FILES_NOT_WRITTEN}"
+  recorded:
+  StrCmp $EarlierImage "" earlier_set_aside
+    ClearErrors
+    CreateDirectory $EarlierImage
+    StrCpy $0 $EarlierImage
+    StrCmp $EarlierFolder $INSTDIR 0 +2
+      StrCpy $0 $WorkFolder
+    ${MoveTree} $EarlierFolder $EarlierImage $0 "$EarlierFolder\uninstall.exe"
+    IfErrors 0 earlier_set_aside
+      ${Fail} "${TEXT_EARLIER_NOT_MOVED}" "${TEXT_EARLIER_NOT_MOVED_STATUS}"
+  earlier_set_aside:
   ${ForEachListed} SetAsideListedFile
   !ifdef UNINSTALLER
-    ${SetAsideFile} uninstall.exe
+    StrCmp $EarlierFolder $INSTDIR uninstaller_kept
+      ${SetAsideFile} uninstall.exe
+    uninstaller_kept:
   !endif
-  StrCpy $Progress writing
 FunctionEnd
 
-Function SetAsideEarlierVersion
-  StrCmp $EarlierFolder "" set_aside
-  IfFileExists "$EarlierFolder\uninstall.exe" 0 set_aside
-  ${FreeBackupFolder} $EarlierFolder $EarlierImage
-  ClearErrors
-  CreateDirectory $EarlierImage
-  ${MoveTree} $EarlierFolder $EarlierImage $EarlierImage
-  IfErrors 0 set_aside
-    ${Fail} "${TEXT_EARLIER_NOT_MOVED}" "${TEXT_EARLIER_NOT_MOVED_STATUS}"
+; A listed file, or a file where the list has a folder, waits in W\replaced.
+Function SetAsideListedFile
+  StrCpy $R3 $R0 "" -1
+  StrCmp $R3 "\" 0 file
+    StrCpy $R3 $R0 -1
+    IfFileExists "$INSTDIR\$R3\*.*" set_aside
+    ${SetAsideFile} $R3
+    Goto set_aside
+  file:
+    ${SetAsideFile} $R0
   set_aside:
 FunctionEnd
 
-Function SetAsideListedFile
-  StrCpy $R3 $R0 "" -1
-  StrCmp $R3 "\" folder
-    ${SetAsideFile} $R0
-  folder:
-FunctionEnd
-
-; The file given, relative to the installation folder, waits in the folder
-; $SetAside there, which is made on the first call.
+; The entry given, relative to the installation folder, waits at its place
+; in W\replaced.
 Function SetAsideFile
   Exch $R3
   Push $R4
   IfFileExists "$INSTDIR\$R3" 0 set_aside
-    StrCmp $SetAside "" 0 folder_chosen
-      ${FreeBackupFolder} $INSTDIR $SetAside
-    folder_chosen:
     ${ParentOf} "$SetAside\$R3" $R4
     ClearErrors
     CreateDirectory $R4
@@ -1111,72 +2117,72 @@ Function FreeBackupFolder
   Exch $R3
 FunctionEnd
 
-; Moves every entry of a folder (given first) into another (given second),
-; but the one whose path is given third (none for ""): a folder whose name is
-; taken by a folder there is merged into it; an entry whose name is taken by
-; a file stays. Sets the error flag when an entry could not be moved.
-Function MoveTree
-  Exch $R2
-  Exch
+; Saves the values of the entry given (strings and numbers) in the section
+; given of the record, for RestoreEntry: Count of them, and Name<n> and
+; Value<n> of each, the value after "S" for a string or "D" for a number and
+; before a "|" (an INI file drops blanks at a value's ends).
+Function SaveEntry
   Exch $R1
-  Exch 2
+  Exch
   Exch $R0
+  Push $R2
   Push $R3
   Push $R4
-  Push $R5
-  StrCpy $R5 ""
-  FindFirst $R3 $R4 "$R0\*.*"
-  entry:
-    StrCmp $R4 "" moved
-    StrCmp $R4 "." next
-    StrCmp $R4 ".." next
-    StrCmp "$R0\$R4" $R2 next
-    IfFileExists "$R1\$R4\*.*" 0 not_merged
-    IfFileExists "$R0\$R4\*.*" 0 not_merged
-      ${MoveTree} "$R0\$R4" "$R1\$R4" ""
-      IfErrors 0 +2
-        StrCpy $R5 failed
-      RMDir "$R0\$R4"
-      Goto next
-    not_merged:
-    IfFileExists "$R1\$R4" next
-      ClearErrors
-      Rename "$R0\$R4" "$R1\$R4"
-      IfErrors 0 +2
-        StrCpy $R5 failed
-    next:
-    FindNext $R3 $R4
-    Goto entry
-  moved:
-  FindClose $R3
-  ClearErrors
-  StrCmp $R5 "" +2
-    SetErrors
-  Pop $R5
+  DeleteINISec "${RECORD_SCRATCH}" $R1
+  StrCpy $R2 0
+  value:
+    EnumRegValue $R3 SHCTX $R0 $R2
+    StrCmp $R3 "" saved
+    IntOp $R2 $R2 + 1
+    ClearErrors
+    ReadRegStr $R4 SHCTX $R0 $R3
+    StrCpy $R4 "S$R4"
+    IfErrors 0 +3
+      ReadRegDWORD $R4 SHCTX $R0 $R3
+      StrCpy $R4 "D$R4"
+    WriteINIStr "${RECORD_SCRATCH}" $R1 Name$R2 $R3
+    WriteINIStr "${RECORD_SCRATCH}" $R1 Value$R2 "$R4|"
+    Goto value
+  saved:
+  WriteINIStr "${RECORD_SCRATCH}" $R1 Count $R2
   Pop $R4
   Pop $R3
-  Pop $R0
   Pop $R2
+  Pop $R0
   Pop $R1
 FunctionEnd
 
-; The installation folder and the folders above it that are missing, the
-; uninstaller and, for a first install, the entry (were the setup stopped
-; before its end, its uninstaller would remove what it wrote), and the
-; listed folders.
+; At the step "extract": the listed folders; the new uninstaller, written
+; into the work folder and renamed into its place in one step (the earlier
+; one, whose copy waits with the earlier version, or none, was there until
+; then), and the entry naming it, saved in the record (were the setup
+; stopped from here on, the uninstaller would finish or undo it).
 Function PrepareFolders
-  ${CreateFolder} $INSTDIR
+  ${WriteRecordStep} extract
+  IfErrors 0 recorded
+    ${Fail} "${TEXT_FILES_NOT_WRITTEN}" "${TEXT_FILES_NOT_WRITTEN}"
+  recorded:
+  ${ForEachListed} CreateListedFolder
   !ifdef UNINSTALLER
     ClearErrors
-    WriteUninstaller "$INSTDIR\uninstall.exe"
-    IfErrors 0 written
+    WriteUninstaller "$WorkFolder\uninstall.exe"
+    IfErrors not_written
+    StrCmp $EarlierImage "" swap
+      System::Call 'kernel32::CopyFileW(t "$EarlierFolder\uninstall.exe", t "$EarlierImage\uninstall.exe", i 0) i .r0'
+      IntCmp $0 0 not_written
+    swap:
+    System::Call 'kernel32::MoveFileExW(t "$WorkFolder\uninstall.exe", t "$INSTDIR\uninstall.exe", i ${SETUP_MOVE_REPLACING}) i .r0'
+    IntCmp $0 0 0 written written
+    not_written:
       ${Fail} "${TEXT_UNINSTALLER_NOT_WRITTEN}" "${TEXT_UNINSTALLER_NOT_WRITTEN_STATUS}"
     written:
-    StrCmp $EarlierKey "" 0 registered
-      Call WriteEntry
+    Call WriteEntry
+    ${SaveEntry} $UninstallKey Entry
+    StrCmp $EarlierKey "" registered
+    StrCmp $EarlierKey $UninstallKey registered
+      DeleteRegKey SHCTX $EarlierKey
     registered:
   !endif
-  ${ForEachListed} CreateListedFolder
 FunctionEnd
 
 ; Creates the folder given and the missing folders above it, noting each one
@@ -1220,157 +2226,33 @@ Function CreateListedFolder
   file:
 FunctionEnd
 
-; Once the files are in place: the earlier version goes, the entry is
-; written, and what the new version replaced is deleted.
+; Once the files are in place, at the step "complete": the earlier version
+; goes, what remains of it that is the user's comes back, the entry is
+; written and what waited is deleted (FinishInstallation). Files of the
+; user's kept beside new ones are told on the last page.
 Function CompleteInstallation
-  SetOutPath $PLUGINSDIR
-  Call RemoveEarlierVersion
-  !ifdef UNINSTALLER
-    Call WriteEntry
-  !endif
-  StrCmp $SetAside "" +2
-    RMDir /r $SetAside
+  ${WriteRecordStep} complete
+  IfErrors 0 recorded
+    ${Fail} "${TEXT_FILES_NOT_WRITTEN}" "${TEXT_FILES_NOT_WRITTEN}"
+  recorded:
+  Call FinishInstallation
   StrCpy $Progress done
+  IntCmp $KeptFiles 0 +3
+    SetDetailsView show
+    DetailPrint "${TEXT_KEPT_SUMMARY}"
 FunctionEnd
 
-; Has the earlier version's entry name, among the folders it created, those
-; at or below one folder (given first) at the same places below another
-; (given second).
-Function PointEarlierFolders
-  Exch $R1
-  Exch
-  Exch $R0
-  Push $R2
-  Push $R3
-  Push $R4
-  Push $R5
-  StrLen $R2 $R0
-  ReadRegDWORD $R3 SHCTX $EarlierKey "CreatedFolders"
-  folder:
-    IntCmp $R3 0 pointed pointed
-    ReadRegStr $R4 SHCTX $EarlierKey "CreatedFolder$R3"
-    ${PlaceOf} $R4 $R0 $R5
-    StrCmp $R5 "" next
-      StrCpy $R4 $R4 "" $R2
-      WriteRegStr SHCTX $EarlierKey "CreatedFolder$R3" "$R1$R4"
-    next:
-    IntOp $R3 $R3 - 1
-    Goto folder
-  pointed:
-  Pop $R5
-  Pop $R4
-  Pop $R3
-  Pop $R2
-  Pop $R0
-  Pop $R1
-FunctionEnd
-
-; Once the new version is in place, the earlier version's own uninstaller
-; removes exactly what it installed from where it waits, and its folders
-; there once empty; its folders at and above its folder stay to the end. Run
-; from a copy, the uninstaller can delete its own file, and "_?=" has it work
-; on that folder and be waited for; it removes nothing when it cannot remove
-; everything, and then names the file in its report. What remains where it
-; waited is the user's and goes back, unless the new version has a file of
-; its name.
-Function RemoveEarlierVersion
-  StrCmp $EarlierImage "" unregister
-    ReadRegDWORD $0 SHCTX $EarlierKey "CreatedFolders"
-    StrCpy $1 1
-    earlier_folder:
-      IntCmp $1 $0 0 0 earlier_folders_recorded
-      ReadRegStr $2 SHCTX $EarlierKey "CreatedFolder$1"
-      ${RecordFolder} Earlier $2
-      IntOp $1 $1 + 1
-      Goto earlier_folder
-    earlier_folders_recorded:
-    ${PointEarlierFolders} $EarlierFolder $EarlierImage
-    CopyFiles /SILENT "$EarlierImage\uninstall.exe" "$PLUGINSDIR\earlier-uninstall.exe"
-    Delete "$PLUGINSDIR\in-use.txt"
-    System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_SETUP_REPORT", t "$PLUGINSDIR\in-use.txt")'
-    ClearErrors
-    ExecWait '"$PLUGINSDIR\earlier-uninstall.exe" /S /$InstallMode _?=$EarlierImage' $0
-    IfErrors not_removed
-    StrCmp $0 0 removed
-    not_removed:
-      ClearErrors
-      FileOpen $1 "$PLUGINSDIR\in-use.txt" r
-      IfErrors not_in_use
-        FileReadUTF16LE $1 $2
-        FileClose $1
-        ; Named where the user knows it.
-        StrLen $3 $EarlierImage
-        StrCpy $2 $2 "" $3
-        ${StopAtFileInUse} "$EarlierFolder$2"
-      not_in_use:
-      ${Fail} "${TEXT_EARLIER_NOT_REMOVED}" "${TEXT_EARLIER_NOT_REMOVED_STATUS}"
-    removed:
-    StrCpy $Progress kept
-    ${MoveTree} $EarlierImage $EarlierFolder ""
-    RMDir /r $EarlierImage
-    ReadINIStr $1 "${FOLDER_RECORD}" Earlier Count
-    created_folder:
-      IntCmp $1 1 0 unregister
-      ReadINIStr $2 "${FOLDER_RECORD}" Earlier $1
-      ${PlaceOf} $2 $EarlierFolder $3
-      StrCmp $3 below +2
-        RMDir $2
-      IntOp $1 $1 - 1
-      Goto created_folder
-  unregister:
-  StrCmp $EarlierKey "" +2
-    DeleteRegKey SHCTX $EarlierKey
-FunctionEnd
-
-; Puts back what a failed installation changed: removes the files it wrote
-; and the folders it created, and moves back what waited.
+; Puts back what a failed installation changed, as long as it can.
 Function Undo
-  StrCmp $Progress moving changed
-  StrCmp $Progress writing changed
-    Return
-  changed:
-  ; No folder of the installation may stay this program's working folder.
-  SetOutPath $PLUGINSDIR
-  StrCmp $Progress writing 0 written
-    ${ForEachListed} DeleteListedFile
-    !ifdef UNINSTALLER
-      Delete "$INSTDIR\uninstall.exe"
-    !endif
-  written:
-  ReadINIStr $1 "${FOLDER_RECORD}" Created Count
-  created_folder:
-    IntCmp $1 1 0 folders_removed
-    ReadINIStr $2 "${FOLDER_RECORD}" Created $1
-    RMDir $2
-    IntOp $1 $1 - 1
-    Goto created_folder
-  folders_removed:
-  StrCpy $3 ""
-  StrCmp $SetAside "" files_back
-    ClearErrors
-    ${MoveTree} $SetAside $INSTDIR ""
-    IfErrors 0 +2
-      StrCpy $3 $SetAside
-    RMDir $SetAside
-  files_back:
-  StrCmp $EarlierImage "" earlier_back
-    ${PointEarlierFolders} $EarlierImage $EarlierFolder
-    ClearErrors
-    ${MoveTree} $EarlierImage $EarlierFolder ""
-    IfErrors 0 +2
-      StrCpy $3 "$3 $EarlierImage"
-    RMDir $EarlierImage
-  earlier_back:
-  StrCmp $3 "" +2
-    StrCpy $Failure "$Failure$\r$\n${TEXT_NOT_PUT_BACK}"
-  ; A first install's entry, written early.
-  StrCmp $EarlierKey "" 0 +2
-    DeleteRegKey SHCTX $UninstallKey
+  StrCmp $Progress changing 0 +2
+    Call UndoRun
 FunctionEnd
 
 !ifdef UNINSTALLER
 
-; The entry, complete; written again at the end of an installation.
+; The entry, complete; written again at the end of an installation. Its
+; uninstall commands run the uninstaller in place ("_?="), so that whoever
+; waits for them waits for the removal and gets its exit code.
 Function WriteEntry
   WriteRegStr SHCTX $UninstallKey "DisplayName" $PluginName
   WriteRegStr SHCTX $UninstallKey "PluginName" $PluginName
@@ -1381,8 +2263,8 @@ Function WriteEntry
   StrCmp $Publisher "" +2
     WriteRegStr SHCTX $UninstallKey "Publisher" $Publisher
   WriteRegStr SHCTX $UninstallKey "InstallLocation" "$INSTDIR"
-  WriteRegStr SHCTX $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr SHCTX $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr SHCTX $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
+  WriteRegStr SHCTX $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD SHCTX $UninstallKey "EstimatedSize" $InstalledSize
   WriteRegDWORD SHCTX $UninstallKey "NoModify" 1
   WriteRegDWORD SHCTX $UninstallKey "NoRepair" 1
@@ -1400,11 +2282,11 @@ Function EntryFolders
   Push $R1
   Push $R2
   Push $R3
-  ReadINIStr $R1 "${FOLDER_RECORD}" $R0 Count
+  ReadINIStr $R1 $FolderRecord $R0 Count
   StrCpy $R2 1
   folder:
     IntCmp $R2 $R1 0 0 written
-    ReadINIStr $R3 "${FOLDER_RECORD}" $R0 $R2
+    ReadINIStr $R3 $FolderRecord $R0 $R2
     IntOp $0 $0 + 1
     WriteRegStr SHCTX $UninstallKey "CreatedFolder$0" $R3
     IntOp $R2 $R2 + 1
@@ -1419,9 +2301,16 @@ FunctionEnd
 ; The uninstaller's start: its mode is the one a switch gives (an update
 ; gives it), else the one whose entry names this folder, else as a setup
 ; would choose it; an install for all users is removed by a run with
-; administrator rights. Then the language the setup ran in.
+; administrator rights. Then the language the setup ran in. A setup that runs
+; it says so in ${REPORT_VARIABLE}.
 Function un.BeginUninstall
   ${UsePluginEntry}
+  StrCpy $RunBySetup 0
+  StrCpy $OwnFolders 0
+  StrCpy $OwnReplacement ""
+  ReadEnvStr $0 ${REPORT_VARIABLE}
+  StrCmp $0 "" +2
+    StrCpy $RunBySetup 1
   ${ModeOfSwitches}
   StrCmp $InstallMode "" 0 mode_chosen
     ${AdminRights} $0
@@ -1457,33 +2346,211 @@ Function un.BeginUninstall
     StrCpy $LANGUAGE $0
 FunctionEnd
 
-; $INSTDIR is the uninstaller's own folder. Only what the installer put
-; there goes, and only when all of it can: what else the folders hold stays,
-; and so do they. A file that came into use meanwhile stays, and so do the
-; uninstaller and the entry, to finish the job later.
+; $INSTDIR is the folder the uninstaller removes the plugin from. Only what
+; the installer put there goes, and only when all of it can: what else the
+; folders hold stays, and so do they, and so does a file that is not a
+; program or a library and was changed since it was installed. A file that
+; came into use meanwhile stays, and so do the uninstaller and the entry, to
+; finish the job later. When an interrupted setup was undone, the uninstaller
+; of the version it put back does the removal instead.
 Function un.RemoveInstalledFiles
+  StrCmp $HandOver "" own_files
+  StrCmp $HandOver "-" handed_over
+    StrCpy $EarlierFolder $HandOver
+    ${RunUninstallerOf} $HandOver $0
+    StrCmp $0 0 handed_over
+      ${TellWhyNotRemoved} $HandOver
+  handed_over:
+    Return
+  own_files:
   ${ForEachListed} StopUnlessReplaceable
-  ${ForEachListed} DeleteListedFile
+  ${ForEachListed} RemoveListedFile
   StrCmp $Leftover "" removed
     ${Fail} "${TEXT_FILES_LEFT}" "${TEXT_FILES_LEFT_STATUS}"
   removed:
+  IntCmp $KeptFiles 0 +3
+    SetDetailsView show
+    DetailPrint "${TEXT_KEPT_ON_UNINSTALL}"
+  ${IfOwnFile} removed_but_own_file
   Delete "$INSTDIR\uninstall.exe"
+  removed_but_own_file:
 FunctionEnd
 
-; The folders the entry names, innermost first, once empty, and the entry.
+; A listed file goes, unless it is not a program or a library and differs
+; from what was installed: then it is the user's, and stays. The installed
+; version that an update put beside such a file (<name>.new) goes.
+Function un.RemoveListedFile
+  StrCpy $R3 $R0 "" -1
+  StrCmp $R3 "\" kept
+  ${IsProgramFile} $R0 $R3
+  StrCmp $R3 1 delete
+    IfFileExists "$INSTDIR\$R0.new" 0 shipped_copy_gone
+      ${ChangedSinceInstalled} "$INSTDIR\$R0.new" $R3
+      StrCmp $R3 1 shipped_copy_gone
+        Delete "$INSTDIR\$R0.new"
+    shipped_copy_gone:
+    IfFileExists "$INSTDIR\$R0" 0 kept
+    ${ChangedSinceInstalled} "$INSTDIR\$R0" $R3
+    StrCmp $R3 1 0 delete
+      DetailPrint "${TEXT_KEPT_CHANGED}"
+      IntOp $KeptFiles $KeptFiles + 1
+      Goto kept
+  delete:
+  Call un.DeleteListedFile
+  kept:
+FunctionEnd
+
+; 1 when the file given differs from the listed file the loop is at
+; ($ListedSize, $ListedHash): another size, or another SHA-256 digest. A list
+; without digests has nothing to compare with: 0. A file that cannot be read
+; counts as changed.
+Function un.ChangedSinceInstalled
+  Exch $R3
+  Push $R2
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  StrCmp $ListedHash "" same
+  System::Call 'kernel32::CreateFileW(t R3, i ${SETUP_GENERIC_READ}, i ${SETUP_SHARE_ALL}, p 0, i ${SETUP_OPEN_EXISTING}, i 0, p 0) p .R4'
+  IntCmp $R4 -1 changed
+  System::Call 'kernel32::GetFileSizeEx(p R4, *l .R5)'
+  StrCmp $R5 $ListedSize 0 closed
+  StrCpy $R5 ""
+  System::Call 'advapi32::CryptAcquireContextW(*p .R6, p 0, p 0, i ${SETUP_PROV_RSA_AES}, i ${SETUP_CRYPT_VERIFYCONTEXT}) i .R8'
+  IntCmp $R8 0 closed
+  System::Call 'advapi32::CryptCreateHash(p R6, i ${SETUP_CALG_SHA_256}, p 0, i 0, *p .R7) i .R8'
+  IntCmp $R8 0 released
+  System::Alloc 65536
+  Pop $R3
+  read:
+    System::Call 'kernel32::ReadFile(p R4, p R3, i 65536, *i .R8, p 0)'
+    IntCmp $R8 0 hashed
+    System::Call 'advapi32::CryptHashData(p R7, p R3, i R8, i 0)'
+    Goto read
+  hashed:
+  System::Call 'advapi32::CryptGetHashParam(p R7, i ${SETUP_HP_HASHVAL}, p R3, *i 32, i 0)'
+  ; The digest in lower-case hex, as the list has it.
+  StrCpy $R5 ""
+  StrCpy $R8 0
+  digit:
+    IntOp $R2 $R3 + $R8
+    System::Call '*$R2(&i1 .R2)'
+    IntFmt $R2 "%02x" $R2
+    StrCpy $R5 "$R5$R2"
+    IntOp $R8 $R8 + 1
+    IntCmp $R8 32 0 digit
+  System::Free $R3
+  System::Call 'advapi32::CryptDestroyHash(p R7)'
+  released:
+  System::Call 'advapi32::CryptReleaseContext(p R6, i 0)'
+  closed:
+  System::Call 'kernel32::CloseHandle(p R4)'
+  StrCmp $R5 $ListedHash same
+  changed:
+  StrCpy $R3 1
+  Goto compared
+  same:
+  StrCpy $R3 0
+  compared:
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R2
+  Exch $R3
+FunctionEnd
+
+; The folders the entry names, innermost first, once empty, and the entry,
+; when it names this folder (an uninstaller a setup runs on the folder where
+; an earlier version waits leaves it to the setup). The folders that this
+; uninstaller's own file keeps go after it.
 Function un.RemoveFoldersAndEntry
+  StrCmp $HandOver "" 0 removed
   SetOutPath "$TEMP"
   ReadRegDWORD $1 SHCTX $UninstallKey "CreatedFolders"
   folder:
-    IntCmp $1 1 0 removed
+    IntCmp $1 1 0 folders_removed
     ReadRegStr $2 SHCTX $UninstallKey "CreatedFolder$1"
-    StrCmp $2 "" +2
+    StrCmp $2 "" +3
       RMDir $2
+      Call un.RemoveAfterOwnFile
     IntOp $1 $1 - 1
     Goto folder
+  folders_removed:
+  ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+  StrCmp $0 $INSTDIR 0 +2
+    DeleteRegKey SHCTX $UninstallKey
   removed:
-  DeleteRegKey SHCTX $UninstallKey
   StrCpy $Progress done
+FunctionEnd
+
+; The folder in $2, when it is still there, goes once empty after the
+; uninstaller's own file.
+Function un.RemoveAfterOwnFile
+  IfFileExists "$2\*.*" 0 +3
+    IntOp $OwnFolders $OwnFolders + 1
+    System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_REMOVE_$OwnFolders", t r2)'
+FunctionEnd
+
+; At the uninstaller's end: its own file (or the copy that NSIS made of it in
+; a folder of its own, "~nsu<n>.tmp" in the temporary folder, when it was run
+; without "_?="), when it is to go, is deleted once every run of it has ended
+; (this one, and the one that waits for it when it runs with administrator
+; rights): by the command interpreter, which tries once a second for a minute
+; and then removes the folders that RemoveAfterOwnFile named, once empty.
+; When the removal failed and the earlier version that an interrupted setup
+; left is installed again, its uninstaller takes the place of this one
+; instead. The paths reach the interpreter in environment variables, so that
+; no character in them is taken for its syntax.
+Function un.EndUninstall
+  StrCmp $OwnFile "" 0 remove
+    ${ParentOf} $EXEDIR $0
+    StrLen $0 $0
+    IntOp $0 $0 + 1
+    StrCpy $0 $EXEDIR "" $0
+    StrCpy $1 $0 4
+    StrCmp $1 "~nsu" 0 ended
+    StrCpy $1 $0 "" -4
+    StrCmp $1 ".tmp" 0 ended
+    StrCpy $OwnFile $EXEPATH
+    StrCpy $2 $EXEDIR
+    Call un.RemoveAfterOwnFile
+  remove:
+  System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_REMOVE", t "$OwnFile")'
+  StrCpy $0 "exit"
+  StrCpy $1 $OwnFolders
+  folder:
+    IntCmp $1 0 listed listed
+    StrCpy $0 'rmdir "%QUILLON_REMOVE_$1%" 2>nul & $0'
+    IntOp $1 $1 - 1
+    Goto folder
+  listed:
+  StrCpy $1 'del /f /q "%QUILLON_REMOVE%" 2>nul & if not exist "%QUILLON_REMOVE%" ($0)'
+  StrCmp $OwnReplacement "" replaced
+    StrCmp $Progress done 0 +3
+      Delete $OwnReplacement
+      Goto replaced
+    System::Call 'kernel32::SetEnvironmentVariable(t "QUILLON_PUT_BACK", t "$OwnReplacement")'
+    StrCpy $1 'move /y "%QUILLON_PUT_BACK%" "%QUILLON_REMOVE%" >nul 2>nul & if not exist "%QUILLON_PUT_BACK%" (exit)'
+  replaced:
+  ; Not "@(" in the loop's body: Wine's interpreter runs none of it then.
+  StrCpy $0 '"$SYSDIR\cmd.exe" /d /q /s /c "for /l %n in (1,1,60) do ($1 & ping -n 2 127.0.0.1 >nul)"'
+  ; STARTUPINFOW, PROCESS_INFORMATION; no window, no inherited handles, the
+  ; temporary folder as its working folder.
+  System::Call '*(i 68, p 0, p 0, p 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, p 0, p 0, p 0, p 0) p .r1'
+  System::Call '*(p, p, i, i) p .r2'
+  System::Call 'kernel32::CreateProcessW(p 0, t r0, p 0, p 0, i 0, i ${SETUP_CREATE_NO_WINDOW}, p 0, t "$TEMP", p r1, p r2) i .r3'
+  IntCmp $3 0 started
+    System::Call '*$2(p .r3, p .r4)'
+    System::Call 'kernel32::CloseHandle(p r3)'
+    System::Call 'kernel32::CloseHandle(p r4)'
+  started:
+  System::Free $1
+  System::Free $2
+  ended:
 FunctionEnd
 
 !endif

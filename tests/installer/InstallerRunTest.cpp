@@ -167,10 +167,11 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
 
     ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
     EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
-    const std::string uninstaller = "\"" + installed + "uninstall.exe\"";
+    // In place, so that whoever waits for it waits for the removal.
+    const std::string uninstaller = "\"" + installed + "uninstall.exe\"", inPlace = " _?=" + WithoutTrailingBackslash(installed);
     EXPECT_EQ(RegistryText(key, "DisplayName"), inputs.PluginName);
-    EXPECT_EQ(RegistryText(key, "UninstallString"), uninstaller);
-    EXPECT_EQ(RegistryText(key, "QuietUninstallString"), uninstaller + " /S");
+    EXPECT_EQ(RegistryText(key, "UninstallString"), uninstaller + inPlace);
+    EXPECT_EQ(RegistryText(key, "QuietUninstallString"), uninstaller + " /S" + inPlace);
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still there: " << installed;

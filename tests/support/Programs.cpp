@@ -4,6 +4,7 @@
 #include "Polling.h"
 #include "base/Errors.h"
 #include "base/Handles.h"
+#include "base/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -165,5 +166,8 @@ void Uninstall(const std::string& key, REGSAM view, HKEY root)
     const ProgramRun uninstall = RunProgram(quiet, elsewhere.Path());
     ASSERT_TRUE(uninstall.Ended);
     EXPECT_EQ(uninstall.ExitCode, 0u);
-    EXPECT_TRUE(Eventually([&] { return !KeyExists(key, view, root); }, 30000)) << "still registered: " << key;
+    EXPECT_FALSE(KeyExists(key, view, root)) << "still registered: " << key;
+    // Its own file, which it cannot delete while it runs, goes a moment later.
+    const std::string uninstaller = quiet.substr(1, quiet.find('"', 1) - 1);
+    EXPECT_TRUE(Eventually([&] { return !FileExistsAt(uninstaller); }, 10000)) << uninstaller;
 }

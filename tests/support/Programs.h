@@ -92,6 +92,6 @@ private:
 };
 
 // Runs the entry's quiet uninstaller as the system does, from elsewhere, and
-// waits for its entry to go: it goes on from a copy of itself, and removes
-// its entry last.
+// waits for it: its entry is gone when it has ended, and its own file, which
+// it cannot delete while it runs, a moment later.
 void Uninstall(const std::string& key, REGSAM view = 0, HKEY root = HKEY_LOCAL_MACHINE);
