@@ -441,7 +441,7 @@ Var CurrentUserButton
 !define WriteRecordStep "!insertmacro _SetupCall_1 WriteRecordStep"
 !define SaveEntry "!insertmacro _SetupCall_2 SaveEntry"
 !define RestoreEntry "!insertmacro _SetupCall_2 RestoreEntry"
-!define RunUninstallerOf "!insertmacro _SetupCall_1_1 RunUninstallerOf"
+!define RunUninstallerOf "!insertmacro _SetupCall_2_1 RunUninstallerOf"
 !define TellWhyNotRemoved "!insertmacro _SetupCall_1 TellWhyNotRemoved"
 !define RunAlive "!insertmacro _SetupCall_1_1 RunAlive"
 !define IsProgramFile "!insertmacro _SetupCall_1_1 IsProgramFile"
@@ -1058,17 +1058,18 @@ Function ${UN}WriteRecordStep
   Pop $R3
 FunctionEnd
 
-; Runs the uninstaller in the folder given, from a copy, silently and in the
-; install mode of this run, on that folder ("_?="), and waits for it: it
+; Runs the uninstaller given first, from a copy, silently and in the install
+; mode of this run, on the folder given second ("_?="), and waits for it: it
 ; removes exactly what it installed there, and nothing when it cannot remove
 ; all. Its exit code ("error" when it could not run). The file that stopped
 ; it, if any, it writes into in-use.txt (${REPORT_VARIABLE}), for
 ; TellWhyNotRemoved; the variable also tells it that a setup runs it.
 Function ${UN}RunUninstallerOf
   Exch $R3
-  Push $R4
+  Exch
+  Exch $R4
   Delete "$PLUGINSDIR\in-use.txt"
-  System::Call 'kernel32::CopyFileW(t "$R3\uninstall.exe", t "$PLUGINSDIR\earlier-uninstall.exe", i 0) i .R4'
+  System::Call 'kernel32::CopyFileW(t R4, t "$PLUGINSDIR\earlier-uninstall.exe", i 0) i .R4'
   IntCmp $R4 0 not_run
   System::Call 'kernel32::SetEnvironmentVariable(t "${REPORT_VARIABLE}", t "$PLUGINSDIR\in-use.txt")'
   ClearErrors
@@ -1237,6 +1238,7 @@ Function ${UN}UndoRun
   folders_removed:
   Delete "$PLUGINSDIR\created.ini"
   Call ${UN}ForgetRun
+  ClearErrors
   Return
   not_back:
   StrCpy $Failure "$Failure$\r$\n${TEXT_NOT_PUT_BACK}"
@@ -1263,7 +1265,7 @@ Function ${UN}FinishInstallation
         ${RestoreEntry} EarlierEntry $EarlierKey
         ${PointEarlierFolders} $EarlierFolder $EarlierImage
       entry_restored:
-      ${RunUninstallerOf} $EarlierImage $0
+      ${RunUninstallerOf} "$EarlierImage\uninstall.exe" $EarlierImage $0
       StrCmp $0 0 earlier_removed
         ${RestoreEntry} Entry $UninstallKey
         ${TellWhyNotRemoved} $EarlierImage
@@ -1375,13 +1377,18 @@ Function ${UN}FinishInterruptedRun
       undone:
       DetailPrint "${TEXT_RUN_UNDONE}"
       !ifdef __UNINSTALL__
-        ; Its uninstaller removes the version put back, but for this
-        ; uninstaller's file when that is in its folder: the folders that its
-        ; setups created go after it.
+        ; The uninstaller of the version put back removes it, unless that is
+        ; this one. Then this uninstaller's file, when it is in that
+        ; version's folder, goes, and the folders that its setups created
+        ; after it.
+        StrCpy $HandOver "-"
+        StrCmp $EarlierKey "" recovered
         StrCpy $HandOver $EarlierFolder
-        StrCmp $EarlierKey "" 0 +3
-          StrCpy $HandOver "-"
+        StrCmp $OwnReplacement "" 0 handed_over
+        StrCmp "$EarlierFolder\uninstall.exe" $EXEPATH 0 handed_over
+          StrCpy $HandOver ""
           Goto recovered
+        handed_over:
         ReadRegDWORD $1 SHCTX $EarlierKey "CreatedFolders"
         handed_folder:
           IntCmp $1 1 0 recovered
@@ -2357,7 +2364,10 @@ Function un.RemoveInstalledFiles
   StrCmp $HandOver "" own_files
   StrCmp $HandOver "-" handed_over
     StrCpy $EarlierFolder $HandOver
-    ${RunUninstallerOf} $HandOver $0
+    StrCpy $0 "$HandOver\uninstall.exe"
+    StrCmp $OwnReplacement "" +2
+      StrCpy $0 $OwnReplacement
+    ${RunUninstallerOf} $0 $HandOver $0
     StrCmp $0 0 handed_over
       ${TellWhyNotRemoved} $HandOver
   handed_over:
