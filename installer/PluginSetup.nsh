@@ -1003,8 +1003,9 @@ Function ${UN}MoveBack
 FunctionEnd
 
 ; Writes the entry saved in the section given of the record (see SaveEntry)
-; as the key given, whatever that key held before. Nothing happens when the
-; section holds none.
+; as the key given: its values are written over those there, and then the
+; others there go, so that the key never lacks a value both have. Nothing
+; happens when the section holds none.
 Function ${UN}RestoreEntry
   Exch $R1
   Exch
@@ -1015,7 +1016,6 @@ Function ${UN}RestoreEntry
   Push $R5
   ReadINIStr $R2 "${RECORD_SCRATCH}" $R0 Count
   IntCmp $R2 0 restored restored
-  DeleteRegKey SHCTX $R1
   value:
     ReadINIStr $R3 "${RECORD_SCRATCH}" $R0 Name$R2
     ReadINIStr $R4 "${RECORD_SCRATCH}" $R0 Value$R2
@@ -1026,7 +1026,16 @@ Function ${UN}RestoreEntry
       Goto +2
       WriteRegStr SHCTX $R1 $R3 $R4
     IntOp $R2 $R2 - 1
-    IntCmp $R2 0 restored restored value
+    IntCmp $R2 0 0 0 value
+  other_value:
+    EnumRegValue $R3 SHCTX $R1 $R2
+    StrCmp $R3 "" restored
+    ReadINIStr $R4 "${RECORD_SCRATCH}" $R0 "Has $R3"
+    IntOp $R2 $R2 + 1
+    StrCmp $R4 1 other_value
+      DeleteRegValue SHCTX $R1 $R3
+      StrCpy $R2 0
+      Goto other_value
   restored:
   Pop $R5
   Pop $R4
@@ -1198,9 +1207,12 @@ Function ${UN}UndoRun
   written:
     ${ForEachListed} DeleteListedFile
     Call ${UN}TakeBackUninstaller
-    DeleteRegKey SHCTX $UninstallKey
-    StrCmp $EarlierKey "" entry_back
-      ${RestoreEntry} EarlierEntry $EarlierKey
+    StrCmp $EarlierKey "" 0 +3
+      DeleteRegKey SHCTX $UninstallKey
+      Goto entry_back
+    ${RestoreEntry} EarlierEntry $EarlierKey
+    StrCmp $EarlierKey $UninstallKey entry_back
+      DeleteRegKey SHCTX $UninstallKey
     entry_back:
     ${WriteRecordStep} restoring
   restore:
@@ -1285,11 +1297,11 @@ Function ${UN}FinishInstallation
       IntOp $1 $1 - 1
       Goto earlier_folder
   earlier_gone:
+  ${RestoreEntry} Entry $UninstallKey
   StrCmp $EarlierKey "" registered
   StrCmp $EarlierKey $UninstallKey registered
     DeleteRegKey SHCTX $EarlierKey
   registered:
-  ${RestoreEntry} Entry $UninstallKey
   RMDir /r $SetAside
   ; What could not go back waits with the record, for the next run.
   StrCmp $EarlierImage "" +2
@@ -1471,18 +1483,19 @@ Function UseGivenMode
 FunctionEnd
 
 ; The mode: the one a switch gives; else the mode of an earlier install of
-; this plugin, when it is installed in one mode only; else for all users with
-; administrator rights, only for the user without them.
+; this plugin (or of a run of its setup that was stopped), when there is one
+; in one mode only; else for all users with administrator rights, only for
+; the user without them.
 Function ChooseMode
   ${ModeOfSwitches}
   StrCpy $ModeGiven 1
   StrCmp $InstallMode "" 0 chosen
   StrCpy $ModeGiven 0
   ${AdminRights} $0
-  StrCmp $AllUsersKey "" 0 installed_for_all
-    StrCmp $CurrentUserKey "" by_rights only_for_me
+  StrCmp $AllUsersFolder "" 0 installed_for_all
+    StrCmp $CurrentUserFolder "" by_rights only_for_me
   installed_for_all:
-    StrCmp $CurrentUserKey "" for_all_users by_rights
+    StrCmp $CurrentUserFolder "" for_all_users by_rights
   by_rights:
     StrCmp $0 1 for_all_users only_for_me
   for_all_users:
@@ -1850,7 +1863,8 @@ FunctionEnd
 ; The installed version of this plugin in the hive SHCTX means: the entry
 ; under this plugin's name, or the one a setup of an earlier version of the
 ; tool wrote under the name it gave the plugin, whichever is this plugin's;
-; its key and folder in $EarlierKey and $EarlierFolder ("" when there is none).
+; its key and folder in $EarlierKey and $EarlierFolder ("" when there is none;
+; the folder of a run that was stopped before it registered the plugin).
 Function FindEarlierEntry
   StrCpy $EarlierKey ""
   StrCpy $EarlierFolder ""
@@ -1858,6 +1872,13 @@ Function FindEarlierEntry
   ${TakeIfThePlugins} $UninstallKey
   StrCmp $EarlierKey "" +2
     ReadRegStr $EarlierFolder SHCTX $EarlierKey "InstallLocation"
+  ; A run of a setup that was stopped before its end has its folder here too.
+  StrCmp $EarlierFolder "" 0 found
+    ReadRegStr $EarlierFolder SHCTX $ProgressKey Record
+    StrCmp $EarlierFolder "" found
+    ${ParentOf} $EarlierFolder $EarlierFolder
+    ${ParentOf} $EarlierFolder $EarlierFolder
+  found:
 FunctionEnd
 
 ; $EarlierKey becomes the key given when its entry is this plugin's.
@@ -2127,7 +2148,8 @@ FunctionEnd
 ; Saves the values of the entry given (strings and numbers) in the section
 ; given of the record, for RestoreEntry: Count of them, and Name<n> and
 ; Value<n> of each, the value after "S" for a string or "D" for a number and
-; before a "|" (an INI file drops blanks at a value's ends).
+; before a "|" (an INI file drops blanks at a value's ends), and "Has <name>"
+; for each name.
 Function SaveEntry
   Exch $R1
   Exch
@@ -2149,6 +2171,7 @@ Function SaveEntry
       StrCpy $R4 "D$R4"
     WriteINIStr "${RECORD_SCRATCH}" $R1 Name$R2 $R3
     WriteINIStr "${RECORD_SCRATCH}" $R1 Value$R2 "$R4|"
+    WriteINIStr "${RECORD_SCRATCH}" $R1 "Has $R3" 1
     Goto value
   saved:
   WriteINIStr "${RECORD_SCRATCH}" $R1 Count $R2
