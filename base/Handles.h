@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <wincrypt.h>
 
 #include <utility>
 
@@ -100,6 +101,21 @@ struct LocalMemoryTraits {
 };
 // Memory a call hands over from the local heap (CommandLineToArgvW's list).
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+struct CryptProviderTraits {
+    using Type = HCRYPTPROV;
+    static Type Empty() noexcept { return 0; }
+    static void Close(Type h) noexcept { CryptReleaseContext(h, 0); }
+};
+// A cryptographic service provider of the system's.
+using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;
+
+struct CryptHashTraits {
+    using Type = HCRYPTHASH;
+    static Type Empty() noexcept { return 0; }
+    static void Close(Type h) noexcept { CryptDestroyHash(h); }
+};
+using UniqueCryptHash = UniqueResource<CryptHashTraits>;
 
 // A counted COM interface pointer; releases its reference once.
 template <typename T>

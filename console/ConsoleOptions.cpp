@@ -18,6 +18,11 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
     std::vector<std::string> given; // options seen, each may come once (but --language)
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        // The ways Windows programs are asked for their usage.
+        if (argument == "-h" || argument == "/?") {
+            options.Help = true;
+            continue;
+        }
         if (!IsOption(argument)) {
             if (!options.PluginFolder.empty())
                 throw EConsoleArguments("Only one plugin folder can be given; \"" + options.PluginFolder +
@@ -103,13 +108,17 @@ std::string ConsoleUsage()
            "                     installer of that name there is replaced\n"
            "  --sign COMMAND     signs the installer and its uninstaller: COMMAND is run on each,\n"
            "                     with %1 standing for the file, and must end with exit code 0\n"
-           "  --help             shows this text\n"
+           "  --help, -h, /?     shows this text\n"
            "\n"
-           "Relative paths are taken from the current folder. The last line printed is the full\n"
-           "path of the installer.\n"
+           "Relative paths are taken from the current folder. Beside the installer goes its SHA-256\n"
+           "sum, <installer>.sha256, which \"sha256sum -c\" checks; the sum is printed on a line of its\n"
+           "own, and the last line printed is the full path of the installer. With the environment\n"
+           "variable SOURCE_DATE_EPOCH set, no time in the installer is later than it.\n"
            "\n"
            "Exit codes: 0 the installer is in the output folder; 1 nothing was built (a wrong\n"
-           "argument, or what the window would refuse; each problem on a line of its own on standard\n"
-           "error, or another build in the tool's folder did not end in time); 2 the build failed (the\n"
-           "compiler's messages on standard error; nothing is placed).";
+           "argument, a folder with more than one plugin and no --main-file, or what the window would\n"
+           "refuse; each problem on a line of its own on standard error, or another build in the\n"
+           "tool's folder did not end in time); 2 the build failed (the compiler's messages on\n"
+           "standard error; nothing is placed, and an installer of that name in the output folder\n"
+           "is kept as it was).";
 }

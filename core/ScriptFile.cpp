@@ -1,5 +1,6 @@
 #include "ScriptFile.h"
 
+#include "BuildTimes.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
@@ -69,6 +70,8 @@ std::string WriteSetupScript(const std::string& templateText, TSetupScriptInputs
     if (!inputs.LicensePath.empty() && inputs.LicenseExists)
         inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
     SaveTextFile(InstalledFilesList(inputs.Files), toolFolder + kFileListFileName);
+    // The compiler packs it with its time: the same inputs, the same setup.
+    SetLastWriteTime(toolFolder + kFileListFileName, inputs.ListTime);
     std::string script = SetupScriptFile(templateText, inputs);
     SaveTextFile(script, toolFolder + kScriptFileName);
     return script;

@@ -1,5 +1,6 @@
 #include "SetupPlan.h"
 
+#include "BuildTimes.h"
 #include "LibraryImage.h"
 #include "PluginBuilds.h"
 #include "PluginScan.h"
@@ -185,6 +186,15 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     const TFolderTree tree = paths.FolderExists ? WalkFolderTree(plan.PluginFolder) : TFolderTree();
     if (const std::string line = UnreachableNameLine(request.Folder, tree, request.LicensePath); !line.empty())
         plan.Problems.push_back(line);
+    // Dated by its inputs, never by the clock.
+    const TSourceDate sourceDate = SourceDateEpoch();
+    if (!sourceDate.Problem.empty())
+        plan.Problems.push_back(sourceDate.Problem);
+    inputs.ListTime = tree.NewestWrite;
+    if (sourceDate.Set && tree.NewestWrite > sourceDate.Latest) {
+        inputs.ListTime = sourceDate.Latest;
+        plan.StageTime = sourceDate.Latest;
+    }
     for (const std::string& entry : tree.Entries) {
         // An earlier setup of this plugin left in its folder is not packed into the next one.
         if (entry.back() != '\\' && EqualNoCase(FileNameOf(entry), plan.InstallerName)) {

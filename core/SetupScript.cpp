@@ -313,6 +313,8 @@ std::vector<std::string> ValidateSetupInputs(const TSetupRequest& seen, const TR
         {!seen.NameAsked && seen.PluginName.empty(), "You must specify a plugin name"},
         {!seen.PluginName.empty() && seen.PluginName.find_first_not_of(" \t") == std::string::npos,
          "The plugin name can't be made of blanks only"},
+        {std::any_of(seen.PluginName.begin(), seen.PluginName.end(), [](char c) { return (c > 0 && c < ' ') || c == 0x7F; }),
+         "The plugin name can't hold control characters, such as a line break"},
         {!folderGiven, "You must specify a folder"},
         {folderGiven && !seen.EntriesListed, "The folder doesn't contains any file"},
         {folderGiven && seen.EntriesListed && !mainFileChosen, "You must specify the plugin main file"},

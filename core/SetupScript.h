@@ -164,6 +164,8 @@ struct TSetupScriptInputs : TSetupRequest {
     std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
+    // The last-write time the list of installed files gets (BuildTimes.h).
+    unsigned long long ListTime = 0;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

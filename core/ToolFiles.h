@@ -9,6 +9,9 @@ inline constexpr char kLicenseCopyFileName[] = "temp_license.txt";
 // The list of the files to install, which the installer and its uninstaller
 // carry and read as they run.
 inline constexpr char kFileListFileName[] = "temp_files.txt";
+// A copy of the plugin folder dated no later than a release's time, which the
+// setup packs instead of the folder (BuildTimes.h).
+inline constexpr char kStageFolderName[] = "temp_plugin\\";
 inline constexpr char kCompilerFileName[] = "makensis.exe";
 // Where the compiler's messages go when a failed build is compiled once more
 // to tell the user why.

@@ -230,7 +230,9 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
         {"", "C:\\p\\", true, "", true, K::None, "", K::None,
          "You must specify a plugin name\r\nYou must specify the plugin main file"},
         {"Name", "C:\\p\\", true, "fs.wfx", true, K::File, "C:\\l.txt", K::File, ""},
-        {" \t ", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None, "The plugin name can't be made of blanks only"},
+        {"   ", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None, "The plugin name can't be made of blanks only"},
+        {"Two\r\nlines\t", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None,
+         "The plugin name can't hold control characters, such as a line break"},
         // A half-typed folder, with the list an earlier folder left behind.
         {"Name", "C:\\pl", true, "fs.wfx", false, K::None, "", K::None, "The folder doesn't exist"},
         {"", "C:\\pl", false, "", false, K::None, "", K::None,
