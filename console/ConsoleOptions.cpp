@@ -73,6 +73,13 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
         return options;
     if (options.PluginFolder.empty())
         throw EConsoleArguments("No plugin folder given; --help shows how to call this program");
+    // No path holds a quote. Windows reads a backslash before a closing quote
+    // as part of the text: "C:\plugin\" takes the quote, and what follows,
+    // into the path.
+    for (const std::string* path : {&options.PluginFolder, &options.Output, &options.License, &options.MainFile})
+        if (path->find('"') != std::string::npos)
+            throw EConsoleArguments("\"" + *path + "\" holds a quote: a path that ends in a backslash before its closing "
+                                    "quote swallows the quote; leave that backslash out");
     options.NameGiven = std::find(given.begin(), given.end(), "--name") != given.end();
     if (!options.Type.empty()) {
         CharUpperA(options.Type.data());

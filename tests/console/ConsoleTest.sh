@@ -196,6 +196,7 @@ cp "$plugins/testfs.wfx" two/beta.wfx64
 refused '"wfx/testfs.wfx" is a file, and a folder is expected' wfx/testfs.wfx --output out
 refused "holds 2 plugins (alpha.wfx, beta.wfx): name the one to build with --main-file" two --output out
 refused "can't hold control characters" wfx --name "$(printf 'Two\nlines')" --output out
+refused "leave that backslash out" 'wfx" --output out' 
 for help in -h /? --help; do
     cli $help
     [ "$code" = 0 ] && grep -q "Exit codes" out.txt && pass "$help shows the usage" || fail "$help: exit $code"
