@@ -88,6 +88,9 @@ TSetupRequest RequestOf(const TConsoleOptions& options, const std::string& folde
     request.LicensePath = options.License;
     request.Uninstaller = options.Uninstaller;
     request.SignCommand = options.SignCommand;
+    request.IconPath = options.Icon;
+    request.Publisher = options.Publisher;
+    request.Url = options.Url;
     return request;
 }
 

@@ -48,6 +48,9 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
                               : name == "--license"   ? &options.License
                               : name == "--output"    ? &options.Output
                               : name == "--sign"      ? &options.SignCommand
+                              : name == "--icon"      ? &options.Icon
+                              : name == "--publisher" ? &options.Publisher
+                              : name == "--url"       ? &options.Url
                                                       : nullptr;
         if (target == nullptr && name != "--language")
             throw EConsoleArguments("Unknown option \"" + name + "\"; --help lists the options");
@@ -76,7 +79,7 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
     // No path holds a quote. Windows reads a backslash before a closing quote
     // as part of the text: "C:\plugin\" takes the quote, and what follows,
     // into the path.
-    for (const std::string* path : {&options.PluginFolder, &options.Output, &options.License, &options.MainFile})
+    for (const std::string* path : {&options.PluginFolder, &options.Output, &options.License, &options.MainFile, &options.Icon})
         if (path->find('"') != std::string::npos)
             throw EConsoleArguments("\"" + *path + "\" holds a quote: a path that ends in a backslash before its closing "
                                     "quote swallows the quote; leave that backslash out");
@@ -115,6 +118,11 @@ std::string ConsoleUsage()
            "                     installer of that name there is replaced\n"
            "  --sign COMMAND     signs the installer and its uninstaller: COMMAND is run on each,\n"
            "                     with %1 standing for the file, and must end with exit code 0\n"
+           "  --icon FILE        an icon file (.ico) for the installer, its uninstaller and the entry in\n"
+           "                     the list of installed programs (default: NSIS's; the entry shows the\n"
+           "                     plugin's own icon when its main file has one)\n"
+           "  --publisher TEXT   the publisher the entry names (default: the main file's company name)\n"
+           "  --url URL          the entry's web address for information and help\n"
            "  --help, -h, /?     shows this text\n"
            "\n"
            "Relative paths are taken from the current folder. Beside the installer goes its SHA-256\n"

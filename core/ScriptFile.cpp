@@ -14,9 +14,10 @@ bool StartsWith(const std::string& bytes, const char* head) { return bytes.rfind
 TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
 {
     for (std::string* text : {&inputs.PluginName, &inputs.Folder, &inputs.MainFile, &inputs.PluginType,
-                              &inputs.LicensePath, &inputs.Publisher})
+                              &inputs.LicensePath, &inputs.Publisher, &inputs.CompanyName, &inputs.IconPath,
+                              &inputs.Url})
         *text = Utf8FromAnsi(*text);
-    for (std::vector<std::string>* list : {&inputs.Languages, &inputs.Files, &inputs.LeftOut})
+    for (std::vector<std::string>* list : {&inputs.Languages, &inputs.Files, &inputs.LeftOut, &inputs.Translated})
         for (std::string& text : *list)
             text = Utf8FromAnsi(text);
     return inputs;

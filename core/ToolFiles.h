@@ -17,6 +17,9 @@ inline constexpr char kCompilerFileName[] = "makensis.exe";
 // to tell the user why.
 inline constexpr char kCompilerLogFileName[] = "makensis.log";
 inline constexpr char kLanguageFilesPattern[] = "languages\\*.nlf";
+// The installer's own texts in each language, "<language>.nsh", beside the
+// template; English.nsh stands in for the languages without one.
+inline constexpr char kTranslationsFolderName[] = "translations\\";
 // The programs that ask a WFX plugin for its name: one for 32-bit plugin
 // libraries, one for 64-bit ones.
 inline constexpr char kNameHelperFileName[] = "PluginNameHelper.exe";

@@ -37,7 +37,8 @@
 ;   plugin_version          the main file's version ("1.2.3.4") or nothing;
 ;                           digits and dots only, so it may stand in a define
 ; Generated lines: sign_command (a signing command given to the console
-; program), languages (the language files), license (the licence page),
+; program), brand (the defines of the brand below, given to the console
+; program, and MAIN_FILE_ICON), languages (the language files), license (the licence page),
 ; pushlang (the language question), install_files (one File command for
 ; each folder of the plugin). A language is also named in the compiler's own
 ; define for it, ${LANG_<NAME>}, which cannot hold a "}".
@@ -84,6 +85,17 @@ AllowSkipFiles off
   !finalize `${SIGN_COMMAND}` = 0
   !uninstfinalize `${SIGN_COMMAND}` = 0
 !endif
+
+; The author's brand, for the setup, its uninstaller and the plugin's entry
+; in the list of installed programs: an icon file (.ico), the publisher (else
+; the main file's company name) and a web address for information and help.
+; Remove the semicolons to set them; the console program's --icon,
+; --publisher and --url take their places (brand). Without an icon the entry
+; shows the plugin's own, when its main file carries one (MAIN_FILE_ICON).
+;!define BRAND_ICON "C:\art\plugin.ico"
+;!define BRAND_PUBLISHER "Example Software"
+;!define BRAND_URL "https://example.com/plugin"
+*brand*
 
 #01!define UNINSTALLER
 

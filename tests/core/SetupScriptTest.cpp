@@ -263,3 +263,24 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
     asked.MainFile = "fs.wfx";
     EXPECT_EQ(JoinedLines(ValidateSetupInputs(asked, {true, K::File, K::None})), "The plugin is still being asked for its name: try again in a moment");
 }
+
+TEST(SetupScript, BrandAndTranslationsReachTheTemplateAsItsDefinesAndIncludes)
+{
+    TSetupScriptInputs inputs;
+    EXPECT_EQ(BrandBlock(inputs), "");
+    inputs.IconPath = "C:\\art\\plugin.ico";
+    inputs.Url = "https://example.com/p?a=1&b=2";
+    inputs.MainFileIcon = true;
+    EXPECT_EQ(BrandBlock(inputs), "!define /redef BRAND_ICON \"C:\\art\\plugin.ico\"\r\n"
+                                  "!define /redef BRAND_URL \"https://example.com/p?a=1&b=2\"\r\n"
+                                  "!define /redef MAIN_FILE_ICON\r\n");
+    EXPECT_EQ(TranslationsBlock({}, {}), "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_ENGLISH}\r\n"
+                                         "!include \"translations\\English.nsh\"\r\n");
+    // A language without its own file speaks English.
+    EXPECT_EQ(TranslationsBlock({"German", "Klingon"}, {"German"}),
+              "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_GERMAN}\r\n!include \"translations\\German.nsh\"\r\n"
+              "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_KLINGON}\r\n!include \"translations\\English.nsh\"\r\n");
+    for (const char* refused : {"a\"b", "a$b", "a`b", "a\nb"})
+        EXPECT_FALSE(BrandValueProblem("The publisher", refused).empty()) << refused;
+    EXPECT_EQ(BrandValueProblem("The publisher", "Ex & Co. (\u00E9)"), "");
+}
