@@ -371,6 +371,7 @@ void TFormMain::StopBuild()
     CompilerMessages->Stop();
     step_ = TBuildStep::Idle;
     build_.DeleteWrittenSetup();
+    build_.RemoveStage();
 }
 
 void TFormMain::SpawnError(TObject* /*Sender*/, std::uint16_t Error)
@@ -412,6 +413,7 @@ void TFormMain::Act(const TCompileJudgement& judgement)
     switch (judgement.Verdict) {
     case TCompileVerdict::Deliver:
         step_ = TBuildStep::Idle;
+        build_.RemoveStage();
         PlaceInstaller();
         break;
     case TCompileVerdict::ReadMessages:
@@ -430,6 +432,7 @@ void TFormMain::Act(const TCompileJudgement& judgement)
     case TCompileVerdict::Failed:
         step_ = TBuildStep::Idle;
         build_.DeleteWrittenSetup();
+        build_.RemoveStage();
         if (judgement.Log.empty())
             ShowErrorBox(judgement.Text);
         else
@@ -476,16 +479,14 @@ void TFormMain::PlaceInstaller()
 
 bool TFormMain::DeliverInstaller(const std::string& installer, const std::string& target)
 {
-    DWORD error = ERROR_SUCCESS;
-    TMoveOutcome outcome = MoveInstaller(installer, target, false, error);
-    if (outcome == TMoveOutcome::TargetExists) {
+    TPlacing placing = PlaceSetup(installer, target, false);
+    if (placing.Outcome == TPlaceOutcome::TargetExists) {
         if (!AskYesNo("\"" + target + "\" already exists.\r\nDo you want to replace it?"))
             return false; // another folder is asked for
-        outcome = MoveInstaller(installer, target, true, error);
+        placing = PlaceSetup(installer, target, true);
     }
-    if (outcome == TMoveOutcome::Moved)
+    if (placing.Outcome == TPlaceOutcome::Placed)
         return true;
-    ShowErrorBox("The setup could not be moved to \"" + target + "\": " + SystemErrorText(error) +
-                 ".\r\nPlease choose another folder.");
+    ShowErrorBox(PlacingFailureText(target, placing.Error, FileExistsAt(target)) + "\r\nPlease choose another folder.");
     return false;
 }

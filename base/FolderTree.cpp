@@ -85,6 +85,10 @@ private:
             }
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
                 tree_.Entries.push_back(entry);
+                const unsigned long long written =
+                    (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
+                    found.ftLastWriteTime.dwLowDateTime;
+                tree_.NewestWrite = std::max(tree_.NewestWrite, written);
                 continue;
             }
             if (prefix.empty() && IsRootFolder(folder_) && IsSystemRootFolder(given))

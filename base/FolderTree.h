@@ -31,6 +31,9 @@ struct TFolderTree {
     // root the system's own folders ("$RECYCLE.BIN", "System Volume
     // Information") are left out. An entry out of reach is left out too.
     std::vector<std::string> Entries;
+    // The newest last-write time of the files, as a count of 100-nanosecond
+    // ticks since 1601 (a FILETIME's); 0 when there is none.
+    unsigned long long NewestWrite = 0;
     // The first entry out of the tool's reach, in walk order, as this
     // program's code page gives it, and why; both empty when there is none.
     std::string Unreachable;

@@ -2,9 +2,9 @@
 // Owners for the system resources the tool acquires: one type per kind, each
 // non-copyable, movable, with its release call in exactly one place.
 #include <windows.h>
-#include <wincrypt.h>
 #include <objbase.h>
 #include <shlobj.h>
+#include <wincrypt.h>
 
 #include <utility>
 

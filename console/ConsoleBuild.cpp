@@ -7,12 +7,14 @@
 #include "base/TextCodes.h"
 #include "core/AppFolder.h"
 #include "core/BuildLock.h"
+#include "core/Checksum.h"
 #include "core/CompileJudgement.h"
 #include "core/InstallerDelivery.h"
 #include "core/PluginNameHelper.h"
 #include "core/PluginScan.h"
 #include "core/SetupPlan.h"
 #include "core/ToolFiles.h"
+#include "core/UnitFiles.h"
 
 #include <windows.h>
 
@@ -86,6 +88,9 @@ TSetupRequest RequestOf(const TConsoleOptions& options, const std::string& folde
     request.LicensePath = options.License;
     request.Uninstaller = options.Uninstaller;
     request.SignCommand = options.SignCommand;
+    request.IconPath = options.Icon;
+    request.Publisher = options.Publisher;
+    request.Url = options.Url;
     return request;
 }
 
@@ -143,9 +148,75 @@ void StopConsoleBuild() noexcept
     SetEvent(stopped);
 }
 
+namespace {
+
+// Why the folder given cannot be where the plugin is looked for, one line;
+// empty when it can. A plugin file given in its place is the usual slip.
+std::string FolderArgumentProblem(const TConsoleOptions& options, const std::string& folder)
+{
+    if (!FileExistsAt(WithoutTrailingBackslash(folder)))
+        return std::string();
+    return "\"" + options.PluginFolder + "\" is a file, and a folder is expected: give the folder that holds the plugin (\"" +
+           FolderOfPath(WithoutTrailingBackslash(folder)) + "\"), and the file with --main-file when the folder holds more "
+           "than one plugin";
+}
+
+// The plugins a folder offers when no main file was given: a build must not
+// guess between two. One line; empty when there is no choice to make.
+std::string ChoiceProblem(const TConsoleOptions& options, const std::string& folder)
+{
+    if (!options.MainFile.empty() || !FolderExistsAt(folder))
+        return std::string();
+    const int type = options.Type.empty() ? -1 : options.Type == "WLX" ? kPluginTypeWlx : kPluginTypeWfx;
+    const std::vector<std::string> plugins = PluginsAmong(ListFolderEntries(folder + "*.*"), type);
+    if (plugins.size() < 2)
+        return std::string();
+    return "The plugin folder holds " + std::to_string(plugins.size()) + " plugins (" + Joined(plugins) +
+           "): name the one to build with --main-file";
+}
+
+// Places the setup of `build` as `target`, with its SHA-256 sum beside it in
+// `target`.sha256; both replace earlier ones, and on failure the earlier ones
+// stay as they were. The message that says why not; empty when placed.
+std::string PlaceWithChecksum(const TBuildFiles& build, const std::string& target, std::string& sum)
+{
+    const bool earlier = FileExistsAt(target);
+    std::string checksumPart;
+    try {
+        sum = Sha256OfFile(build.SetupPath());
+        // Written beside its place first, so that a full disk stops it here.
+        checksumPart = target + ".sha256.part";
+        SaveTextFile(ChecksumLine(sum, Utf8FromAnsi(target.substr(target.find_last_of('\\') + 1))), checksumPart);
+    } catch (const Exception& e) {
+        if (!checksumPart.empty())
+            DeleteFileA(checksumPart.c_str());
+        return e.Message() + (earlier ? "\r\nThe earlier setup there was kept as it was." : "");
+    }
+    const TPlacing placing = PlaceSetup(build.SetupPath(), target, true);
+    if (placing.Outcome != TPlaceOutcome::Placed) {
+        DeleteFileA(checksumPart.c_str());
+        return PlacingFailureText(target, placing.Error, earlier);
+    }
+    if (!MoveFileExA(checksumPart.c_str(), (target + ".sha256").c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = GetLastError();
+        DeleteFileA(checksumPart.c_str());
+        return "The setup was placed as \"" + target + "\", but its checksum file could not be written: " +
+               SystemErrorText(error) + ".";
+    }
+    return std::string();
+}
+
+} // namespace
+
 int BuildFromConsole(const TConsoleOptions& options, const std::string& toolFolder)
 {
     const std::string folder = WithTrailingBackslash(FullPathOf(options.PluginFolder));
+    for (const std::string& problem : {FolderArgumentProblem(options, folder), ChoiceProblem(options, folder)}) {
+        if (!problem.empty()) {
+            WriteError(problem);
+            return kConsoleRefused;
+        }
+    }
     std::vector<std::string> problems;
     const TSetupRequest request = RequestOf(options, folder, toolFolder, problems);
     WriteOut("Plugin folder: " + folder);
@@ -179,17 +250,25 @@ int BuildFromConsole(const TConsoleOptions& options, const std::string& toolFold
         WriteError(e.Message());
         return kConsoleFailed;
     }
+    // Whatever happens now, the build's own copy of the plugin goes with it,
+    // and a setup it does not place goes too.
+    struct TBuildOver {
+        const TBuildFiles& build;
+        ~TBuildOver()
+        {
+            build.RemoveStage();
+            build.DeleteWrittenSetup();
+        }
+    } over{build};
 
     WriteOut("Compiling \"" + build.ScriptPath() + "\" with \"" + build.CompilerPath() + "\"");
     TCompileFacts facts;
     if (!Compile(build, facts) || Stopped()) {
-        build.DeleteWrittenSetup();
         WriteError("Stopped: nothing was placed.");
         return kConsoleFailed;
     }
     const TCompileJudgement judgement = JudgeCompile(facts, build);
     if (judgement.Verdict != TCompileVerdict::Deliver) {
-        build.DeleteWrittenSetup();
         WriteError(judgement.Text);
         if (!judgement.Log.empty())
             WriteError(judgement.Log);
@@ -197,14 +276,16 @@ int BuildFromConsole(const TConsoleOptions& options, const std::string& toolFold
     }
 
     const std::string target = output + plan.InstallerName;
-    DWORD error = ERROR_SUCCESS;
-    if (!CreateFolders(output) || MoveInstaller(build.SetupPath(), target, true, error) != TMoveOutcome::Moved) {
-        if (error == ERROR_SUCCESS)
-            error = GetLastError();
-        DeleteFileA(build.SetupPath().c_str());
-        WriteError("The setup could not be placed in \"" + output + "\": " + SystemErrorText(error) + ".");
+    std::string sum;
+    if (!CreateFolders(output)) {
+        WriteError(PlacingFailureText(target, GetLastError(), false));
         return kConsoleFailed;
     }
+    if (const std::string failure = PlaceWithChecksum(build, target, sum); !failure.empty()) {
+        WriteError(failure);
+        return kConsoleFailed;
+    }
+    WriteOut("SHA-256: " + sum);
     WriteOut(target);
     return kConsoleBuilt;
 }

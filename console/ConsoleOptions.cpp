@@ -18,6 +18,11 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
     std::vector<std::string> given; // options seen, each may come once (but --language)
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
+        // The ways Windows programs are asked for their usage.
+        if (argument == "-h" || argument == "/?") {
+            options.Help = true;
+            continue;
+        }
         if (!IsOption(argument)) {
             if (!options.PluginFolder.empty())
                 throw EConsoleArguments("Only one plugin folder can be given; \"" + options.PluginFolder +
@@ -43,6 +48,9 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
                               : name == "--license"   ? &options.License
                               : name == "--output"    ? &options.Output
                               : name == "--sign"      ? &options.SignCommand
+                              : name == "--icon"      ? &options.Icon
+                              : name == "--publisher" ? &options.Publisher
+                              : name == "--url"       ? &options.Url
                                                       : nullptr;
         if (target == nullptr && name != "--language")
             throw EConsoleArguments("Unknown option \"" + name + "\"; --help lists the options");
@@ -68,6 +76,13 @@ TConsoleOptions ParseConsoleOptions(const std::vector<std::string>& arguments)
         return options;
     if (options.PluginFolder.empty())
         throw EConsoleArguments("No plugin folder given; --help shows how to call this program");
+    // No path holds a quote. Windows reads a backslash before a closing quote
+    // as part of the text: "C:\plugin\" takes the quote, and what follows,
+    // into the path.
+    for (const std::string* path : {&options.PluginFolder, &options.Output, &options.License, &options.MainFile, &options.Icon})
+        if (path->find('"') != std::string::npos)
+            throw EConsoleArguments("\"" + *path + "\" holds a quote: a path that ends in a backslash before its closing "
+                                    "quote swallows the quote; leave that backslash out");
     options.NameGiven = std::find(given.begin(), given.end(), "--name") != given.end();
     if (!options.Type.empty()) {
         CharUpperA(options.Type.data());
@@ -103,13 +118,22 @@ std::string ConsoleUsage()
            "                     installer of that name there is replaced\n"
            "  --sign COMMAND     signs the installer and its uninstaller: COMMAND is run on each,\n"
            "                     with %1 standing for the file, and must end with exit code 0\n"
-           "  --help             shows this text\n"
+           "  --icon FILE        an icon file (.ico) for the installer, its uninstaller and the entry in\n"
+           "                     the list of installed programs (default: NSIS's; the entry shows the\n"
+           "                     plugin's own icon when its main file has one)\n"
+           "  --publisher TEXT   the publisher the entry names (default: the main file's company name)\n"
+           "  --url URL          the entry's web address for information and help\n"
+           "  --help, -h, /?     shows this text\n"
            "\n"
-           "Relative paths are taken from the current folder. The last line printed is the full\n"
-           "path of the installer.\n"
+           "Relative paths are taken from the current folder. Beside the installer goes its SHA-256\n"
+           "sum, <installer>.sha256, which \"sha256sum -c\" checks; the sum is printed on a line of its\n"
+           "own, and the last line printed is the full path of the installer. With the environment\n"
+           "variable SOURCE_DATE_EPOCH set, no time in the installer is later than it.\n"
            "\n"
            "Exit codes: 0 the installer is in the output folder; 1 nothing was built (a wrong\n"
-           "argument, or what the window would refuse; each problem on a line of its own on standard\n"
-           "error, or another build in the tool's folder did not end in time); 2 the build failed (the\n"
-           "compiler's messages on standard error; nothing is placed).";
+           "argument, a folder with more than one plugin and no --main-file, or what the window would\n"
+           "refuse; each problem on a line of its own on standard error, or another build in the\n"
+           "tool's folder did not end in time); 2 the build failed (the compiler's messages on\n"
+           "standard error; nothing is placed, and an installer of that name in the output folder\n"
+           "is kept as it was).";
 }

@@ -29,6 +29,10 @@ struct TConsoleOptions {
     bool Uninstaller = false;
     std::string Output; // empty: the current folder
     std::string SignCommand;
+    // The author's brand: an icon file (.ico), the publisher, a web address.
+    std::string Icon;
+    std::string Publisher;
+    std::string Url;
 };
 
 // The options of `arguments` (the command line without the program's name),

@@ -1,6 +1,8 @@
 #include "InstallerDelivery.h"
 
+#include "base/Errors.h"
 #include "base/FolderTree.h"
+#include "base/Handles.h"
 #include "base/Paths.h"
 
 TFileStamp FileStampOf(const std::string& path)
@@ -26,19 +28,94 @@ bool WrittenSince(const TFileStamp& before, const std::string& path)
     return CompareFileTime(&now.Written, &before.Written) != 0 || now.Size != before.Size;
 }
 
-TMoveOutcome MoveInstaller(const std::string& source, const std::string& target, bool replace, DWORD& error)
+namespace {
+
+// A name beside `target` that no file has: where the setup is written
+// before it takes the target's place.
+std::string FreeNameBeside(const std::string& target)
 {
-    error = ERROR_SUCCESS;
-    // Another drive is fine: the file is copied there and then removed here.
-    DWORD flags = MOVEFILE_COPY_ALLOWED;
-    if (replace)
-        flags |= MOVEFILE_REPLACE_EXISTING;
-    if (MoveFileExA(source.c_str(), target.c_str(), flags))
-        return TMoveOutcome::Moved;
-    error = GetLastError();
+    for (unsigned attempt = 0;; ++attempt) {
+        const std::string name = target + "." + std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(GetTickCount() + attempt) + ".part";
+        if (GetFileAttributesA(name.c_str()) == INVALID_FILE_ATTRIBUTES || attempt > 1000)
+            return name;
+    }
+}
+
+// Copies `source` to `target`, a new file, and flushes it to the disk; false,
+// the target removed, on failure.
+bool CopyFlushed(const std::string& source, const std::string& target)
+{
+    const UniqueFile from(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from)
+        return false;
+    bool copied = false;
+    {
+        const UniqueFile to(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!to)
+            return false;
+        std::string buffer(1 << 16, '\0');
+        DWORD read = 0, written = 0;
+        for (copied = true; copied;) {
+            if (!ReadFile(from.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+                copied = false;
+            } else if (read == 0) {
+                break;
+            } else {
+                copied = WriteFile(to.Get(), buffer.data(), read, &written, nullptr) && written == read;
+            }
+        }
+        copied = copied && FlushFileBuffers(to.Get());
+    }
+    if (!copied) {
+        const DWORD error = GetLastError();
+        DeleteFileA(target.c_str());
+        SetLastError(error == ERROR_SUCCESS ? ERROR_WRITE_FAULT : error);
+    }
+    return copied;
+}
+
+} // namespace
+
+TPlacing PlaceSetup(const std::string& source, const std::string& target, bool replace)
+{
+    if (!replace && GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return {TPlaceOutcome::TargetExists, ERROR_FILE_EXISTS};
+    // On the target's drive the setup is renamed there, which moves no data;
+    // to another drive it is copied, complete before anything else happens.
+    const std::string beside = FreeNameBeside(target);
+    const bool renamed = MoveFileExA(source.c_str(), beside.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (renamed) {
+        // What the compiler wrote may still wait in the system's cache.
+        const UniqueFile written(CreateFileA(beside.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (written)
+            FlushFileBuffers(written.Get());
+    } else if (!CopyFlushed(source, beside)) {
+        return {TPlaceOutcome::Failed, GetLastError()};
+    }
+    if (MoveFileExA(beside.c_str(), target.c_str(), (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH)) {
+        if (!renamed)
+            DeleteFileA(source.c_str());
+        return {TPlaceOutcome::Placed, ERROR_SUCCESS};
+    }
+    const DWORD error = GetLastError();
+    // The setup goes back where it was, for another destination.
+    if (!renamed || !MoveFileExA(beside.c_str(), source.c_str(), MOVEFILE_WRITE_THROUGH))
+        DeleteFileA(beside.c_str());
     if (!replace && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
-        return TMoveOutcome::TargetExists;
-    return TMoveOutcome::Failed;
+        return {TPlaceOutcome::TargetExists, error};
+    return {TPlaceOutcome::Failed, error};
+}
+
+std::string PlacingFailureText(const std::string& target, DWORD error, bool earlierKept)
+{
+    std::string text = "The setup could not be placed as \"" + target + "\": " + SystemErrorText(error) + ".";
+    if (earlierKept)
+        text += "\r\nThe earlier setup there was kept as it was.";
+    return text;
 }
 
 namespace {

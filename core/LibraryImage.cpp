@@ -104,6 +104,28 @@ bool ReadExports(const TImageFile& file, const std::vector<IMAGE_SECTION_HEADER>
     return true;
 }
 
+// Whether the resource directory lists icon groups, which the file manager's
+// list of programs can show; false as well when it points outside the file.
+bool HoldsIcons(const TImageFile& file, const std::vector<IMAGE_SECTION_HEADER>& sections,
+                const IMAGE_DATA_DIRECTORY& directory)
+{
+    std::uint64_t at = 0;
+    IMAGE_RESOURCE_DIRECTORY root{};
+    if (directory.VirtualAddress == 0 || !FileOffsetOf(sections, directory.VirtualAddress, at) ||
+        !file.Read(at, &root, sizeof(root)))
+        return false;
+    // The top level lists the resource types, those named by text first.
+    const std::uint32_t count = std::uint32_t{root.NumberOfNamedEntries} + root.NumberOfIdEntries;
+    std::vector<IMAGE_RESOURCE_DIRECTORY_ENTRY> types(count);
+    if (count == 0 || !file.Read(at + sizeof(root), types.data(),
+                                 static_cast<std::uint32_t>(count * sizeof(IMAGE_RESOURCE_DIRECTORY_ENTRY))))
+        return false;
+    return std::any_of(types.begin() + root.NumberOfNamedEntries, types.end(),
+                       [](const IMAGE_RESOURCE_DIRECTORY_ENTRY& type) {
+                           return !type.NameIsString && type.Id == reinterpret_cast<std::uintptr_t>(RT_GROUP_ICON);
+                       });
+}
+
 TLibraryMachine MachineOf(WORD machine)
 {
     switch (machine) {
@@ -145,10 +167,11 @@ TLibraryImage ReadLibraryImage(const std::string& path)
     image.Machine = MachineOf(header.Machine);
 
     // The optional header: its magic tells 32 from 64 bits and where the data
-    // directories start; the export directory is the first of them.
+    // directories start.
     const std::uint64_t optionalAt = headerAt + sizeof(header);
     WORD optionalMagic = 0;
-    IMAGE_DATA_DIRECTORY exportDirectory{};
+    // The export directory is the first, the resource directory the third.
+    IMAGE_DATA_DIRECTORY directories[3] = {};
     DWORD directoryCount = 0;
     std::size_t countOffset = 0, directoryOffset = 0;
     if (!file.Read(optionalAt, &optionalMagic, 2))
@@ -165,8 +188,9 @@ TLibraryImage ReadLibraryImage(const std::string& path)
     if (header.SizeOfOptionalHeader < directoryOffset ||
         !file.Read(optionalAt + countOffset, &directoryCount, sizeof(directoryCount)))
         return image;
-    if (directoryCount > 0 && (header.SizeOfOptionalHeader < directoryOffset + sizeof(exportDirectory) ||
-                               !file.Read(optionalAt + directoryOffset, &exportDirectory, sizeof(exportDirectory))))
+    const DWORD read = std::min<DWORD>(directoryCount, 3);
+    if (read > 0 && (header.SizeOfOptionalHeader < directoryOffset + read * sizeof(IMAGE_DATA_DIRECTORY) ||
+                     !file.Read(optionalAt + directoryOffset, directories, read * sizeof(IMAGE_DATA_DIRECTORY))))
         return image;
 
     // Every section's data lies within the file: one that does not was cut short.
@@ -178,8 +202,9 @@ TLibraryImage ReadLibraryImage(const std::string& path)
     for (const IMAGE_SECTION_HEADER& section : sections)
         if (static_cast<std::uint64_t>(section.PointerToRawData) + section.SizeOfRawData > file.Size())
             return image;
-    if (!ReadExports(file, sections, exportDirectory, image.Exports))
+    if (!ReadExports(file, sections, directories[0], image.Exports))
         return image;
+    image.HasIcon = HoldsIcons(file, sections, directories[2]);
 
     image.Kind = (header.Characteristics & IMAGE_FILE_DLL) != 0 ? TLibraryKind::Library : TLibraryKind::NotALibrary;
     return image;

@@ -20,6 +20,8 @@ struct TLibraryImage {
     TLibraryMachine Machine = TLibraryMachine::Unknown;
     // The names of the exported functions, as the file lists them.
     std::vector<std::string> Exports;
+    // It carries an icon among its resources.
+    bool HasIcon = false;
 
     bool HasExport(const char* name) const;
 };

@@ -4,6 +4,10 @@
 
 #include "base/Paths.h"
 
+#include <windows.h>
+
+#include <algorithm>
+
 std::string LowerExtension(const std::string& entryName)
 {
     const std::size_t dot = entryName.rfind('.');
@@ -78,6 +82,27 @@ TPluginFound FindPlugin(const std::string& folder, const std::string& toolFolder
     if (found.MainFile >= 0)
         found.Plugin = PluginOfMainFile(folder, found.Entries[static_cast<std::size_t>(found.MainFile)], toolFolder);
     return found;
+}
+
+std::vector<std::string> PluginsAmong(const std::vector<std::string>& entries, int type)
+{
+    // The builds of each plugin, by its type and its name without extension.
+    std::vector<std::pair<std::string, std::vector<std::string>>> plugins;
+    for (const std::string& entry : entries) {
+        const int entryType = PluginTypeOf(entry);
+        if (entryType < 0 || (type >= 0 && entryType != type))
+            continue;
+        std::string key = PluginTypeText(entryType) + ":" + NameWithoutExtension(entry);
+        CharLowerA(key.data());
+        auto plugin = std::find_if(plugins.begin(), plugins.end(), [&](const auto& p) { return p.first == key; });
+        if (plugin == plugins.end())
+            plugin = plugins.insert(plugins.end(), {key, {}});
+        plugin->second.push_back(entry);
+    }
+    std::vector<std::string> mainFiles;
+    for (const auto& plugin : plugins)
+        mainFiles.push_back(plugin.second[static_cast<std::size_t>(SelectMainFile(plugin.second))]);
+    return mainFiles;
 }
 
 std::string PluginTypeText(int type)

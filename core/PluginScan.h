@@ -63,5 +63,11 @@ struct TPluginFound {
 // scan and of the console program.
 TPluginFound FindPlugin(const std::string& folder, const std::string& toolFolder);
 
+// The plugins among a folder's entries, of `type` (kPluginTypeWfx or
+// kPluginTypeWlx; -1 for either), each by the main file SelectMainFile would
+// take: a 32-bit and a 64-bit build of one plugin ("x.wfx" and "x.wfx64")
+// are one plugin.
+std::vector<std::string> PluginsAmong(const std::vector<std::string>& entries, int type);
+
 // "WFX" or "WLX" for a plugin type; empty for -1.
 std::string PluginTypeText(int type);

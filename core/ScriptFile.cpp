@@ -1,5 +1,6 @@
 #include "ScriptFile.h"
 
+#include "BuildTimes.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
@@ -14,9 +15,10 @@ bool StartsWith(const std::string& bytes, const char* head) { return bytes.rfind
 TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
 {
     for (std::string* text : {&inputs.PluginName, &inputs.Folder, &inputs.MainFile, &inputs.PluginType,
-                              &inputs.LicensePath, &inputs.Publisher})
+                              &inputs.LicensePath, &inputs.Publisher, &inputs.CompanyName, &inputs.IconPath,
+                              &inputs.Url})
         *text = Utf8FromAnsi(*text);
-    for (std::vector<std::string>* list : {&inputs.Languages, &inputs.Files, &inputs.LeftOut})
+    for (std::vector<std::string>* list : {&inputs.Languages, &inputs.Files, &inputs.LeftOut, &inputs.Translated})
         for (std::string& text : *list)
             text = Utf8FromAnsi(text);
     return inputs;
@@ -111,6 +113,8 @@ std::string WriteSetupScript(const std::string& templateText, TSetupScriptInputs
     if (!inputs.LicensePath.empty() && inputs.LicenseExists)
         inputs.LicensePath = LicenseForCompiler(inputs.LicensePath, toolFolder + kLicenseCopyFileName);
     SaveTextFile(InstalledFilesList(inputs.Folder, inputs.Files), toolFolder + kFileListFileName);
+    // The compiler packs it with its time: the same inputs, the same setup.
+    SetLastWriteTime(toolFolder + kFileListFileName, inputs.ListTime);
     std::string script = SetupScriptFile(templateText, inputs);
     SaveTextFile(script, toolFolder + kScriptFileName);
     return script;

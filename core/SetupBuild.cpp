@@ -1,5 +1,6 @@
 #include "SetupBuild.h"
 
+#include "BuildTimes.h"
 #include "CompileJudgement.h"
 #include "NsisInstallation.h"
 #include "ScriptFile.h"
@@ -18,13 +19,32 @@ void TBuildFiles::DeleteWrittenSetup() const
         DeleteFileA(SetupPath().c_str());
 }
 
+void TBuildFiles::RemoveStage() const noexcept
+{
+    if (!Stage.empty())
+        RemoveFolderTree(Stage);
+}
+
 TBuildFiles WriteBuildFiles(const TSetupPlan& plan, const std::string& toolFolder)
 {
     TBuildFiles build;
     build.ToolFolder = toolFolder;
     build.InstallerName = plan.InstallerName;
     build.PluginFolder = plan.PluginFolder;
-    build.Script = WriteSetupScript(plan.TemplateText, plan.Inputs, toolFolder);
+    TSetupScriptInputs inputs = plan.Inputs;
+    // A copy a stopped build left goes first.
+    RemoveFolderTree(toolFolder + kStageFolderName);
+    if (plan.StageTime != 0) {
+        build.Stage = toolFolder + kStageFolderName;
+        try {
+            CopyDatedAtMost(plan.PluginFolder, inputs.Files, build.Stage, plan.StageTime);
+        } catch (...) {
+            build.RemoveStage();
+            throw;
+        }
+        inputs.Folder = build.Stage;
+    }
+    build.Script = WriteSetupScript(plan.TemplateText, inputs, toolFolder);
     build.SetupBefore = FileStampOf(build.SetupPath());
     return build;
 }

@@ -20,6 +20,9 @@ struct TBuildFiles {
     std::string Script;
     // What lay at the setup's path before the compiler started.
     TFileStamp SetupBefore;
+    // The dated copy of the plugin folder the setup packs; empty when it
+    // packs the folder itself.
+    std::string Stage;
 
     std::string CompilerPath() const;
     std::string ScriptPath() const;
@@ -32,11 +35,13 @@ struct TBuildFiles {
     // Deletes what this build wrote of its setup, if anything: a build that
     // failed or was stopped leaves no setup.
     void DeleteWrittenSetup() const;
+    // Removes the dated copy of the plugin folder, once nothing compiles it.
+    void RemoveStage() const noexcept;
 };
 
 // Writes the script of `plan` and what goes with it into `toolFolder` (with
 // trailing backslash), right before the compiler is started. Throws
-// EFOpenError, EFCreateError or EWriteError.
+// EFOpenError, EFCreateError, EWriteError or EOSError.
 TBuildFiles WriteBuildFiles(const TSetupPlan& plan, const std::string& toolFolder);
 
 // The compiler on the build's script, hidden, its messages read through a

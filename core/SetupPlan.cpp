@@ -1,5 +1,6 @@
 #include "SetupPlan.h"
 
+#include "BuildTimes.h"
 #include "LibraryImage.h"
 #include "PluginBuilds.h"
 #include "PluginScan.h"
@@ -15,6 +16,9 @@
 #include "base/TextCodes.h"
 
 #include <windows.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -93,6 +97,61 @@ bool OutFileArgument(std::string line, std::string& argument)
     return true;
 }
 
+// Why the file at `path` is no icon a setup can carry; empty when it is one:
+// an icon file's header (reserved 0, type 1, at least one image) and every
+// image's data within the file.
+std::string IconFault(const std::string& path)
+{
+    const UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    WORD header[3] = {};
+    DWORD read = 0;
+    if (!file || !GetFileSizeEx(file.Get(), &size) || !ReadFile(file.Get(), header, sizeof(header), &read, nullptr) ||
+        read != sizeof(header) || header[0] != 0 || header[1] != 1 || header[2] == 0)
+        return "isn't an icon file (.ico)";
+    std::vector<unsigned char> entries(header[2] * 16u);
+    if (!ReadFile(file.Get(), entries.data(), static_cast<DWORD>(entries.size()), &read, nullptr) ||
+        read != entries.size())
+        return "is damaged: it is shorter than its own list of images";
+    for (std::size_t at = 0; at < entries.size(); at += 16) {
+        DWORD bytes = 0, offset = 0;
+        std::memcpy(&bytes, &entries[at + 8], 4);
+        std::memcpy(&offset, &entries[at + 12], 4);
+        if (bytes == 0 || static_cast<ULONGLONG>(offset) + bytes > static_cast<ULONGLONG>(size.QuadPart))
+            return "is damaged: an image it lists lies beyond its end";
+    }
+    return std::string();
+}
+
+// The lines refusing the author's brand: an icon that is not there or no
+// icon, values that cannot stand in the template's defines.
+void AddBrandLines(std::vector<std::string>& lines, const TSetupRequest& request)
+{
+    if (!request.IconPath.empty()) {
+        const TEntryKind kind = EntryKindAt(request.IconPath);
+        const std::string fault = kind == TEntryKind::File ? IconFault(request.IconPath) : "doesn't exist";
+        if (!fault.empty())
+            lines.push_back("The icon \"" + request.IconPath + "\" " + fault);
+    }
+    const std::pair<const char*, const std::string*> values[] = {
+        {"The icon's path", &request.IconPath}, {"The publisher", &request.Publisher}, {"The web address", &request.Url}};
+    for (const auto& [what, value] : values)
+        if (const std::string problem = BrandValueProblem(what, *value); !problem.empty())
+            lines.push_back(problem);
+}
+
+// The checked languages whose translation of the installer's own texts lies
+// in the tool folder's translations folder.
+std::vector<std::string> TranslatedLanguages(const std::vector<std::string>& languages, const std::string& toolFolder)
+{
+    std::vector<std::string> translated;
+    for (const std::string& name : languages)
+        if (FileExistsAt(toolFolder + kTranslationsFolderName + name + ".nsh"))
+            translated.push_back(name);
+    return translated;
+}
+
 } // namespace
 
 std::string MainFileLine(const TLibraryImage& image, const std::string& pluginType)
@@ -127,6 +186,8 @@ std::vector<std::string> TemplateLines(const std::string& templatePath, const st
         {!languages.Load.empty(), kLanguagesPlaceholder, "loads the checked languages"},
         {!languages.OneLanguage && !languages.Dialog.empty(), kPushLangPlaceholder, "asks for the language"},
         {!inputs.SignCommand.empty(), kSignCommandPlaceholder, "takes the signing command"},
+        {!inputs.IconPath.empty() || !inputs.Publisher.empty() || !inputs.Url.empty(), kBrandPlaceholder,
+         "takes the icon, the publisher and the web address"},
     };
     std::vector<std::string> lines;
     for (const auto& placeholder : placeholders)
@@ -179,12 +240,23 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     // from here, as it was checked.
     inputs.LicensePath = request.LicensePath.empty() ? std::string() : FullPathOf(request.LicensePath);
     inputs.LicenseExists = paths.License == TEntryKind::File;
+    AddBrandLines(plan.Problems, request);
+    inputs.IconPath = request.IconPath.empty() ? std::string() : FullPathOf(request.IconPath);
 
     // The folder is walked once: what it holds is packed, removed by the
     // uninstaller, and checked here.
     const TFolderTree tree = paths.FolderExists ? WalkFolderTree(plan.PluginFolder) : TFolderTree();
     if (const std::string line = UnreachableNameLine(request.Folder, tree, request.LicensePath); !line.empty())
         plan.Problems.push_back(line);
+    // Dated by its inputs, never by the clock.
+    const TSourceDate sourceDate = SourceDateEpoch();
+    if (!sourceDate.Problem.empty())
+        plan.Problems.push_back(sourceDate.Problem);
+    inputs.ListTime = tree.NewestWrite;
+    if (sourceDate.Set && tree.NewestWrite > sourceDate.Latest) {
+        inputs.ListTime = sourceDate.Latest;
+        plan.StageTime = sourceDate.Latest;
+    }
     for (const std::string& entry : tree.Entries) {
         // An earlier setup of this plugin left in its folder is not packed into the next one.
         if (entry.back() != '\\' && EqualNoCase(FileNameOf(entry), plan.InstallerName)) {
@@ -223,8 +295,23 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     if (!plan.Problems.empty())
         return plan;
 
+    // The installer's own texts in each language, else in English: told once.
+    if (Holds(plan.TemplateText, kTranslationsPlaceholder)) {
+        inputs.Translated = TranslatedLanguages(inputs.Languages, toolFolder);
+        std::string english;
+        for (const std::string& name : inputs.Languages)
+            if (std::find(inputs.Translated.begin(), inputs.Translated.end(), name) == inputs.Translated.end() &&
+                lstrcmpiA(name.c_str(), "English") != 0)
+                english += (english.empty() ? "" : ", ") + name;
+        if (!english.empty())
+            plan.Notices.push_back("The installer's own texts (its first page and its messages) will be in English for " +
+                                   english + ": \"" + toolFolder + kTranslationsFolderName +
+                                   "\" holds no translation of them for these languages.");
+    }
+
     const TVersionInfo version = ReadVersionInfo(mainFilePath);
-    inputs.Publisher = version.CompanyName;
+    inputs.CompanyName = version.CompanyName;
+    inputs.MainFileIcon = mainImage.HasIcon;
     inputs.Version = version.FileVersion;
     inputs.Only64Bit = Only64BitPlugins(plan.PluginFolder, inputs.Files, request.MainFile, mainImage);
     return plan;

@@ -24,6 +24,10 @@ struct TSetupPlan {
     // The template's text, as UTF-8, and what fills it.
     std::string TemplateText;
     TSetupScriptInputs Inputs;
+    // Files of the folder are newer than SOURCE_DATE_EPOCH: the setup packs
+    // a copy of the folder dated this time (BuildTimes.h); 0 when it packs
+    // the folder as it is.
+    unsigned long long StageTime = 0;
 };
 
 // Plans the setup of `request` with the template of `toolFolder` (with

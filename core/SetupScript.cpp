@@ -215,6 +215,45 @@ std::string SignCommandProblem(const std::string& command)
     return std::string();
 }
 
+std::string BrandValueProblem(const std::string& what, const std::string& value)
+{
+    if (std::any_of(value.begin(), value.end(), [](char c) { return (c > 0 && c < ' ') || c == 0x7F; }))
+        return what + " can't hold control characters, such as a line break";
+    if (value.find_first_of("\"$`") != std::string::npos)
+        return what + " can't hold a double quote, a dollar sign or a back quote";
+    return std::string();
+}
+
+std::string BrandBlock(const TSetupScriptInputs& inputs)
+{
+    std::string lines;
+    const std::pair<const char*, const std::string*> values[] = {
+        {"BRAND_ICON", &inputs.IconPath}, {"BRAND_PUBLISHER", &inputs.Publisher}, {"BRAND_URL", &inputs.Url}};
+    for (const auto& [name, value] : values)
+        if (!value->empty())
+            lines += std::string("!define /redef ") + name + " \"" + *value + "\"" + kLineBreak;
+    if (inputs.MainFileIcon)
+        lines += std::string("!define /redef MAIN_FILE_ICON") + kLineBreak;
+    return lines;
+}
+
+std::string TranslationsBlock(const std::vector<std::string>& languages, const std::vector<std::string>& translated)
+{
+    const auto lines = [&](const std::string& define, const std::string& name) {
+        const bool own = std::any_of(translated.begin(), translated.end(),
+                                     [&](const std::string& t) { return lstrcmpiA(t.c_str(), name.c_str()) == 0; });
+        return "!define /redef SETUP_TEXTS_LANGUAGE " + define + kLineBreak + "!include \"translations\\" +
+               CompileTimeText(own ? name : std::string("English")) + ".nsh\"" + kLineBreak;
+    };
+    // Without a language file the compiler's own English is the language.
+    if (languages.empty())
+        return lines("${LANG_ENGLISH}", "English");
+    std::string block;
+    for (const std::string& name : languages)
+        block += lines("${LANG_" + UpperAscii(name) + "}", name);
+    return block;
+}
+
 std::string DoubledAmpersands(const std::string& text)
 {
     std::string doubled;
@@ -313,6 +352,8 @@ std::vector<std::string> ValidateSetupInputs(const TSetupRequest& seen, const TR
         {!seen.NameAsked && seen.PluginName.empty(), "You must specify a plugin name"},
         {!seen.PluginName.empty() && seen.PluginName.find_first_not_of(" \t") == std::string::npos,
          "The plugin name can't be made of blanks only"},
+        {std::any_of(seen.PluginName.begin(), seen.PluginName.end(), [](char c) { return (c > 0 && c < ' ') || c == 0x7F; }),
+         "The plugin name can't hold control characters, such as a line break"},
         {!folderGiven, "You must specify a folder"},
         {folderGiven && !seen.EntriesListed, "The folder doesn't contains any file"},
         {folderGiven && seen.EntriesListed && !mainFileChosen, "You must specify the plugin main file"},
@@ -335,6 +376,7 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
     const TLanguageBlocks languages = BuildLanguageBlocks(inputs.Languages);
     const bool withLicense = !inputs.LicensePath.empty() && inputs.LicenseExists;
     const std::string folder = WithTrailingBackslash(inputs.Folder);
+    const std::string& publisher = inputs.Publisher.empty() ? inputs.CompanyName : inputs.Publisher;
     std::vector<TPlaceholderValue> table = {
         {kPluginNamePlaceholder, RuntimeString(inputs.PluginName)},
         {kPluginNameAmpersandsPlaceholder, RuntimeString(DoubledAmpersands(inputs.PluginName))},
@@ -346,9 +388,9 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kMainFilePlaceholder, CompileTimeText(inputs.MainFile)},
         {kMainFileNamePlaceholder, RuntimeString(inputs.MainFile)},
         {kPluginTypePlaceholder, RuntimeString(inputs.PluginType)},
-        {kPublisherPlaceholder, RuntimeString(inputs.Publisher)},
+        {kPublisherPlaceholder, RuntimeString(publisher)},
         {kVersionProductNamePlaceholder, CompileTimeText(inputs.PluginName)},
-        {kVersionCompanyNamePlaceholder, CompileTimeText(inputs.Publisher)},
+        {kVersionCompanyNamePlaceholder, CompileTimeText(publisher)},
         {kLanguagesPlaceholder, languages.Load},
         {kLicensePlaceholder, withLicense ? LicenseBlock(inputs.LicensePath) : std::string()},
         {kPushLangPlaceholder, languages.OneLanguage ? std::string() : languages.Dialog},
@@ -357,6 +399,9 @@ std::string FillSetupScript(const std::string& templateText, const TSetupScriptI
         {kPluginBitsPlaceholder, RuntimeString(inputs.Only64Bit ? "64" : "32")},
         {kPluginVersionPlaceholder, CompileTimeText(inputs.Version)},
         {kSignCommandPlaceholder, inputs.SignCommand.empty() ? std::string() : SignCommandDefine(inputs.SignCommand)},
+        {kBrandPlaceholder, BrandBlock(inputs)},
+        {kTranslationsPlaceholder, TranslationsBlock(languages.Load.empty() ? std::vector<std::string>() : inputs.Languages,
+                                                     inputs.Translated)},
     };
     if (inputs.Uninstaller)
         table.push_back({kUninstallerMarker, std::string()});

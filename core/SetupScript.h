@@ -29,6 +29,8 @@ inline constexpr char kBackupFolderNamePlaceholder[] = "*backup_folder_name*";
 inline constexpr char kPluginBitsPlaceholder[] = "*plugin_bits*";
 inline constexpr char kPluginVersionPlaceholder[] = "*plugin_version*";
 inline constexpr char kSignCommandPlaceholder[] = "*sign_command*";
+inline constexpr char kBrandPlaceholder[] = "*brand*";
+inline constexpr char kTranslationsPlaceholder[] = "*translations*";
 // Marks uninstaller lines; removed when an uninstaller is wanted.
 inline constexpr char kUninstallerMarker[] = "#01";
 
@@ -80,6 +82,25 @@ std::string SignCommandDefine(const std::string& command);
 // Why `command` cannot sign the setup; empty when it can.
 std::string SignCommandProblem(const std::string& command);
 
+// Why `value` cannot stand in a brand define (a value of a define reaches
+// runtime strings and compile-time text alike, so it holds no double quote,
+// dollar, back quote or control character), naming it `what`; empty when it
+// can.
+std::string BrandValueProblem(const std::string& what, const std::string& value);
+
+// The lines that hand the template the author's brand, as the defines it
+// documents: BRAND_ICON (the .ico file), BRAND_PUBLISHER, BRAND_URL, each
+// only when given, and MAIN_FILE_ICON when the main file carries an icon.
+struct TSetupScriptInputs;
+std::string BrandBlock(const TSetupScriptInputs& inputs);
+
+// The lines that load the installer's own texts in each language the setup
+// loads (`languages`, in list order; none: the compiler's default, English):
+// the language's file of `translated` (names of translations\<name>.nsh beside
+// the template), else English's, each with SETUP_TEXTS_LANGUAGE naming the
+// language it is for.
+std::string TranslationsBlock(const std::vector<std::string>& languages, const std::vector<std::string>& translated);
+
 // `text` with every "&" doubled, for labels where a single one underlines.
 std::string DoubledAmpersands(const std::string& text);
 
@@ -130,6 +151,12 @@ struct TSetupRequest {
     // The command that signs the setup and its uninstaller, "%1" standing for
     // the file; empty for the template's own, or none.
     std::string SignCommand;
+    // The author's brand, each empty for the template's own, or none: an icon
+    // file (.ico) for the setup, its uninstaller and its entry; the publisher
+    // (else the main file's company name); a web address for the entry.
+    std::string IconPath;
+    std::string Publisher;
+    std::string Url;
 };
 
 // What lies at the paths of a request: the folder, the folder followed by
@@ -158,12 +185,20 @@ struct TSetupScriptInputs : TSetupRequest {
     // Files that lie in the plugin folder but are not packed, as relative paths
     // (Files does not hold them), such as a setup built earlier.
     std::vector<std::string> LeftOut;
-    // The main file's publisher (its version resource's company name), or empty.
-    std::string Publisher;
+    // The main file's company name, from its version resource: the publisher
+    // unless one is given. Empty when it has none.
+    std::string CompanyName;
     // The main file's version ("1.2.3.4"), or empty.
     std::string Version;
     // The folder's plugin files are 64-bit libraries only.
     bool Only64Bit = false;
+    // The main file carries an icon, which the entry can show.
+    bool MainFileIcon = false;
+    // The checked languages whose translation of the installer's own texts
+    // lies beside the template.
+    std::vector<std::string> Translated;
+    // The last-write time the list of installed files gets (BuildTimes.h).
+    unsigned long long ListTime = 0;
 };
 
 // The template with every placeholder replaced, in one pass: inserted values

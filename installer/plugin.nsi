@@ -37,9 +37,10 @@
 ;   plugin_version          the main file's version ("1.2.3.4") or nothing;
 ;                           digits and dots only, so it may stand in a define
 ; Generated lines: sign_command (a signing command given to the console
-; program), languages (the language files), license (the licence page),
-; pushlang (the language question), install_files (one File command for
-; each folder of the plugin). A language is also named in the compiler's own
+; program), brand (the defines of the brand below, given to the console
+; program, and MAIN_FILE_ICON), languages (the language files), license (the
+; licence page), pushlang (the language question), install_files (one File
+; command for each folder of the plugin). A language is also named in the compiler's own
 ; define for it, ${LANG_<NAME>}, which cannot hold a "}".
 ;
 ; The define UNINSTALLER below starts with a marker (a hash sign, zero, one)
@@ -84,6 +85,17 @@ AllowSkipFiles off
   !finalize `${SIGN_COMMAND}` = 0
   !uninstfinalize `${SIGN_COMMAND}` = 0
 !endif
+
+; The author's brand, for the setup, its uninstaller and the plugin's entry
+; in the list of installed programs: an icon file (.ico), the publisher (else
+; the main file's company name) and a web address for information and help.
+; Remove the semicolons to set them; the console program's --icon,
+; --publisher and --url take their places (brand). Without an icon the entry
+; shows the plugin's own, when its main file carries one (MAIN_FILE_ICON).
+;!define BRAND_ICON "C:\art\plugin.ico"
+;!define BRAND_PUBLISHER "Example Software"
+;!define BRAND_URL "https://example.com/plugin"
+*brand*
 
 #01!define UNINSTALLER
 
@@ -180,25 +192,20 @@ Section "Plugin" PluginSection
   ; The size the list of installed programs shows.
   SectionGetSize ${PluginSection} $InstalledSize
   Call ExtractFileList
-  ; A setup of this plugin that was stopped before its end (killed, or the
-  ; power lost) is undone, or completed once all its files were in place.
-  ${FinishInterruptedRun}
   ; Nothing changes unless every file can be written, no other plugin's
-  ; entry has this plugin's name and the folder suits the installation.
+  ; entry has this plugin's name and the folder suits the install mode.
   ${CheckInstallation}
-  ; The record of this run is begun; an earlier version waits in a folder
-  ; inside its own, and the files this version replaces in one inside the
-  ; installation folder.
+  ; An earlier version waits in a folder inside its own, and the files this
+  ; version replaces in one inside the installation folder.
   ${SetAsideInstalled}
-  ; The folders, the uninstaller and the entry naming it.
+  ; The folders, the uninstaller and, for a first install, the entry.
   ${PrepareFolders}
   ; Every file of the plugin folder, a folder's files with one command. One
   ; that cannot be written fails the installation with this text.
   StrCpy $Failure "${TEXT_FILES_NOT_WRITTEN}"
 *install_files*
   ; The earlier version removes itself, what remains of it (the user's own
-  ; files, and those the user changed) goes back, the entry is written and
-  ; what waited is deleted.
+  ; files) goes back, the entry is written and what waited is deleted.
   ${CompleteInstallation}
 SectionEnd
 
@@ -211,20 +218,12 @@ SectionEnd
 
   Function un.onUninstFailed
     ${ReportFailure}
-    ${EndUninstall}
-  FunctionEnd
-
-  ; The uninstaller's own file goes once it has ended.
-  Function un.onUninstSuccess
-    ${EndUninstall}
   FunctionEnd
 
   Section "Uninstall"
     Call un.ExtractFileList
-    ${FinishInterruptedRun}
     ; Only what the installer put in its folder goes, and only when all of
-    ; it can, but files the user changed; then the folders the setups
-    ; created, once empty, and the entry.
+    ; it can; then the folders the setups created, once empty, and the entry.
     ${RemoveInstalledFiles}
     ${RemoveFoldersAndEntry}
   SectionEnd

@@ -128,13 +128,17 @@ int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM d
     return static_cast<int>(HandleInCallback([&]() -> LRESULT {
         switch (message) {
         case BFFM_INITIALIZED:
+            // The status line says what is selected, never what was asked
+            // for: the dialog does not always take the selection (a folder
+            // that is gone; under Wine at times one that is there), and OK
+            // then returns the folder the tree shows.
             SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
-            SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, data);
             break;
         case BFFM_SELCHANGED: {
+            // A folder outside the file system (the computer, the network)
+            // empties the line: OK gives no such folder.
             const std::string folder = FolderOfItemList(reinterpret_cast<LPCITEMIDLIST>(argument));
-            if (!folder.empty())
-                SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+            SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(folder.c_str()));
             break;
         }
         default:

@@ -8,8 +8,8 @@
 // Shows the dialog, owned by the application window, with `title` above the
 // folder tree, the tree rooted at what the desktop folder parses
 // `rootDisplayName` to (the desktop itself when that parses to nothing), and
-// `initialFolder` (less one trailing backslash) preselected and shown in the
-// status line. Returns true when the user confirmed a folder: `path` is then
+// `initialFolder` (less one trailing backslash) preselected; the status line
+// shows the folder that is selected. Returns true when the user confirmed a folder: `path` is then
 // its file-system path followed by one backslash (two for a drive's root).
 // Returns false, with `path` empty, when the user cancelled, the tool closed
 // the dialog on its way out (see DialogEndedByQuit) or the shell's
@@ -21,7 +21,8 @@ bool BrowseForFolderDialog(const std::string& title, const std::string& initialF
                            const std::wstring& rootDisplayName, std::string& path);
 
 // The dialog's callback. `data` points to the characters of the prepared
-// initial folder. On BFFM_INITIALIZED it selects that folder and puts its text
-// in the status line; on BFFM_SELCHANGED it shows the highlighted folder's
-// path there when it has one. Always returns 0; no exception leaves it.
+// initial folder. On BFFM_INITIALIZED it selects that folder; on
+// BFFM_SELCHANGED it shows the highlighted folder's path in the status line,
+// or empties it for a folder without one. Always returns 0; no exception
+// leaves it.
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM argument, LPARAM data) noexcept;

@@ -8,6 +8,7 @@
 #include "tests/support/MainWindowFixture.h"
 #include "tests/support/Programs.h"
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -204,7 +205,7 @@ TEST_F(BuildCompletion, AFailedMoveIsReportedAndAnotherFolderAskedFor)
             AnswerDestination(destination.Path());
         }
     }));
-    EXPECT_NE(text.find("could not be moved"), std::string::npos) << text;
+    EXPECT_NE(text.find("could not be placed"), std::string::npos) << text;
     EXPECT_NE(text.find(SystemErrorText(ERROR_PATH_NOT_FOUND)), std::string::npos) << text;
     EXPECT_TRUE(FileExistsAt(destination.Path() + "fs.wfx_setup.exe"));
     EXPECT_FALSE(FileExistsAt(tool_ + "fs.wfx_setup.exe"));
@@ -300,4 +301,33 @@ TEST_F(BuildCompletion, StoppingTheBuildEndsWhatTheCompilerStartedBeforeItJoined
     answering.join();
     EXPECT_TRUE(canClose);
     EXPECT_TRUE(ProcessGone(child));
+}
+
+TEST_F(BuildCompletion, ASetupThatDoesNotFitKeepsTheEarlierOneWholeAndLeavesNothingBeside)
+{
+    // A setup larger than the drive's free space (its plugin holds a file
+    // that no compression makes smaller) over an earlier setup there.
+    const std::string plugin = EnterPlugin();
+    std::mt19937 random(7);
+    std::string noise(1 << 20, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    WriteWholeFile(plugin + "noise.bin", noise);
+    const SmallDrive drive(600);
+    const std::string earlier = drive.Path() + "fs.wfx_setup.exe";
+    WriteWholeFile(earlier, std::string(100000, 'e'));
+    std::string failure;
+    PressCreate();
+    ASSERT_TRUE(Answer([&] {
+        if (AnswerDestination(drive.Path())) {
+            AnswerMessage(IDYES); // replace it
+            failure = AnswerMessage(IDOK, kBuildTimeoutMs).Text;
+            AnswerDestination("", IDCANCEL);
+        }
+    }));
+    EXPECT_NE(failure.find("could not be placed"), std::string::npos) << failure;
+    EXPECT_NE(failure.find("The earlier setup there was kept"), std::string::npos) << failure;
+    EXPECT_EQ(ReadWholeFile(earlier), std::string(100000, 'e'));
+    EXPECT_EQ(TreeOf(drive.Path()), std::vector<std::string>{"fs.wfx_setup.exe"});
+    EXPECT_TRUE(Eventually([&] { return !FileExistsAt(tool_ + "fs.wfx_setup.exe"); }, 5000));
 }

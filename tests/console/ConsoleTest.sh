@@ -145,10 +145,18 @@ cli wfx --name Signed --output out
 [ "$code" = 0 ] && osslsigncode verify -CAfile cert.pem -in out/testfs.wfx_setup.exe >verify.txt 2>&1 &&
     pass "the template's signing command signs" || { fail "template signing: exit $code"; cat err.txt verify.txt; }
 cp plugin.nsi.good "$tool/plugin.nsi"
-rm -f out/*
-cli wfx --uninstaller --output out --sign 'false "%1"'
-[ "$code" = 2 ] && grep -q "returned" err.txt && [ -z "$(ls out)" ] && [ -z "$(ls "$tool"/*_setup.exe 2>/dev/null)" ] &&
-    pass "a failing signing command fails the build" || { fail "failing signing command: exit $code"; cat err.txt; }
+# A signing command that fails for the uninstaller, or for the setup only,
+# fails the build and leaves nothing: no setup anywhere, no file of the
+# compiler in the host's temporary folder.
+for fails in '*' '*_setup.exe'; do
+    rm -f out/*
+    before=$(ls /tmp | grep -c '^makensis')
+    cli wfx --uninstaller --output out --sign "case \"%1\" in $fails) false;; esac"
+    [ "$code" = 2 ] && grep -q "returned" err.txt && [ -z "$(ls out)" ] && [ -z "$(ls "$tool"/*_setup.exe 2>/dev/null)" ] &&
+        [ "$(ls /tmp | grep -c '^makensis')" = "$before" ] &&
+        pass "a signing command failing for $fails fails the build, leaving nothing" ||
+        { fail "signing failing for $fails: exit $code"; cat err.txt; ls out /tmp | grep -e '^makensis' -e _setup; }
+done
 
 # 6. One build at a time in a tool folder: a second one waits for the first.
 printf '\r\n!system "sleep 3"\r\n' >>"$tool/plugin.nsi"
@@ -160,6 +168,57 @@ wait $first
 [ "$?" = 0 ] && [ "$code" = 0 ] && grep -q "waiting for it to finish" out.txt &&
     pass "a second build waited for the first" || { fail "second build beside the first: exit $code"; cat out.txt err.txt first.txt; }
 cp plugin.nsi.good "$tool/plugin.nsi"
+
+# 7. The same folder built twice gives the same bytes, and the sum beside it
+# checks; under SOURCE_DATE_EPOCH, so do two copies of it dated differently.
+rm -rf out out2 && mkdir out out2
+cli wfx --uninstaller --language German --output out && first=$code
+cli wfx --uninstaller --language German --output out2
+sumline=$(tail -n 2 out.txt | head -n 1)
+[ "$first" = 0 ] && [ "$code" = 0 ] && cmp -s out/testfs.wfx_setup.exe out2/testfs.wfx_setup.exe &&
+    pass "two builds of one folder are the same" || fail "two builds differ (exit $first, $code)"
+(cd out2 && sha256sum -c testfs.wfx_setup.exe.sha256 >/dev/null 2>&1) &&
+    [ "$sumline" = "SHA-256: $(sha256sum out2/testfs.wfx_setup.exe | cut -d' ' -f1)" ] &&
+    pass "the checksum file checks, the sum is printed" || { fail "checksum: $sumline"; cat out2/*.sha256; }
+cp -r wfx wfx-copy && touch -d "2024-02-03 04:05:06" wfx-copy/readme.txt && touch wfx/readme.txt
+rm -rf out out2 && mkdir out out2
+export SOURCE_DATE_EPOCH=1000000000
+cli wfx --uninstaller --output out && first=$code
+cli wfx-copy --uninstaller --output out2
+unset SOURCE_DATE_EPOCH
+[ "$first" = 0 ] && [ "$code" = 0 ] && cmp -s out/testfs.wfx_setup.exe out2/testfs.wfx_setup.exe &&
+    [ ! -e "$tool/temp_plugin" ] && pass "under SOURCE_DATE_EPOCH two copies dated apart give the same setup" ||
+    fail "SOURCE_DATE_EPOCH builds differ (exit $first, $code)"
+
+# 8. Messages a pipeline's author can act on.
+mkdir -p two && cp "$plugins/testfs.wfx" two/alpha.wfx && cp "$plugins/testfs.wfx" two/beta.wfx
+cp "$plugins/testfs.wfx" two/beta.wfx64
+refused '"wfx/testfs.wfx" is a file, and a folder is expected' wfx/testfs.wfx --output out
+refused "holds 2 plugins (alpha.wfx, beta.wfx): name the one to build with --main-file" two --output out
+refused "can't hold control characters" wfx --name "$(printf 'Two\nlines')" --output out
+refused "leave that backslash out" 'wfx" --output out' 
+for help in -h /? --help; do
+    cli $help
+    [ "$code" = 0 ] && grep -q "Exit codes" out.txt && pass "$help shows the usage" || fail "$help: exit $code"
+done
+
+# 9. Placing is all or nothing: a setup that does not fit the output drive
+# keeps the earlier one there, byte for byte, and leaves nothing beside it.
+mkdir -p small
+if mount -t tmpfs -o size=700k tmpfs small 2>/dev/null; then
+    cli wlx --output small
+    cp small/viewer.wlx_setup.exe earlier.exe
+    head -c 1500000 /dev/urandom >wlx/noise.bin
+    cli wlx --output small
+    rm -f wlx/noise.bin
+    [ "$code" = 2 ] && grep -q "The earlier setup there was kept" err.txt && cmp -s small/viewer.wlx_setup.exe earlier.exe &&
+        [ "$(ls small | tr '\n' ' ')" = "viewer.wlx_setup.exe viewer.wlx_setup.exe.sha256 " ] &&
+        [ -z "$(ls "$tool"/*_setup.exe 2>/dev/null)" ] &&
+        pass "a setup that does not fit keeps the earlier one" || { fail "full drive: exit $code"; cat err.txt; ls -la small; }
+    umount -l small
+else
+    echo "skipped: the full drive needs root to mount a small file system"
+fi
 
 [ "$failures" = 0 ] && echo "PASSED" || echo "$failures FAILED"
 [ "$failures" = 0 ]

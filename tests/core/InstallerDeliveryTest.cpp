@@ -2,6 +2,8 @@
 #include "base/Paths.h"
 #include "tests/support/Folders.h"
 
+#include <vector>
+
 #include <gtest/gtest.h>
 
 TEST(InstallerDelivery, OnlyAFileWrittenAfterTheStampCountsAsNew)
@@ -38,31 +40,35 @@ TEST(InstallerDelivery, OnlyAFileWrittenAfterTheStampCountsAsNew)
     EXPECT_FALSE(WrittenSince(absent, other.Path() + "x_setup.exe"));
 }
 
-TEST(InstallerDelivery, MoveReportsAnExistingTargetAndReplacesOnlyWhenAsked)
+TEST(InstallerDelivery, PlacingReplacesOnlyWhenAskedAndLeavesNothingBesideOnAFailure)
 {
     TempFolder tool, destination;
     const std::string source = tool.Write("p.wfx_setup.exe", "new");
     const std::string target = destination.Write("p.wfx_setup.exe", "older");
 
-    DWORD error = 0;
-    EXPECT_EQ(MoveInstaller(source, target, false, error), TMoveOutcome::TargetExists);
+    EXPECT_EQ(PlaceSetup(source, target, false).Outcome, TPlaceOutcome::TargetExists);
     EXPECT_EQ(ReadWholeFile(source), "new");
     EXPECT_EQ(ReadWholeFile(target), "older");
 
-    EXPECT_EQ(MoveInstaller(source, target, true, error), TMoveOutcome::Moved);
+    // A target that cannot be replaced (a folder of its name): the source
+    // stays for another try, and nothing is left beside the target.
+    const std::string occupied = destination.MakeFolder("q.wfx_setup.exe");
+    const TPlacing refused = PlaceSetup(source, WithoutTrailingBackslash(occupied), true);
+    EXPECT_EQ(refused.Outcome, TPlaceOutcome::Failed);
+    EXPECT_NE(refused.Error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ReadWholeFile(source), "new");
+    EXPECT_EQ(TreeOf(destination.Path()), (std::vector<std::string>{"p.wfx_setup.exe", "q.wfx_setup.exe\\"}));
+
+    const TPlacing missing = PlaceSetup(source, tool.Path() + "no such folder\\p.wfx_setup.exe", false);
+    EXPECT_EQ(missing.Outcome, TPlaceOutcome::Failed);
+    EXPECT_EQ(missing.Error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(ReadWholeFile(source), "new");
+
+    EXPECT_EQ(PlaceSetup(source, target, true).Outcome, TPlaceOutcome::Placed);
     EXPECT_FALSE(FileExistsAt(source));
     EXPECT_EQ(ReadWholeFile(target), "new");
-}
-
-TEST(InstallerDelivery, FailedMoveKeepsTheSourceAndGivesTheReason)
-{
-    TempFolder tool;
-    const std::string source = tool.Write("p.wfx_setup.exe", "new");
-    DWORD error = 0;
-    EXPECT_EQ(MoveInstaller(source, tool.Path() + "no such folder\\p.wfx_setup.exe", false, error),
-              TMoveOutcome::Failed);
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(ReadWholeFile(source), "new");
+    EXPECT_NE(PlacingFailureText(target, ERROR_DISK_FULL, true).find("The earlier setup there was kept"),
+              std::string::npos);
 }
 
 TEST(InstallerDelivery, TheToolFolderAndThePluginFolderAreNoDestination)

@@ -82,6 +82,17 @@ const Refusal kRefusals[] = {
          DeleteFileA((tool + kTemplateIncludeFileName).c_str());
      },
      "The template \""},
+    {"IconMissing",
+     [](TSetupRequest& request, const std::string& plugin, const std::string&) { request.IconPath = plugin + "p.ico"; },
+     "The icon \""},
+    {"IconBroken",
+     [](TSetupRequest& request, const std::string& plugin, const std::string&) {
+         request.IconPath = plugin + "readme.txt";
+     },
+     "The icon \""},
+    {"PublisherBreakingTheDefine",
+     [](TSetupRequest& request, const std::string&, const std::string&) { request.Publisher = "Say \"hi\""; },
+     "The publisher can't hold"},
     {"InstalledPathTooLong",
      [](TSetupRequest&, const std::string& plugin, const std::string&) {
          WriteWholeFile(plugin + "language\\" + std::string(170, 'n') + ".lng", "x");

@@ -230,7 +230,9 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
         {"", "C:\\p\\", true, "", true, K::None, "", K::None,
          "You must specify a plugin name\r\nYou must specify the plugin main file"},
         {"Name", "C:\\p\\", true, "fs.wfx", true, K::File, "C:\\l.txt", K::File, ""},
-        {" \t ", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None, "The plugin name can't be made of blanks only"},
+        {"   ", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None, "The plugin name can't be made of blanks only"},
+        {"Two\r\nlines\t", "C:\\p\\", true, "fs.wfx", true, K::File, "", K::None,
+         "The plugin name can't hold control characters, such as a line break"},
         // A half-typed folder, with the list an earlier folder left behind.
         {"Name", "C:\\pl", true, "fs.wfx", false, K::None, "", K::None, "The folder doesn't exist"},
         {"", "C:\\pl", false, "", false, K::None, "", K::None,
@@ -260,4 +262,25 @@ TEST(SetupScript, ValidationListsEveryProblemInOrder)
     asked.EntriesListed = true;
     asked.MainFile = "fs.wfx";
     EXPECT_EQ(JoinedLines(ValidateSetupInputs(asked, {true, K::File, K::None})), "The plugin is still being asked for its name: try again in a moment");
+}
+
+TEST(SetupScript, BrandAndTranslationsReachTheTemplateAsItsDefinesAndIncludes)
+{
+    TSetupScriptInputs inputs;
+    EXPECT_EQ(BrandBlock(inputs), "");
+    inputs.IconPath = "C:\\art\\plugin.ico";
+    inputs.Url = "https://example.com/p?a=1&b=2";
+    inputs.MainFileIcon = true;
+    EXPECT_EQ(BrandBlock(inputs), "!define /redef BRAND_ICON \"C:\\art\\plugin.ico\"\r\n"
+                                  "!define /redef BRAND_URL \"https://example.com/p?a=1&b=2\"\r\n"
+                                  "!define /redef MAIN_FILE_ICON\r\n");
+    EXPECT_EQ(TranslationsBlock({}, {}), "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_ENGLISH}\r\n"
+                                         "!include \"translations\\English.nsh\"\r\n");
+    // A language without its own file speaks English.
+    EXPECT_EQ(TranslationsBlock({"German", "Klingon"}, {"German"}),
+              "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_GERMAN}\r\n!include \"translations\\German.nsh\"\r\n"
+              "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_KLINGON}\r\n!include \"translations\\English.nsh\"\r\n");
+    for (const char* refused : {"a\"b", "a$b", "a`b", "a\nb"})
+        EXPECT_FALSE(BrandValueProblem("The publisher", refused).empty()) << refused;
+    EXPECT_EQ(BrandValueProblem("The publisher", "Ex & Co. (\u00E9)"), "");
 }

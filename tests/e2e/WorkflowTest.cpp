@@ -222,6 +222,17 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
                         << tool_->Describe();
     ASSERT_NO_FATAL_FAILURE(Exit());
 
+    // The console program, asked for the same, builds the same bytes.
+    const std::string again = work_.MakeFolder("again");
+    const ProgramRun console =
+        RunProgram("\"" + dist_ + "SetupCreatorCli.exe\" \"" + WithoutTrailingBackslash(plugin_) + "\" --name \"" + name +
+                       "\" --language English --language German --uninstaller --output \"" +
+                       WithoutTrailingBackslash(again) + "\"",
+                   work_.Path());
+    EXPECT_EQ(console.ExitCode, 0u) << console.Output;
+    EXPECT_TRUE(ReadWholeFile(again + kInstaller) == ReadWholeFile(destination + kInstaller))
+        << "the window's and the console program's setups differ";
+
     // The placed installer installs silently, asking for nothing, not even
     // one of its two languages.
     const std::string installed = work_.Path() + "installed " + kScripts + "\\";

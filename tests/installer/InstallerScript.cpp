@@ -11,7 +11,7 @@ ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
     inputs.Files = ListFolderTree(WithTrailingBackslash(inputs.Folder));
     const std::string mainFile = WithTrailingBackslash(inputs.Folder) + inputs.MainFile;
     const TVersionInfo version = ReadVersionInfo(mainFile);
-    inputs.Publisher = version.CompanyName;
+    inputs.CompanyName = version.CompanyName;
     inputs.Version = version.FileVersion;
     WriteSetupScript(Utf8OfTextFile(ReadWholeFile(tool.Path() + "plugin.nsi")), inputs, tool.Path());
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");

@@ -180,6 +180,7 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder, 
     const std::string out = work.HostFile(L"out"), err = work.HostFile(L"err");
     const std::string status = work.HostFile(L"status"), partial = work.HostFile(L"status.part");
     const std::string alive = work.HostFile(kAliveFile), abandoned = work.HostFile(L"abandoned");
+    const std::string temporary = work.HostFile(L"temporary");
     const std::string watch = "    ( while :; do\n"
                               "          rm -f " + alive + "; sleep 1\n"
                               "          [ -e " + alive + " ] && continue\n"
@@ -209,9 +210,16 @@ std::string RunScript(const WorkFolder& work, const std::string& workingFolder, 
            // -NOCD: relative paths in the script (language files, the
            // installer) belong to the working folder, not the script's. The
            // script and its paths are UTF-8, which the compiler takes for
-           // file names only in a UTF-8 locale.
-           "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " + work.HostFile(L"script.nsi") + "\n"
+           // file names only in a UTF-8 locale. The compiler keeps an
+           // uninstaller to be signed in /tmp under a name of its own, and
+           // leaves it there when the signing fails: a first signing step,
+           // given on the command line so that the script's lines keep their
+           // numbers, notes the name, and the file goes when the compiler
+           // has ended.
+           "    LC_ALL=C.UTF-8 \"$compiler\" " + logOption + "-NOCD " +
+           ShellQuote("-X!uninstfinalize `echo \"%1\" >>" + temporary + "`") + " " + work.HostFile(L"script.nsi") + "\n"
            "    status=$?\n" +
+           "    [ -f " + temporary + " ] && while IFS= read -r f; do rm -f \"$f\"; done <" + temporary + "\n" +
            ended +
            "fi\n" +
            // Written whole, then renamed: the waiting side never sees half of it.

@@ -1,0 +1,12 @@
+#pragma once
+// The SHA-256 sum of a setup, and the file beside it that `sha256sum -c`
+// checks it with, so that whoever downloads it can tell it arrived whole.
+#include <string>
+
+// The SHA-256 sum of the file at `path`, in lower-case hex. Throws EOSError
+// when the file cannot be read or the system computes no such sum.
+std::string Sha256OfFile(const std::string& path);
+
+// The line of a checksum file for `fileName` (a name, without a folder), as
+// `sha256sum` writes and reads it: the sum, two blanks, the name, a line feed.
+std::string ChecksumLine(const std::string& sum, const std::string& fileName);
