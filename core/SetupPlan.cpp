@@ -182,6 +182,8 @@ std::vector<std::string> TemplateLines(const std::string& templatePath, const st
     } placeholders[] = {
         {true, kInstallFilesPlaceholder, "installs the plugin's files"},
         {true, kFileListPlaceholder, "lists the files the installer checks and the uninstaller removes"},
+        // The include cannot compile without the texts it shows.
+        {true, kTranslationsPlaceholder, "loads the installer's own texts"},
         {!inputs.LicensePath.empty() && inputs.LicenseExists, kLicensePlaceholder, "shows the license"},
         {!languages.Load.empty(), kLanguagesPlaceholder, "loads the checked languages"},
         {!languages.OneLanguage && !languages.Dialog.empty(), kPushLangPlaceholder, "asks for the language"},
@@ -292,22 +294,25 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     if (Holds(plan.TemplateText, kTemplateIncludeFileName) && !FileExistsAt(toolFolder + kTemplateIncludeFileName))
         plan.Problems.push_back("The template \"" + templatePath + "\" includes " + kTemplateIncludeFileName +
                                 ", which is not in \"" + toolFolder + "\": unpack the tool again with all its files");
+    // Every language without a translation of its own speaks English.
+    const std::string englishTexts = toolFolder + kTranslationsFolderName + "English.nsh";
+    if (!FileExistsAt(englishTexts))
+        plan.Problems.push_back("The installer's own texts in English, \"" + englishTexts +
+                                "\", are missing: unpack the tool again with all its files");
     if (!plan.Problems.empty())
         return plan;
 
     // The installer's own texts in each language, else in English: told once.
-    if (Holds(plan.TemplateText, kTranslationsPlaceholder)) {
-        inputs.Translated = TranslatedLanguages(inputs.Languages, toolFolder);
-        std::string english;
-        for (const std::string& name : inputs.Languages)
-            if (std::find(inputs.Translated.begin(), inputs.Translated.end(), name) == inputs.Translated.end() &&
-                lstrcmpiA(name.c_str(), "English") != 0)
-                english += (english.empty() ? "" : ", ") + name;
-        if (!english.empty())
-            plan.Notices.push_back("The installer's own texts (its first page and its messages) will be in English for " +
-                                   english + ": \"" + toolFolder + kTranslationsFolderName +
-                                   "\" holds no translation of them for these languages.");
-    }
+    inputs.Translated = TranslatedLanguages(inputs.Languages, toolFolder);
+    std::string english;
+    for (const std::string& name : inputs.Languages)
+        if (std::find(inputs.Translated.begin(), inputs.Translated.end(), name) == inputs.Translated.end() &&
+            lstrcmpiA(name.c_str(), "English") != 0)
+            english += (english.empty() ? "" : ", ") + name;
+    if (!english.empty())
+        plan.Notices.push_back("The installer's own texts (its first page and its messages) will be in English for " +
+                               english + ": \"" + toolFolder + kTranslationsFolderName +
+                               "\" holds no translation of them for these languages.");
 
     const TVersionInfo version = ReadVersionInfo(mainFilePath);
     inputs.CompanyName = version.CompanyName;

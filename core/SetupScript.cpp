@@ -245,9 +245,10 @@ std::string TranslationsBlock(const std::vector<std::string>& languages, const s
         return "!define /redef SETUP_TEXTS_LANGUAGE " + define + kLineBreak + "!include \"translations\\" +
                CompileTimeText(own ? name : std::string("English")) + ".nsh\"" + kLineBreak;
     };
-    // Without a language file the compiler's own English is the language.
+    // Without a language file the compiler's own English is the language,
+    // by its number: the compiler then defines no ${LANG_ENGLISH}.
     if (languages.empty())
-        return lines("${LANG_ENGLISH}", "English");
+        return lines("1033", "English");
     std::string block;
     for (const std::string& name : languages)
         block += lines("${LANG_" + UpperAscii(name) + "}", name);

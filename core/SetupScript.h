@@ -95,7 +95,8 @@ struct TSetupScriptInputs;
 std::string BrandBlock(const TSetupScriptInputs& inputs);
 
 // The lines that load the installer's own texts in each language the setup
-// loads (`languages`, in list order; none: the compiler's default, English):
+// loads (`languages`, in list order; none: the compiler's default, English,
+// 1033):
 // the language's file of `translated` (names of translations\<name>.nsh beside
 // the template), else English's, each with SETUP_TEXTS_LANGUAGE naming the
 // language it is for.

@@ -96,61 +96,65 @@
 ; LogicLib statement 0.2 to 0.4 ms more, while this whole file, written
 ; plainly, takes about 0.06 s: every build pays for it.
 
-; The texts the installer and the uninstaller show themselves. Each names what
-; it tells of in the variables (or registers) that the code fills before it
-; shows the text.
-!define TEXT_MODE_PAGE_CAPTION ": Installation Mode"
-!define TEXT_MODE_QUESTION "Install $(^Name) for all users of this computer, or only for you?"
-!define TEXT_MODE_ALL_USERS "For &all users (needs administrator rights)"
-!define TEXT_MODE_ONLY_ME "Only for &me"
-!define TEXT_INSTALLED_FOR_ALL "$(^Name) is installed for all users in $AllUsersFolder."
-!define TEXT_INSTALLED_FOR_ME "$(^Name) is installed for you in $CurrentUserFolder."
-!define TEXT_SAME_MODE_UPDATES "Installing it the same way again updates that installation; installing it the other way leaves that one as it is."
-!define TEXT_BOTH_MODES "Give /AllUsers or /CurrentUser, not both. Nothing was changed."
-!define TEXT_64_BIT_ONLY "$(^Name) is for 64-bit Windows only, and this Windows is 32-bit. Nothing was installed."
-!define TEXT_RIGHTS_REFUSED "Installing for all users needs administrator rights, which were not given. Choose $\"Only for me$\" to install $(^Name) without them."
-!define TEXT_UNINSTALL_RIGHTS_REFUSED "$(^Name) is installed for all users: removing it needs administrator rights, which were not given. Nothing was removed."
-!define TEXT_GIVEN_FOLDER_RELATIVE "/D=$0 does not name a folder by its full path, such as C:\Plugins\$PluginFolderName. Nothing was changed."
-!define TEXT_GIVEN_FOLDER_CHARACTERS "/D=$0 holds a character that a folder name cannot hold (< > : $\" | ? * or a control character). Nothing was changed."
-!define TEXT_GIVEN_FOLDER_NO_DRIVE "/D=$0 names a drive or network folder that does not exist. Nothing was changed."
-!define TEXT_GIVEN_FOLDER_ROOT "/D=$0 names the root of a drive: give a folder on it. Nothing was changed."
-!define TEXT_GIVEN_FOLDER_FILE "/D=$0 names a file, not a folder. Nothing was changed."
-!define TEXT_OUTSIDE_PROFILE "An installation only for you goes into a folder inside your user profile ($PROFILE), and $INSTDIR is not. Nothing was changed."
-!define TEXT_FOLDER_OF_ALL_USERS "$(^Name) is installed for all users in $INSTDIR, and that installation stays as it is: choose another folder to install it only for you. Nothing was changed."
-!define TEXT_FOLDER_OF_ONE_USER "$(^Name) is installed only for one user in $INSTDIR, and that installation stays as it is: choose another folder to install it for all users. Nothing was changed."
-!define TEXT_FOLDER_OF_OTHER_PLUGIN "Another plugin, $2 ($3), is installed in $INSTDIR, and that installation stays as it is: choose another folder. Nothing was changed."
-!define TEXT_FOLDER_HOLDS_UNINSTALLER "The uninstaller of another installation ($1) is in $INSTDIR, and that installation stays as it is: choose another folder. Nothing was changed."
-!define TEXT_INSIDE_EARLIER "$INSTDIR lies inside the folder of the installed version, $EarlierFolder: choose that folder itself or one elsewhere. Nothing was changed."
-!define TEXT_UNINSTALLER_WOULD_GO "$(^Name) is installed in $EarlierFolder with an uninstaller, which this setup does not have: installed over it, the plugin could no longer be removed. Remove it with its uninstaller first, or use a setup that has one. Nothing was changed."
-!define TEXT_FOLDER_UNSUITED_STATUS "$INSTDIR does not suit this installation."
-!define TEXT_IN_USE "$R9 is in use or read-only, so nothing was changed.$\r$\nClose the program that uses it (the Quillon file manager), then try again."
-!define TEXT_IN_USE_STATUS "$R9 is in use or read-only."
-!define TEXT_OTHER_PLUGIN "Another plugin ($1, $2) is installed in $0 under the name this plugin uses. Nothing was changed."
-!define TEXT_OTHER_PLUGIN_STATUS "Another plugin is installed in $0 under the name this plugin uses."
-!define TEXT_FOLDER_NOT_CREATED "The folder $0 could not be created, so nothing was changed."
-!define TEXT_FOLDER_NOT_CREATED_STATUS "The folder $0 could not be created."
-!define TEXT_EARLIER_NOT_MOVED "Not everything in $EarlierFolder could be moved (a program may be using it), so nothing was changed."
-!define TEXT_EARLIER_NOT_MOVED_STATUS "Not everything in $EarlierFolder could be moved."
-!define TEXT_FILE_NOT_MOVED "$INSTDIR\$R3 could not be moved (a program may be using it), so nothing was changed."
-!define TEXT_FILE_NOT_MOVED_STATUS "$INSTDIR\$R3 could not be moved."
-!define TEXT_UNINSTALLER_NOT_WRITTEN "The uninstaller could not be written to $INSTDIR, so nothing was changed."
-!define TEXT_UNINSTALLER_NOT_WRITTEN_STATUS "The uninstaller could not be written."
-!define TEXT_FILES_NOT_WRITTEN "Not every file could be written to $INSTDIR (the disk may be full, or a program may be using one of them), so nothing was changed."
-!define TEXT_EARLIER_NOT_REMOVED "The installed version in $EarlierFolder could not be removed, so nothing was changed."
-!define TEXT_EARLIER_NOT_REMOVED_STATUS "The installed version in $EarlierFolder could not be removed."
-!define TEXT_NOT_PUT_BACK "Not everything could be put back: what remains waits in $3, and the next setup or uninstaller of $(^Name) puts it back."
-!define TEXT_ANOTHER_RUN "Another setup of $(^Name) is at work in $INSTDIR. Let it finish, then try again. Nothing was changed."
-!define TEXT_RUN_UNDONE "A setup of $(^Name) in $INSTDIR was stopped before its end; what it had changed was put back."
-!define TEXT_RUN_COMPLETED "A setup of $(^Name) in $INSTDIR was stopped before its end; it was completed."
-!define TEXT_KEPT_BESIDE_NEW "$R1\$R3 is yours (you changed or added it), so it stays as it is; the new version of it is beside it as $R3.new."
-!define TEXT_KEPT_BESIDE_FOLDER "$R1\$R3 is yours (you changed or added it), and the new version has a folder of that name: yours is beside it as $R3.old."
-!define TEXT_KEPT_SUMMARY "$KeptFiles of your files were kept as they were; the lines above say where the new versions went."
-!define TEXT_KEPT_CHANGED "$INSTDIR\$R0 was changed since it was installed, so it stays."
-!define TEXT_KEPT_ON_UNINSTALL "$KeptFiles files that were changed since they were installed stay in $INSTDIR."
-!define TEXT_FILES_LEFT "Some files in $INSTDIR could not be removed, $Leftover among them. Close the programs that use them, then uninstall again."
-!define TEXT_FILES_LEFT_STATUS "Some files in $INSTDIR could not be removed."
-!define TEXT_INSTALL_ABORTED "$(^SetupCaption): Installation aborted"
-!define TEXT_UNINSTALL_ABORTED "$(^UninstallCaption): Uninstallation aborted"
+; The texts the installer and the uninstaller show themselves, in the language
+; the run speaks: each is the language string of its name, which every file
+; in translations\ beside plugin.nsi defines for its language (plugin.nsi
+; includes the file of each language it loads, English.nsh for those without
+; one). English.nsh says what each text tells of: the variables (or
+; registers) that the code fills before it shows the text.
+!define TEXT_MODE_PAGE_CAPTION "$(TEXT_MODE_PAGE_CAPTION)"
+!define TEXT_MODE_QUESTION "$(TEXT_MODE_QUESTION)"
+!define TEXT_MODE_ALL_USERS "$(TEXT_MODE_ALL_USERS)"
+!define TEXT_MODE_ONLY_ME "$(TEXT_MODE_ONLY_ME)"
+!define TEXT_INSTALLED_FOR_ALL "$(TEXT_INSTALLED_FOR_ALL)"
+!define TEXT_INSTALLED_FOR_ME "$(TEXT_INSTALLED_FOR_ME)"
+!define TEXT_SAME_MODE_UPDATES "$(TEXT_SAME_MODE_UPDATES)"
+!define TEXT_BOTH_MODES "$(TEXT_BOTH_MODES)"
+!define TEXT_64_BIT_ONLY "$(TEXT_64_BIT_ONLY)"
+!define TEXT_RIGHTS_REFUSED "$(TEXT_RIGHTS_REFUSED)"
+!define TEXT_UNINSTALL_RIGHTS_REFUSED "$(TEXT_UNINSTALL_RIGHTS_REFUSED)"
+!define TEXT_GIVEN_FOLDER_RELATIVE "$(TEXT_GIVEN_FOLDER_RELATIVE)"
+!define TEXT_GIVEN_FOLDER_CHARACTERS "$(TEXT_GIVEN_FOLDER_CHARACTERS)"
+!define TEXT_GIVEN_FOLDER_NO_DRIVE "$(TEXT_GIVEN_FOLDER_NO_DRIVE)"
+!define TEXT_GIVEN_FOLDER_ROOT "$(TEXT_GIVEN_FOLDER_ROOT)"
+!define TEXT_GIVEN_FOLDER_FILE "$(TEXT_GIVEN_FOLDER_FILE)"
+!define TEXT_OUTSIDE_PROFILE "$(TEXT_OUTSIDE_PROFILE)"
+!define TEXT_FOLDER_OF_ALL_USERS "$(TEXT_FOLDER_OF_ALL_USERS)"
+!define TEXT_FOLDER_OF_ONE_USER "$(TEXT_FOLDER_OF_ONE_USER)"
+!define TEXT_FOLDER_OF_OTHER_PLUGIN "$(TEXT_FOLDER_OF_OTHER_PLUGIN)"
+!define TEXT_FOLDER_HOLDS_UNINSTALLER "$(TEXT_FOLDER_HOLDS_UNINSTALLER)"
+!define TEXT_INSIDE_EARLIER "$(TEXT_INSIDE_EARLIER)"
+!define TEXT_UNINSTALLER_WOULD_GO "$(TEXT_UNINSTALLER_WOULD_GO)"
+!define TEXT_FOLDER_UNSUITED_STATUS "$(TEXT_FOLDER_UNSUITED_STATUS)"
+!define TEXT_IN_USE "$(TEXT_IN_USE)"
+!define TEXT_IN_USE_STATUS "$(TEXT_IN_USE_STATUS)"
+!define TEXT_OTHER_PLUGIN "$(TEXT_OTHER_PLUGIN)"
+!define TEXT_OTHER_PLUGIN_STATUS "$(TEXT_OTHER_PLUGIN_STATUS)"
+!define TEXT_FOLDER_NOT_CREATED "$(TEXT_FOLDER_NOT_CREATED)"
+!define TEXT_FOLDER_NOT_CREATED_STATUS "$(TEXT_FOLDER_NOT_CREATED_STATUS)"
+!define TEXT_EARLIER_NOT_MOVED "$(TEXT_EARLIER_NOT_MOVED)"
+!define TEXT_EARLIER_NOT_MOVED_STATUS "$(TEXT_EARLIER_NOT_MOVED_STATUS)"
+!define TEXT_FILE_NOT_MOVED "$(TEXT_FILE_NOT_MOVED)"
+!define TEXT_FILE_NOT_MOVED_STATUS "$(TEXT_FILE_NOT_MOVED_STATUS)"
+!define TEXT_UNINSTALLER_NOT_WRITTEN "$(TEXT_UNINSTALLER_NOT_WRITTEN)"
+!define TEXT_UNINSTALLER_NOT_WRITTEN_STATUS "$(TEXT_UNINSTALLER_NOT_WRITTEN_STATUS)"
+!define TEXT_FILES_NOT_WRITTEN "$(TEXT_FILES_NOT_WRITTEN)"
+!define TEXT_EARLIER_NOT_REMOVED "$(TEXT_EARLIER_NOT_REMOVED)"
+!define TEXT_EARLIER_NOT_REMOVED_STATUS "$(TEXT_EARLIER_NOT_REMOVED_STATUS)"
+!define TEXT_NOT_PUT_BACK "$(TEXT_NOT_PUT_BACK)"
+!define TEXT_ANOTHER_RUN "$(TEXT_ANOTHER_RUN)"
+!define TEXT_RUN_UNDONE "$(TEXT_RUN_UNDONE)"
+!define TEXT_RUN_COMPLETED "$(TEXT_RUN_COMPLETED)"
+!define TEXT_KEPT_BESIDE_NEW "$(TEXT_KEPT_BESIDE_NEW)"
+!define TEXT_KEPT_BESIDE_FOLDER "$(TEXT_KEPT_BESIDE_FOLDER)"
+!define TEXT_KEPT_SUMMARY "$(TEXT_KEPT_SUMMARY)"
+!define TEXT_KEPT_CHANGED "$(TEXT_KEPT_CHANGED)"
+!define TEXT_KEPT_ON_UNINSTALL "$(TEXT_KEPT_ON_UNINSTALL)"
+!define TEXT_FILES_LEFT "$(TEXT_FILES_LEFT)"
+!define TEXT_FILES_LEFT_STATUS "$(TEXT_FILES_LEFT_STATUS)"
+!define TEXT_INSTALL_ABORTED "$(TEXT_INSTALL_ABORTED)"
+!define TEXT_UNINSTALL_ABORTED "$(TEXT_UNINSTALL_ABORTED)"
+!define TEXT_DOWNGRADE "$(TEXT_DOWNGRADE)"
 
 ; Every plugin's entry is a key "Quillon <type> plugin <folder name>" below
 ; the uninstall root: ENTRY_KEY followed by a blank and a folder name.
@@ -277,13 +281,22 @@ Var ElevatedRun
 Var Parameters
 Var FolderGiven
 Var LanguageGiven
-; This plugin's entries and folders in either mode ("" where it is not
-; installed), and the other mode's folder once the mode is chosen.
+; This plugin's entries, folders and versions in either mode ("" where it is
+; not installed, or its version is unknown), and the other mode's folder once
+; the mode is chosen.
 Var AllUsersKey
 Var AllUsersFolder
+Var AllUsersVersion
 Var CurrentUserKey
 Var CurrentUserFolder
+Var CurrentUserVersion
 Var OtherFolder
+; The plugin's version in this setup (PLUGIN_VERSION), and the newer one
+; installed that it would replace; whether the user or /AllowDowngrade allowed
+; that (1, else 0).
+Var PluginVersion
+Var InstalledVersion
+Var DowngradeAllowed
 ; The mode that proposed $INSTDIR; whether the first page was "skipped" or
 ; "shown"; its radio buttons.
 Var ProposedFor
@@ -339,6 +352,12 @@ Var CurrentUserButton
   Push "${B}"
   !insertmacro _SetupCall ${NAME}
   Pop ${RESULT}
+!macroend
+!macro _SetupCall_1_2 NAME A RESULT1 RESULT2
+  Push "${A}"
+  !insertmacro _SetupCall ${NAME}
+  Pop ${RESULT1}
+  Pop ${RESULT2}
 !macroend
 !macro _SetupCall_4 NAME A B C D
   Push "${A}"
@@ -404,6 +423,7 @@ Var CurrentUserButton
 
 ; The functions, by their call macros. What plugin.nsi calls, in the order
 ; of a run:
+!define TakeGivenLanguage "!insertmacro _SetupCall TakeGivenLanguage"
 !define BeginSetup "!insertmacro _SetupCall BeginSetup"
 !define UseGivenMode "!insertmacro _SetupCall UseGivenMode"
 !define FinishInterruptedRun "!insertmacro _SetupCall FinishInterruptedRun"
@@ -446,6 +466,8 @@ Var CurrentUserButton
 !define RunAlive "!insertmacro _SetupCall_1_1 RunAlive"
 !define IsProgramFile "!insertmacro _SetupCall_1_1 IsProgramFile"
 !define ChangedSinceInstalled "!insertmacro _SetupCall_1_1 ChangedSinceInstalled"
+!define CompareVersions "!insertmacro _SetupCall_2_1 CompareVersions"
+!define FirstVersionNumber "!insertmacro _SetupCall_1_2 FirstVersionNumber"
 ; The first page's click handler, called as for no control.
 !define ShowShield "!insertmacro _SetupCall_1 ShowShield 0"
 
@@ -1439,10 +1461,22 @@ FunctionEnd
   !insertmacro SharedFunctions "un."
 !endif
 
-; The installer's start: a plugin for 64-bit Windows only stops on any other
-; (nothing could load it there); then the entry, the folder given (checked),
-; the earlier installs, the mode, and the language a run that started this
-; one passes on.
+; The language a run that started this one passes on (/Language=), taken
+; before anything is said.
+Function TakeGivenLanguage
+  ${ReadParameters}
+  StrCpy $LanguageGiven 0
+  ${SwitchValue} "/Language=" $0
+  IfErrors language_known
+    StrCpy $LANGUAGE $0
+    StrCpy $LanguageGiven 1
+  language_known:
+FunctionEnd
+
+; The installer's start, once the language is known: a plugin for 64-bit
+; Windows only stops on any other (nothing could load it there); then the
+; entry, the folder given (checked), the earlier installs, the mode, and
+; whether /AllowDowngrade lets it replace a newer version.
 Function BeginSetup
   StrCmp $PluginBits 64 0 windows_fits
     ${Running64Bit} $0
@@ -1455,20 +1489,26 @@ Function BeginSetup
   Call TakeGivenFolder
   Call FindEarlierInstalls
   Call ChooseMode
-  StrCpy $LanguageGiven 0
-  ${SwitchValue} "/Language=" $0
-  IfErrors language_known
-    StrCpy $LANGUAGE $0
-    StrCpy $LanguageGiven 1
-  language_known:
+  StrCpy $PluginVersion "${PLUGIN_VERSION}"
+  StrCpy $DowngradeAllowed 1
+  ${SwitchValue} "/AllowDowngrade" $0
+  IfErrors 0 +2
+    StrCpy $DowngradeAllowed 0
 FunctionEnd
 
-; A silent run, or one given its mode, installs in that mode; the others
-; choose on the first page, where a refusal of the rights leads too.
+; A silent run, or one given its mode, installs in that mode, once it may
+; replace the version installed in it (AskBeforeDowngrade: "No" ends the setup
+; as Cancel does, with exit code 1); the others choose on the first page,
+; where a refusal of the rights leads too.
 Function UseGivenMode
   StrCmp $ModeGiven 1 given
   IfSilent given chosen_on_first_page
   given:
+  ClearErrors
+  Call AskBeforeDowngrade
+  IfErrors 0 +3
+    SetErrorLevel 1
+    Quit
   ${UseMode} 0 $0
   StrCmp $0 refused 0 used
     Call TellRightsRefused
@@ -1524,6 +1564,8 @@ Function UseMode
     StrCpy $R1 "/AllUsers /ElevatedRun /Language=$LANGUAGE"
     IfSilent 0 +2
       StrCpy $R1 "/S $R1"
+    StrCmp $DowngradeAllowed 1 0 +2
+      StrCpy $R1 "$R1 /AllowDowngrade"
     StrCmp $FolderGiven 1 0 +2
       StrCpy $R1 "$R1 /D=$INSTDIR"
     ${RunElevated} $R0 $R1 $R1
@@ -1573,6 +1615,107 @@ Function TellRightsRefused
   MessageBox MB_OK|MB_ICONEXCLAMATION "${TEXT_RIGHTS_REFUSED}" /SD IDOK
 FunctionEnd
 
+; Before the version installed in the mode chosen is replaced by an older
+; one, the user is asked, unless /AllowDowngrade (or an earlier answer)
+; allowed it; the same version or a newer one installs without a question,
+; and so does a version that is unknown on either side, which cannot be
+; compared. A silent run that may not ends with exit code 2; "No" sets the
+; error flag.
+Function AskBeforeDowngrade
+  StrCmp $DowngradeAllowed 1 allowed
+  StrCpy $InstalledVersion $CurrentUserVersion
+  StrCmp $InstallMode AllUsers 0 +2
+    StrCpy $InstalledVersion $AllUsersVersion
+  ${CompareVersions} $PluginVersion $InstalledVersion $0
+  StrCmp $0 -1 0 allowed
+  MessageBox MB_YESNO|MB_ICONEXCLAMATION|MB_DEFBUTTON2 "${TEXT_DOWNGRADE}" /SD IDNO IDYES agreed
+    IfSilent 0 +3
+      SetErrorLevel 2
+      Quit
+    SetErrors
+    Return
+  agreed:
+  StrCpy $DowngradeAllowed 1
+  allowed:
+FunctionEnd
+
+; How the version given first compares with the one given second, number by
+; number from the left ("1.10" is newer than "1.9", a missing number counts
+; as 0): 1 when it is newer, 0 when it is the same, -1 when it is older; ""
+; when either is unknown (empty, or not numbers separated by dots).
+Function CompareVersions
+  Exch $R1
+  Exch
+  Exch $R0
+  Push $R2
+  Push $R3
+  StrCpy $R3 ""
+  StrCmp $R0 "" compared
+  StrCmp $R1 "" compared
+  number:
+    StrCmp "$R0$R1" "" same
+    ${FirstVersionNumber} $R0 $R2 $R0
+    ${FirstVersionNumber} $R1 $R3 $R1
+    StrCmp $R2 "" unknown
+    StrCmp $R3 "" unknown
+    IntCmp $R2 $R3 number older newer
+  same:
+    StrCpy $R3 0
+    Goto compared
+  older:
+    StrCpy $R3 -1
+    Goto compared
+  newer:
+    StrCpy $R3 1
+    Goto compared
+  unknown:
+    StrCpy $R3 ""
+  compared:
+  StrCpy $R0 $R3
+  Pop $R3
+  Pop $R2
+  Exch
+  Pop $R1
+  Exch $R0
+FunctionEnd
+
+; The first number of the version given (0 for an empty version, "" when it
+; is no number of decimal digits), and what follows the dot after it.
+Function FirstVersionNumber
+  Exch $R2
+  Push $R3
+  Push $R4
+  StrCpy $R3 0
+  dot:
+    StrCpy $R4 $R2 1 $R3
+    StrCmp $R4 "" split
+    StrCmp $R4 "." split
+    IntOp $R3 $R3 + 1
+    Goto dot
+  split:
+  StrCpy $R4 $R2 $R3
+  IntOp $R3 $R3 + 1
+  StrCpy $R2 $R2 "" $R3
+  ; Without leading zeros, which IntOp would read as an octal number, the
+  ; digits are the number as IntOp writes it.
+  zero:
+    StrCpy $R3 $R4 1
+    StrCmp $R3 0 0 +3
+      StrCpy $R4 $R4 "" 1
+      Goto zero
+  StrCmp $R4 "" 0 +2
+    StrCpy $R4 0
+  IntOp $R3 $R4 + 0
+  StrCmp $R3 $R4 +2
+    StrCpy $R4 ""
+  StrCpy $R3 $R4
+  Pop $R4
+  Exch $R3
+  Exch
+  Exch $R2
+  Exch
+FunctionEnd
+
 ; The first page: for all users or only for the user, with the plugin's
 ; earlier installs named. Skipped when the mode is given; going back to it
 ; from the next page shows it then, but a run for all users that a run
@@ -1590,6 +1733,8 @@ Function ModePage
   StrCpy $ModePageSeen shown
   nsDialogs::Create 1018
   Pop $0
+  ; Right to left in a language written so, as the compiler's own pages are.
+  nsDialogs::SetRTL $(^RTL)
   ; Texts that hold names or folders show every "&" as it is.
   nsDialogs::CreateControl STATIC ${SETUP_LABEL_STYLE} 0 0 0 100% 20u "${TEXT_MODE_QUESTION}"
   Pop $0
@@ -1630,11 +1775,18 @@ Function ShowShield
   SendMessage $1 ${SETUP_BCM_SETSHIELD} 0 $0
 FunctionEnd
 
+; The mode chosen is taken once the user allowed it to replace a newer
+; version installed in it ("No" keeps the page, to choose the other mode or
+; Cancel).
 Function ModePageLeave
   StrCpy $InstallMode CurrentUser
   SendMessage $AllUsersButton ${SETUP_BM_GETCHECK} 0 0 $0
   StrCmp $0 ${SETUP_BST_CHECKED} 0 +2
     StrCpy $InstallMode AllUsers
+  ClearErrors
+  Call AskBeforeDowngrade
+  IfErrors 0 +2
+    Abort
   GetDlgItem $1 $HWNDPARENT 1
   SendMessage $1 ${SETUP_BCM_SETSHIELD} 0 0
   ${UseMode} $HWNDPARENT $0
@@ -1897,16 +2049,23 @@ Function TakeIfThePlugins
   Pop $0
 FunctionEnd
 
-; This plugin's installs for all users and for the user who runs the setup.
+; This plugin's installs for all users and for the user who runs the setup,
+; with their versions.
 Function FindEarlierInstalls
   SetShellVarContext all
   Call FindEarlierEntry
   StrCpy $AllUsersKey $EarlierKey
   StrCpy $AllUsersFolder $EarlierFolder
+  StrCpy $AllUsersVersion ""
+  StrCmp $EarlierKey "" +2
+    ReadRegStr $AllUsersVersion SHCTX $EarlierKey "DisplayVersion"
   SetShellVarContext current
   Call FindEarlierEntry
   StrCpy $CurrentUserKey $EarlierKey
   StrCpy $CurrentUserFolder $EarlierFolder
+  StrCpy $CurrentUserVersion ""
+  StrCmp $EarlierKey "" +2
+    ReadRegStr $CurrentUserVersion SHCTX $EarlierKey "DisplayVersion"
 FunctionEnd
 
 ; The checks before anything changes: every listed file, and the
@@ -2282,16 +2441,36 @@ FunctionEnd
 
 ; The entry, complete; written again at the end of an installation. Its
 ; uninstall commands run the uninstaller in place ("_?="), so that whoever
-; waits for them waits for the removal and gets its exit code.
+; waits for them waits for the removal and gets its exit code. A value this
+; version does not have (its version, publisher, icon or web address) goes,
+; should the earlier version's entry hold it. The icon: the brand's, which the
+; uninstaller carries (BRAND_ICON), else the main file's own (MAIN_FILE_ICON).
 Function WriteEntry
   WriteRegStr SHCTX $UninstallKey "DisplayName" $PluginName
   WriteRegStr SHCTX $UninstallKey "PluginName" $PluginName
   WriteRegStr SHCTX $UninstallKey "PluginMainFile" $PluginMainFile
-  !if "${PLUGIN_VERSION}" != ""
-    WriteRegStr SHCTX $UninstallKey "DisplayVersion" "${PLUGIN_VERSION}"
-  !endif
-  StrCmp $Publisher "" +2
+  StrCmp $PluginVersion "" +3
+    WriteRegStr SHCTX $UninstallKey "DisplayVersion" $PluginVersion
+    Goto +2
+    DeleteRegValue SHCTX $UninstallKey "DisplayVersion"
+  StrCmp $Publisher "" +3
     WriteRegStr SHCTX $UninstallKey "Publisher" $Publisher
+    Goto +2
+    DeleteRegValue SHCTX $UninstallKey "Publisher"
+  !ifdef BRAND_ICON
+    WriteRegStr SHCTX $UninstallKey "DisplayIcon" "$INSTDIR\uninstall.exe,0"
+  !else ifdef MAIN_FILE_ICON
+    WriteRegStr SHCTX $UninstallKey "DisplayIcon" "$INSTDIR\$PluginMainFile,0"
+  !else
+    DeleteRegValue SHCTX $UninstallKey "DisplayIcon"
+  !endif
+  !ifdef BRAND_URL
+    WriteRegStr SHCTX $UninstallKey "URLInfoAbout" "${BRAND_URL}"
+    WriteRegStr SHCTX $UninstallKey "HelpLink" "${BRAND_URL}"
+  !else
+    DeleteRegValue SHCTX $UninstallKey "URLInfoAbout"
+    DeleteRegValue SHCTX $UninstallKey "HelpLink"
+  !endif
   WriteRegStr SHCTX $UninstallKey "InstallLocation" "$INSTDIR"
   WriteRegStr SHCTX $UninstallKey "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
   WriteRegStr SHCTX $UninstallKey "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
@@ -2328,11 +2507,12 @@ Function EntryFolders
   Pop $R0
 FunctionEnd
 
-; The uninstaller's start: its mode is the one a switch gives (an update
-; gives it), else the one whose entry names this folder, else as a setup
-; would choose it; an install for all users is removed by a run with
-; administrator rights. Then the language the setup ran in. A setup that runs
-; it says so in ${REPORT_VARIABLE}.
+; The uninstaller's start: first the language the setup ran in, from the
+; entry that names this folder, so that everything it says is in that
+; language. Its mode is the one a switch gives (an update gives it), else the
+; one whose entry names this folder, else as a setup would choose it; an
+; install for all users is removed by a run with administrator rights. A
+; setup that runs it says so in ${REPORT_VARIABLE}.
 Function un.BeginUninstall
   ${UsePluginEntry}
   StrCpy $RunBySetup 0
@@ -2341,20 +2521,28 @@ Function un.BeginUninstall
   ReadEnvStr $0 ${REPORT_VARIABLE}
   StrCmp $0 "" +2
     StrCpy $RunBySetup 1
+  StrCpy $1 ""
+  StrCpy $2 ""
+  SetShellVarContext all
+  ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+  StrCmp $0 $INSTDIR 0 +3
+    StrCpy $1 AllUsers
+    ReadRegStr $2 SHCTX $UninstallKey "Language"
+  SetShellVarContext current
+  ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
+  StrCmp $0 $INSTDIR 0 +3
+    StrCpy $1 CurrentUser
+    ReadRegStr $2 SHCTX $UninstallKey "Language"
+  StrCmp $2 "" +2
+    StrCpy $LANGUAGE $2
   ${ModeOfSwitches}
   StrCmp $InstallMode "" 0 mode_chosen
+    StrCpy $InstallMode $1
+    StrCmp $1 "" 0 mode_chosen
     ${AdminRights} $0
     StrCpy $InstallMode CurrentUser
-    StrCmp $0 1 0 +2
+    StrCmp $0 1 0 mode_chosen
       StrCpy $InstallMode AllUsers
-    SetShellVarContext all
-    ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
-    StrCmp $0 $INSTDIR 0 +2
-      StrCpy $InstallMode AllUsers
-    SetShellVarContext current
-    ReadRegStr $0 SHCTX $UninstallKey "InstallLocation"
-    StrCmp $0 $INSTDIR 0 +2
-      StrCpy $InstallMode CurrentUser
   mode_chosen:
   SetShellVarContext current
   StrCmp $InstallMode AllUsers 0 rights_known
@@ -2371,9 +2559,6 @@ Function un.BeginUninstall
       SetErrorLevel $0
       Quit
   rights_known:
-  ReadRegStr $0 SHCTX $UninstallKey "Language"
-  StrCmp $0 "" +2
-    StrCpy $LANGUAGE $0
 FunctionEnd
 
 ; $INSTDIR is the folder the uninstaller removes the plugin from. Only what

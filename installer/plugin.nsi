@@ -5,7 +5,9 @@
 ; the steps of the sections. How the steps work (the checks, setting aside
 ; and putting back, the registry entry, the install modes, the list of
 ; installed files) is in PluginSetup.nsh beside it, which the tool copies as
-; it is; every text the installer shows itself is at its top.
+; it is. Every text the installer shows itself is in the language the user
+; chose: translations\<language>.nsh beside this file holds them for each
+; language (English.nsh for those without a file of their own).
 ;
 ; Placeholders: the tool replaces each word between two stars (named below
 ; without them, since this text is filled too), all in one pass, so a value
@@ -38,10 +40,12 @@
 ;                           digits and dots only, so it may stand in a define
 ; Generated lines: sign_command (a signing command given to the console
 ; program), brand (the defines of the brand below, given to the console
-; program, and MAIN_FILE_ICON), languages (the language files), license (the
-; licence page), pushlang (the language question), install_files (one File
-; command for each folder of the plugin). A language is also named in the compiler's own
-; define for it, ${LANG_<NAME>}, which cannot hold a "}".
+; program, and MAIN_FILE_ICON), languages (the language files), translations
+; (for each language the file of its texts, after SETUP_TEXTS_LANGUAGE names
+; it), license (the licence page), pushlang (the language question),
+; install_files (one File command for each folder of the plugin). A language
+; is also named in the compiler's own define for it, ${LANG_<NAME>}, which
+; cannot hold a "}".
 ;
 ; The define UNINSTALLER below starts with a marker (a hash sign, zero, one)
 ; that makes it a comment; "Create uninstaller" removes the marker, and then
@@ -99,12 +103,21 @@ AllowSkipFiles off
 
 #01!define UNINSTALLER
 
+!ifdef BRAND_ICON
+  Icon "${BRAND_ICON}"
+  !ifdef UNINSTALLER
+    UninstallIcon "${BRAND_ICON}"
+  !endif
+!endif
+
 ; The plugin's version as the tool read it from its main file (the compiler
 ; never reads the plugin's files for anything but packing them).
 !define PLUGIN_VERSION "*plugin_version*"
 
-; Installer languages (none means English).
+; Installer languages (none means English), and the texts of the installer
+; in each.
 *languages*
+*translations*
 
 ; The machinery, and every text the installer shows itself.
 !include PluginSetup.nsh
@@ -128,7 +141,11 @@ InstallDir "$PROGRAMFILES\${PLUGINS_FOLDER}\*plugin_type*\*plugin_folder_name*"
 !endif
 VIAddVersionKey ProductName "*version_product_name*"
 VIAddVersionKey FileDescription "*version_product_name* setup"
-VIAddVersionKey CompanyName "*version_company_name*"
+!ifdef BRAND_PUBLISHER
+  VIAddVersionKey CompanyName "${BRAND_PUBLISHER}"
+!else
+  VIAddVersionKey CompanyName "*version_company_name*"
+!endif
 VIAddVersionKey LegalCopyright ""
 
 ; Pages, in order. The first asks for whom to install (all users or only the
@@ -152,21 +169,26 @@ Page instfiles "" "" InstallPageLeave
   StrCpy $EarlierFolderName "*earlier_folder_name*"
   StrCpy $BackupFolderName "*backup_folder_name*"
   StrCpy $Publisher "*publisher*"
+  !ifdef BRAND_PUBLISHER
+    StrCpy $Publisher "${BRAND_PUBLISHER}"
+  !endif
   StrCpy $PluginBits "*plugin_bits*"
 !macroend
 
 Function .onInit
   !insertmacro PluginValues
-  ; What this Windows allows, the plugin's earlier installs, the switches.
-  ${BeginSetup}
-  ; The language: the one a run that started this one passes on, else asked
-  ; unless the installation is silent (/S).
+  ; The language first, so that all the setup says is in it: the one a run
+  ; that started this one passes on, else asked unless the installation is
+  ; silent (/S).
+  ${TakeGivenLanguage}
   StrCmp $LanguageGiven 1 language_chosen
   IfSilent language_chosen
 *pushlang*
   language_chosen:
-  ; A run given its mode, or a silent one, takes it now; the others choose
-  ; on the first page.
+  ; What this Windows allows, the plugin's earlier installs, the switches.
+  ${BeginSetup}
+  ; A run given its mode, or a silent one, takes it now (asking before it
+  ; replaces a newer version); the others choose on the first page.
   ${UseGivenMode}
 FunctionEnd
 

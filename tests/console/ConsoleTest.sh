@@ -31,7 +31,7 @@ cd "$work" || exit 1
 tool=$work/tool
 mkdir -p "$tool"
 cp "$dist"/SetupCreatorCli.exe "$dist"/makensis.exe "$dist"/PluginNameHelper*.exe "$dist"/plugin.nsi "$dist"/PluginSetup.nsh "$tool"/
-cp -r "$dist"/languages "$tool"/
+cp -r "$dist"/languages "$dist"/translations "$tool"/
 cli() { wine "$tool/SetupCreatorCli.exe" "$@" </dev/null >out.txt 2>err.txt; code=$?; }
 
 # A WFX and a WLX plugin folder, with a licence beside them.

@@ -82,6 +82,14 @@ const Refusal kRefusals[] = {
          DeleteFileA((tool + kTemplateIncludeFileName).c_str());
      },
      "The template \""},
+    {"TemplateWithoutTranslations",
+     [](TSetupRequest&, const std::string&, const std::string& tool) { EditTemplate(tool, kTranslationsPlaceholder, ""); },
+     "The template \""},
+    {"EnglishTextsMissing",
+     [](TSetupRequest&, const std::string&, const std::string& tool) {
+         DeleteFileA((tool + kTranslationsFolderName + "English.nsh").c_str());
+     },
+     "The installer's own texts in English"},
     {"IconMissing",
      [](TSetupRequest& request, const std::string& plugin, const std::string&) { request.IconPath = plugin + "p.ico"; },
      "The icon \""},

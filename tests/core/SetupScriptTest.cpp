@@ -274,7 +274,7 @@ TEST(SetupScript, BrandAndTranslationsReachTheTemplateAsItsDefinesAndIncludes)
     EXPECT_EQ(BrandBlock(inputs), "!define /redef BRAND_ICON \"C:\\art\\plugin.ico\"\r\n"
                                   "!define /redef BRAND_URL \"https://example.com/p?a=1&b=2\"\r\n"
                                   "!define /redef MAIN_FILE_ICON\r\n");
-    EXPECT_EQ(TranslationsBlock({}, {}), "!define /redef SETUP_TEXTS_LANGUAGE ${LANG_ENGLISH}\r\n"
+    EXPECT_EQ(TranslationsBlock({}, {}), "!define /redef SETUP_TEXTS_LANGUAGE 1033\r\n"
                                          "!include \"translations\\English.nsh\"\r\n");
     // A language without its own file speaks English.
     EXPECT_EQ(TranslationsBlock({"German", "Klingon"}, {"German"}),

@@ -9,8 +9,8 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 (cd "$unpacked" && cmake -E tar xf "$zip") || { echo "FAILED: cannot unpack $zip"; exit 1; }
 failures=0
-for file in "$sources"/*.nsi "$sources"/*.nsh; do
-    name=$(basename "$file")
+for file in "$sources"/*.nsi "$sources"/*.nsh "$sources"/translations/*.nsh; do
+    name=${file#"$sources"/}
     if cmp -s "$file" "$unpacked/SetupCreator/$name"; then
         echo "shipped: $name"
     else

@@ -166,6 +166,9 @@ void PlaceToolFiles(const std::string& folder, const std::vector<std::string>& l
         throw Exception("No language files in " + dist);
     for (const std::string& name : names)
         CopyFileTo(dist + "languages\\" + name, folder + "languages\\" + name);
+    CreateDirectoryA((folder + kTranslationsFolderName).c_str(), nullptr);
+    for (const std::string& name : ListFolderEntries(dist + kTranslationsFolderName + "*.nsh"))
+        CopyFileTo(dist + kTranslationsFolderName + name, folder + kTranslationsFolderName + name);
 }
 
 ToolFolder::ToolFolder(const std::string& subfolder)

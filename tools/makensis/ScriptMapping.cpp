@@ -23,6 +23,18 @@ bool StartsDrivePath(const std::string& text, std::size_t at)
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// The first word of a line.
+std::string InstructionOf(const std::string& line)
+{
+    std::size_t start = 0;
+    while (start < line.size() && IsBlank(line[start]))
+        ++start;
+    std::size_t end = start;
+    while (end < line.size() && !IsBlank(line[end]))
+        ++end;
+    return line.substr(start, end - start);
+}
+
 // Whether the line's instruction is one whose arguments name files of the
 // compiling host: only there are drive paths mapped, so that a name or any
 // other text the installer shows keeps a "C:\" as it is.
@@ -35,17 +47,27 @@ bool TakesHostFiles(const std::string& line)
         "!uninstfinalize", "!appendfile", "!delfile",       "!system",         "!execute",          "!makensis",
         "!searchparse",
     };
-    std::size_t start = 0;
-    while (start < line.size() && IsBlank(line[start]))
-        ++start;
-    std::size_t end = start;
-    while (end < line.size() && !IsBlank(line[end]))
-        ++end;
-    const std::string word = line.substr(start, end - start);
+    const std::string word = InstructionOf(line);
     for (const char* instruction : instructions)
         if (lstrcmpiA(word.c_str(), instruction) == 0)
             return true;
     return false;
+}
+
+// Whether the line defines a name as one quoted drive path, such as the
+// brand's icon, which a host-file instruction then reads through the define;
+// a define of any other text, which the installer may show, stays as it is.
+bool DefinesDrivePath(const std::string& line)
+{
+    if (lstrcmpiA(InstructionOf(line).c_str(), "!define") != 0)
+        return false;
+    std::size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1]))
+        --end;
+    if (end < 2 || !IsQuote(line[end - 1]))
+        return false;
+    const std::size_t open = line.rfind(line[end - 1], end - 2);
+    return open != std::string::npos && StartsDrivePath(line, open + 1);
 }
 
 // The drive paths of one line, mapped.
@@ -94,7 +116,7 @@ std::string MapDrivePaths(const std::string& script, const std::function<std::st
         while (end < script.size() && !IsLineEnd(script[end]))
             ++end;
         const std::string line = script.substr(at, end - at);
-        result += TakesHostFiles(line) ? MapLine(line, toHost) : line;
+        result += TakesHostFiles(line) || DefinesDrivePath(line) ? MapLine(line, toHost) : line;
         while (end < script.size() && IsLineEnd(script[end]))
             result += script[end++];
         at = end;

@@ -13,8 +13,9 @@ std::string ScriptTextAsUtf8(const std::string& scriptBytes);
 // Replaces every Windows drive path ("X:\..." or "X:/...", where X is a letter
 // that starts a word) on the lines of `script` whose instruction takes host
 // files (File, LicenseData, LoadLanguageFile, !getdllversion, !include and
-// the like) by `toHost(path)`; other lines, such as a Name or a registry
-// value, stay as they are. A path that follows a quote character runs to the
+// the like, and a !define whose value is one quoted drive path) by
+// `toHost(path)`; other lines, such as a Name or a registry value, stay as
+// they are. A path that follows a quote character runs to the
 // same quote or the end of the line; any other runs to the next blank or the
 // end of the line. Line breaks stay as they are.
 std::string MapDrivePaths(const std::string& script, const std::function<std::string(const std::string&)>& toHost);
