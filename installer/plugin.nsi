@@ -28,7 +28,8 @@
 ;   earlier_folder_name     the name earlier versions of the tool gave both
 ;   backup_folder_name      the start of the names of the folders where an
 ;                           update keeps what it replaces until it is done
-;   publisher               the main file's company name, or nothing
+;   publisher               the publisher given to the console program,
+;                           else the main file's company name, or nothing
 ;   plugin_bits             64 for a plugin for 64-bit Windows only, else 32
 ; Compile-time text, read by the compiler ("$$" stays two characters):
 ;   local_folder            the plugin folder, with a final backslash
@@ -214,20 +215,25 @@ Section "Plugin" PluginSection
   ; The size the list of installed programs shows.
   SectionGetSize ${PluginSection} $InstalledSize
   Call ExtractFileList
+  ; A setup of this plugin that was stopped before its end (killed, or the
+  ; power lost) is undone, or completed once all its files were in place.
+  ${FinishInterruptedRun}
   ; Nothing changes unless every file can be written, no other plugin's
-  ; entry has this plugin's name and the folder suits the install mode.
+  ; entry has this plugin's name and the folder suits the installation.
   ${CheckInstallation}
-  ; An earlier version waits in a folder inside its own, and the files this
-  ; version replaces in one inside the installation folder.
+  ; The record of this run is begun; an earlier version waits in a folder
+  ; inside its own, and the files this version replaces in one inside the
+  ; installation folder.
   ${SetAsideInstalled}
-  ; The folders, the uninstaller and, for a first install, the entry.
+  ; The folders, the uninstaller and the entry naming it.
   ${PrepareFolders}
   ; Every file of the plugin folder, a folder's files with one command. One
   ; that cannot be written fails the installation with this text.
   StrCpy $Failure "${TEXT_FILES_NOT_WRITTEN}"
 *install_files*
   ; The earlier version removes itself, what remains of it (the user's own
-  ; files) goes back, the entry is written and what waited is deleted.
+  ; files, and those the user changed) goes back, the entry is written and
+  ; what waited is deleted.
   ${CompleteInstallation}
 SectionEnd
 
@@ -240,12 +246,20 @@ SectionEnd
 
   Function un.onUninstFailed
     ${ReportFailure}
+    ${EndUninstall}
+  FunctionEnd
+
+  ; The uninstaller's own file goes once it has ended.
+  Function un.onUninstSuccess
+    ${EndUninstall}
   FunctionEnd
 
   Section "Uninstall"
     Call un.ExtractFileList
+    ${FinishInterruptedRun}
     ; Only what the installer put in its folder goes, and only when all of
-    ; it can; then the folders the setups created, once empty, and the entry.
+    ; it can, but files the user changed; then the folders the setups
+    ; created, once empty, and the entry.
     ${RemoveInstalledFiles}
     ${RemoveFoldersAndEntry}
   SectionEnd
