@@ -141,8 +141,8 @@ void AddBrandLines(std::vector<std::string>& lines, const TSetupRequest& request
             lines.push_back(problem);
 }
 
-// The checked languages whose translation of the installer's own texts lies
-// in the tool folder's translations folder.
+} // namespace
+
 std::vector<std::string> TranslatedLanguages(const std::vector<std::string>& languages, const std::string& toolFolder)
 {
     std::vector<std::string> translated;
@@ -151,8 +151,6 @@ std::vector<std::string> TranslatedLanguages(const std::vector<std::string>& lan
             translated.push_back(name);
     return translated;
 }
-
-} // namespace
 
 std::string MainFileLine(const TLibraryImage& image, const std::string& pluginType)
 {

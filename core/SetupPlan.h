@@ -45,5 +45,9 @@ std::string MainFileLine(const TLibraryImage& image, const std::string& pluginTy
 std::vector<std::string> TemplateLines(const std::string& templatePath, const std::string& templateText,
                                        const TSetupScriptInputs& inputs);
 
+// The languages of `languages` whose translation of the installer's own texts
+// lies in the translations folder of `toolFolder` (with trailing backslash).
+std::vector<std::string> TranslatedLanguages(const std::vector<std::string>& languages, const std::string& toolFolder);
+
 // `lines` joined by CR LF, as a message box shows them.
 std::string JoinedLines(const std::vector<std::string>& lines);

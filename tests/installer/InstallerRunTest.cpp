@@ -321,6 +321,7 @@ TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
         ASSERT_NE(question, nullptr);
         const HWND languages = FindChild(question, "ComboBox");
         ASSERT_NE(languages, nullptr);
+        EXPECT_TRUE(SaveWindowPicture(question, "installer-language.bmp"));
         for (LRESULT item = 0; item < AskWide(languages, CB_GETCOUNT); ++item) {
             wchar_t text[64] = {};
             if (AskWide(languages, CB_GETLBTEXT, item, reinterpret_cast<LPARAM>(text)) > 0 &&
@@ -339,6 +340,7 @@ TEST(Installer, UninstallerSpeaksTheLanguageTheSetupRanIn)
     const HWND page = NextDialog(nullptr, 30000, uninstaller.Id());
     ASSERT_NE(page, nullptr);
     EXPECT_NE(WindowTextOf(page).find("sinstallation de Polyglot"), std::string::npos) << WindowTextOf(page);
+    EXPECT_TRUE(SaveWindowPicture(page, "uninstaller-page-french.bmp"));
     PressDialogButton(page, IDCANCEL);
 }
 
@@ -474,8 +476,10 @@ TEST(Installer, TemplateAndLicenceReachTheRunningInstallerInEveryEncodingEditors
         EXPECT_TRUE(Eventually([&] {
             const HWND page = FindWindowA(nullptr, "Caf\xE9 \xA9: License Agreement");
             for (HWND child : page ? ChildrenOf(page) : std::vector<HWND>())
-                if (ClassOf(child).rfind("RichEdit", 0) == 0 && !(shown = WindowTextOf(child)).empty())
+                if (ClassOf(child).rfind("RichEdit", 0) == 0 && !(shown = WindowTextOf(child)).empty()) {
+                    SaveWindowPicture(page, "installer-licence-page.bmp");
                     PostMessageA(page, WM_COMMAND, IDCANCEL, 0);
+                }
             return !shown.empty();
         }, 30000));
         installer.join();
@@ -566,9 +570,11 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
             return !folder.empty();
         }, 30000));
         EXPECT_EQ(folder + "\\", forMe);
+        EXPECT_TRUE(SaveWindowPicture(page, "installer-folder-page.bmp"));
         PressDialogButton(page, IDOK);
         ASSERT_TRUE(Eventually([&] { return WindowTextOf(page).find("Completed") != std::string::npos; }, 30000))
             << WindowTextOf(page);
+        EXPECT_TRUE(SaveWindowPicture(page, "installer-completed-page.bmp"));
         PressDialogButton(page, IDOK);
     }
     EXPECT_EQ(TreeOf(forAll), installed);
@@ -590,4 +596,137 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
     EXPECT_EQ(TreeOf(forAll), installed);
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(forAll); })) << forAll;
+}
+
+namespace {
+
+BOOL CALLBACK CollectIconImage(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR images)
+{
+    const HRSRC found = FindResourceA(module, name, type);
+    reinterpret_cast<std::vector<std::string>*>(images)->emplace_back(
+        static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
+    return TRUE;
+}
+
+// The images of an icon file, or those a program carries, sorted.
+std::vector<std::string> IconImagesOf(const std::string& file)
+{
+    std::vector<std::string> images;
+    const std::string bytes = ReadWholeFile(file);
+    if (bytes.rfind(std::string("\0\0\1\0", 4), 0) == 0) {
+        for (std::size_t entry = 6; entry < 6 + 16u * static_cast<unsigned char>(bytes[4]); entry += 16) {
+            DWORD size = 0, offset = 0;
+            memcpy(&size, &bytes[entry + 8], 4);
+            memcpy(&offset, &bytes[entry + 12], 4);
+            images.push_back(bytes.substr(offset, size));
+        }
+    } else {
+        const HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        EnumResourceNamesA(module, RT_ICON, CollectIconImage, reinterpret_cast<LONG_PTR>(&images));
+        FreeLibrary(module);
+    }
+    std::sort(images.begin(), images.end());
+    return images;
+}
+
+} // namespace
+
+TEST(Installer, TheBrandReachesTheSetupTheUninstallerAndTheEntryAndGoesWithoutIt)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Branded", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    CopyFileTo(TestPlugin("versioned.wfx"), inputs.Folder + "fsplugin.wfx");
+    inputs.IconPath = TestPlugin("brand.ico");
+    inputs.Publisher = "Example Software & Co.";
+    inputs.Url = "https://example.com/plugin?a=1&b=2";
+    const std::string key = EntryOf(inputs), installed = PluginFolderIn(ForAllUsers(), inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /AllUsers"), 0u);
+    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
+    for (const std::string& program : {setup, installed + "uninstall.exe"})
+        EXPECT_EQ(IconImagesOf(program), IconImagesOf(inputs.IconPath)) << program;
+    EXPECT_EQ(VersionStringOf(setup, "CompanyName"), inputs.Publisher);
+    const std::pair<const char*, std::string> branded[] = {{"DisplayIcon", installed + "uninstall.exe,0"},
+        {"Publisher", inputs.Publisher}, {"URLInfoAbout", inputs.Url}, {"HelpLink", inputs.Url}};
+    for (const auto& [value, expected] : branded)
+        EXPECT_EQ(RegistryText(key, value), expected) << value;
+
+    // Without a brand the entry shows the main file's icon and company name,
+    // and has no web address, also when it had one.
+    inputs.IconPath = inputs.Publisher = inputs.Url = "";
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
+    EXPECT_NE(IconImagesOf(setup), IconImagesOf(TestPlugin("brand.ico")));
+    const std::pair<const char*, std::string> plain[] = {{"DisplayIcon", installed + "fsplugin.wfx,0"},
+        {"Publisher", VersionStringOf(inputs.Folder + "fsplugin.wfx", "CompanyName")}, {"URLInfoAbout", ""},
+        {"HelpLink", ""}};
+    for (const auto& [value, expected] : plain)
+        EXPECT_EQ(RegistryText(key, value), expected) << value;
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+}
+
+TEST(Installer, AnOlderVersionAsksBeforeItReplacesANewerOneInTheChosenLanguage)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Versions", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    inputs.Languages = {"English", "German", "Hebrew"};
+    const std::string key = EntryOf(inputs);
+    InstallationCleanup cleanup(PluginFolderIn(ForAllUsers(), inputs), key);
+    // 3.1.10.0 is the newer version number by number, the older one as text.
+    for (const char* version : {"versioned", "newerversion"}) {
+        CopyFileTo(TestPlugin(std::string(version) + ".wfx"), inputs.Folder + "fsplugin.wfx");
+        ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
+        CopyFileTo(tool.Path() + "fsplugin.wfx_setup.exe", sources.Path() + version + ".exe");
+    }
+    const std::string older = sources.Path() + "versioned.exe", newer = sources.Path() + "newerversion.exe";
+    const struct {
+        const std::string& setup;
+        const char* arguments;
+        DWORD exitCode;
+        const char* installed;
+    } runs[] = {
+        {older, "/S /AllUsers", 0, "3.1.4.1"}, {newer, "/S", 0, "3.1.10.0"}, {newer, "/S", 0, "3.1.10.0"},
+        {older, "/S", 2, "3.1.10.0"}, {older, "/S /AllowDowngrade", 0, "3.1.4.1"}, {newer, "/S", 0, "3.1.10.0"},
+    };
+    for (const auto& run : runs) {
+        EXPECT_EQ(Install(run.setup, run.arguments).ExitCode, run.exitCode) << run.setup << " " << run.arguments;
+        EXPECT_EQ(RegistryText(key, "DisplayVersion"), run.installed) << run.setup << " " << run.arguments;
+    }
+
+    // Asked in German, "No" keeps the first page and changes nothing.
+    {
+        const StartedProgram run("\"" + older + "\" /Language=1031");
+        const HWND page = NextDialog(nullptr, 30000, run.Id());
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(Eventually([&] {
+            return FindChild(page, "Button", "F\xFCr &alle Benutzer (erfordert Administratorrechte)") != nullptr;
+        }, 30000)) << ReadDialog(page).Text;
+        EXPECT_NE(ReadDialog(page).Text.find("Versions ist f\xFCr alle Benutzer in "), std::string::npos);
+        EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page-german.bmp"));
+        PressDialogButton(page, IDOK);
+        const HWND question = NextDialog(page, 30000, run.Id());
+        ASSERT_NE(question, nullptr);
+        EXPECT_EQ(ReadDialog(question).Text, "Eine neuere Version 3.1.10.0 von Versions ist installiert. "
+                                             "Die \xE4ltere Version 3.1.4.1 installieren?");
+        EXPECT_TRUE(SaveWindowPicture(question, "installer-downgrade-german.bmp"));
+        PressDialogButton(question, IDNO);
+        ASSERT_TRUE(Gone(question));
+        EXPECT_NE(FindChild(page, "Button", "Nur f\xFCr &mich"), nullptr);
+    }
+    EXPECT_EQ(RegistryText(key, "DisplayVersion"), "3.1.10.0");
+
+    // A language written from right to left lays out the first page so.
+    const StartedProgram run("\"" + older + "\" /Language=1037");
+    const HWND page = NextDialog(nullptr, 30000, run.Id());
+    ASSERT_NE(page, nullptr);
+    HWND choice = nullptr;
+    ASSERT_TRUE(Eventually([&] {
+        for (HWND child : ChildrenOf(page))
+            if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+                choice = child;
+        return choice != nullptr;
+    }, 30000));
+    EXPECT_NE(GetWindowLongA(choice, GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
 }

@@ -1,5 +1,7 @@
 #include "InstallerScript.h"
 
+#include "core/LibraryImage.h"
+#include "core/SetupPlan.h"
 #include "core/VersionResource.h"
 #include "base/FolderTree.h"
 #include "base/Paths.h"
@@ -13,6 +15,8 @@ ProgramRun CompileSetupScript(const ToolFolder& tool, TSetupScriptInputs inputs)
     const TVersionInfo version = ReadVersionInfo(mainFile);
     inputs.CompanyName = version.CompanyName;
     inputs.Version = version.FileVersion;
+    inputs.MainFileIcon = ReadLibraryImage(mainFile).HasIcon;
+    inputs.Translated = TranslatedLanguages(inputs.Languages, tool.Path());
     WriteSetupScript(Utf8OfTextFile(ReadWholeFile(tool.Path() + "plugin.nsi")), inputs, tool.Path());
     return RunCompiler(tool.Path(), tool.Path() + "temp.nsi");
 }
