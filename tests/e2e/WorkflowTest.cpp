@@ -248,9 +248,10 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
     EXPECT_EQ(TreeOf(installed), expected);
     EXPECT_EQ(ReadWholeFile(installed + kMainFile), ReadWholeFile(plugin_ + kMainFile));
 
-    // The uninstaller as the system's list of programs runs it.
+    // The uninstaller as the system's list of programs runs it: in place.
     EXPECT_EQ(RegistryText(key, "DisplayName"), name);
-    ASSERT_EQ(RegistryText(key, "QuietUninstallString"), "\"" + installed + "uninstall.exe\" /S");
+    ASSERT_EQ(RegistryText(key, "QuietUninstallString"),
+              "\"" + installed + "uninstall.exe\" /S _?=" + WithoutTrailingBackslash(installed));
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
 }
