@@ -58,6 +58,7 @@ TEST_F(CreateSetup, ScriptIsFilledFromEveryFieldOfTheWindow)
         if (form_->ListLanguages->Checked(i))
             expected.Languages.push_back(form_->ListLanguages->Item(i));
     ASSERT_EQ(expected.Languages.size(), 2u);
+    expected.Translated = expected.Languages; // the tool folder holds their translations
     expected.LicensePath = license;
     expected.LicenseExists = true;
     expected.Uninstaller = true;
