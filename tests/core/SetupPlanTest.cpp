@@ -82,14 +82,8 @@ const Refusal kRefusals[] = {
          DeleteFileA((tool + kTemplateIncludeFileName).c_str());
      },
      "The template \""},
-    {"TemplateWithoutTranslations",
-     [](TSetupRequest&, const std::string&, const std::string& tool) { EditTemplate(tool, kTranslationsPlaceholder, ""); },
-     "The template \""},
-    {"EnglishTextsMissing",
-     [](TSetupRequest&, const std::string&, const std::string& tool) {
-         DeleteFileA((tool + kTranslationsFolderName + "English.nsh").c_str());
-     },
-     "The installer's own texts in English"},
+    {"TemplateWithoutTexts", [](TSetupRequest&, const std::string&, const std::string& tool) {
+         EditTemplate(tool, kTranslationsPlaceholder, ""); }, "The template \""},
     {"IconMissing",
      [](TSetupRequest& request, const std::string& plugin, const std::string&) { request.IconPath = plugin + "p.ico"; },
      "The icon \""},

@@ -248,10 +248,10 @@ TEST_F(Workflow, FromPluginFolderToInstalledAndUninstalledPlugin)
     EXPECT_EQ(TreeOf(installed), expected);
     EXPECT_EQ(ReadWholeFile(installed + kMainFile), ReadWholeFile(plugin_ + kMainFile));
 
-    // The uninstaller as the system's list of programs runs it: in place.
+    // The uninstaller as the system's list of programs runs it.
     EXPECT_EQ(RegistryText(key, "DisplayName"), name);
-    ASSERT_EQ(RegistryText(key, "QuietUninstallString"),
-              "\"" + installed + "uninstall.exe\" /S _?=" + WithoutTrailingBackslash(installed));
+    const std::string inPlace = " _?=" + WithoutTrailingBackslash(installed);
+    ASSERT_EQ(RegistryText(key, "QuietUninstallString"), "\"" + installed + "uninstall.exe\" /S" + inPlace);
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still installed: " << installed;
 }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -600,133 +601,69 @@ TEST(Installer, BothModesSideBySideEachUninstallerRemovingItsOwn)
 
 namespace {
 
-BOOL CALLBACK CollectIconImage(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR images)
+// Whether the program carries the first image of the icon file (size and place after byte 14).
+bool CarriesIcon(const std::string& program, const std::string& iconFile)
 {
-    const HRSRC found = FindResourceA(module, name, type);
-    reinterpret_cast<std::vector<std::string>*>(images)->emplace_back(
-        static_cast<const char*>(LockResource(LoadResource(module, found))), SizeofResource(module, found));
-    return TRUE;
-}
-
-// The images of an icon file, or those a program carries, sorted.
-std::vector<std::string> IconImagesOf(const std::string& file)
-{
-    std::vector<std::string> images;
-    const std::string bytes = ReadWholeFile(file);
-    if (bytes.rfind(std::string("\0\0\1\0", 4), 0) == 0) {
-        for (std::size_t entry = 6; entry < 6 + 16u * static_cast<unsigned char>(bytes[4]); entry += 16) {
-            DWORD size = 0, offset = 0;
-            memcpy(&size, &bytes[entry + 8], 4);
-            memcpy(&offset, &bytes[entry + 12], 4);
-            images.push_back(bytes.substr(offset, size));
-        }
-    } else {
-        const HMODULE module = LoadLibraryExA(file.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        EnumResourceNamesA(module, RT_ICON, CollectIconImage, reinterpret_cast<LONG_PTR>(&images));
-        FreeLibrary(module);
-    }
-    std::sort(images.begin(), images.end());
-    return images;
+    const std::string icon = ReadWholeFile(iconFile);
+    DWORD place[2] = {};
+    memcpy(place, &icon[14], sizeof(place));
+    return ReadWholeFile(program).find(icon.substr(place[1], place[0])) != std::string::npos;
 }
 
 } // namespace
 
-TEST(Installer, TheBrandReachesTheSetupTheUninstallerAndTheEntryAndGoesWithoutIt)
-{
-    ToolFolder tool;
-    TempFolder sources;
-    auto inputs = WfxPlugin("Branded", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
-    CopyFileTo(TestPlugin("versioned.wfx"), inputs.Folder + "fsplugin.wfx");
-    inputs.IconPath = TestPlugin("brand.ico");
-    inputs.Publisher = "Example Software & Co.";
-    inputs.Url = "https://example.com/plugin?a=1&b=2";
-    const std::string key = EntryOf(inputs), installed = PluginFolderIn(ForAllUsers(), inputs);
-    InstallationCleanup cleanup(installed, key);
-    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /AllUsers"), 0u);
-    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
-    for (const std::string& program : {setup, installed + "uninstall.exe"})
-        EXPECT_EQ(IconImagesOf(program), IconImagesOf(inputs.IconPath)) << program;
-    EXPECT_EQ(VersionStringOf(setup, "CompanyName"), inputs.Publisher);
-    const std::pair<const char*, std::string> branded[] = {{"DisplayIcon", installed + "uninstall.exe,0"},
-        {"Publisher", inputs.Publisher}, {"URLInfoAbout", inputs.Url}, {"HelpLink", inputs.Url}};
-    for (const auto& [value, expected] : branded)
-        EXPECT_EQ(RegistryText(key, value), expected) << value;
-
-    // Without a brand the entry shows the main file's icon and company name,
-    // and has no web address, also when it had one.
-    inputs.IconPath = inputs.Publisher = inputs.Url = "";
-    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
-    EXPECT_NE(IconImagesOf(setup), IconImagesOf(TestPlugin("brand.ico")));
-    const std::pair<const char*, std::string> plain[] = {{"DisplayIcon", installed + "fsplugin.wfx,0"},
-        {"Publisher", VersionStringOf(inputs.Folder + "fsplugin.wfx", "CompanyName")}, {"URLInfoAbout", ""},
-        {"HelpLink", ""}};
-    for (const auto& [value, expected] : plain)
-        EXPECT_EQ(RegistryText(key, value), expected) << value;
-    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
-}
-
-TEST(Installer, AnOlderVersionAsksBeforeItReplacesANewerOneInTheChosenLanguage)
+TEST(Installer, EachVersionWritesItsBrandAndAnOlderOneAsksInTheChosenLanguage)
 {
     ToolFolder tool;
     TempFolder sources;
     auto inputs = WfxPlugin("Versions", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
-    inputs.Languages = {"English", "German", "Hebrew"};
-    const std::string key = EntryOf(inputs);
-    InstallationCleanup cleanup(PluginFolderIn(ForAllUsers(), inputs), key);
-    // 3.1.10.0 is the newer version number by number, the older one as text.
+    inputs.Languages = {"English", "German"};
+    const std::string key = EntryOf(inputs), installed = PluginFolderIn(ForAllUsers(), inputs);
+    const std::string icon = TestPlugin("brand.ico"), mainFile = inputs.Folder + "fsplugin.wfx";
+    const std::string url = "https://example.com/plugin?a=1&b=2";
+    InstallationCleanup cleanup(installed, key);
+    // 3.1.10.0 is the newer version number by number, the older one as text;
+    // the older has the author's brand, the newer none.
     for (const char* version : {"versioned", "newerversion"}) {
-        CopyFileTo(TestPlugin(std::string(version) + ".wfx"), inputs.Folder + "fsplugin.wfx");
+        const bool branded = version == std::string("versioned");
+        inputs.IconPath = branded ? icon : "";
+        inputs.Publisher = branded ? "Example Software & Co." : "";
+        inputs.Url = branded ? url : "";
+        CopyFileTo(TestPlugin(std::string(version) + ".wfx"), mainFile);
         ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
-        CopyFileTo(tool.Path() + "fsplugin.wfx_setup.exe", sources.Path() + version + ".exe");
+        const std::string built = sources.Path() + version + ".exe";
+        CopyFileTo(tool.Path() + "fsplugin.wfx_setup.exe", built);
+        EXPECT_EQ(CarriesIcon(built, icon), branded);
+        EXPECT_EQ(VersionStringOf(built, "CompanyName"), branded ? inputs.Publisher : VersionStringOf(mainFile, "CompanyName"));
     }
     const std::string older = sources.Path() + "versioned.exe", newer = sources.Path() + "newerversion.exe";
-    const struct {
-        const std::string& setup;
-        const char* arguments;
-        DWORD exitCode;
-        const char* installed;
-    } runs[] = {
-        {older, "/S /AllUsers", 0, "3.1.4.1"}, {newer, "/S", 0, "3.1.10.0"}, {newer, "/S", 0, "3.1.10.0"},
-        {older, "/S", 2, "3.1.10.0"}, {older, "/S /AllowDowngrade", 0, "3.1.4.1"}, {newer, "/S", 0, "3.1.10.0"},
-    };
-    for (const auto& run : runs) {
-        EXPECT_EQ(Install(run.setup, run.arguments).ExitCode, run.exitCode) << run.setup << " " << run.arguments;
-        EXPECT_EQ(RegistryText(key, "DisplayVersion"), run.installed) << run.setup << " " << run.arguments;
+    const std::tuple<std::string, const char*, DWORD, std::string> runs[] = {
+        {older, "/S /AllUsers", 0, older}, {newer, "/S", 0, newer}, {newer, "/S", 0, newer},
+        {older, "/S", 2, newer}, {older, "/S /AllowDowngrade", 0, older}, {newer, "/S", 0, newer}};
+    for (const auto& [setup, arguments, exitCode, entryOf] : runs) {
+        SCOPED_TRACE(setup + " " + arguments);
+        EXPECT_EQ(Install(setup, arguments).ExitCode, exitCode);
+        const bool branded = entryOf == older;
+        EXPECT_EQ(RegistryText(key, "DisplayVersion"), branded ? "3.1.4.1" : "3.1.10.0");
+        EXPECT_EQ(RegistryText(key, "DisplayIcon"), installed + (branded ? "uninstall.exe,0" : "fsplugin.wfx,0"));
+        EXPECT_EQ(RegistryText(key, "Publisher"), VersionStringOf(entryOf, "CompanyName"));
+        EXPECT_EQ(RegistryText(key, "URLInfoAbout") + RegistryText(key, "HelpLink"), branded ? url + url : "");
+        EXPECT_EQ(CarriesIcon(installed + "uninstall.exe", icon), branded);
     }
 
     // Asked in German, "No" keeps the first page and changes nothing.
-    {
-        const StartedProgram run("\"" + older + "\" /Language=1031");
-        const HWND page = NextDialog(nullptr, 30000, run.Id());
-        ASSERT_NE(page, nullptr);
-        ASSERT_TRUE(Eventually([&] {
-            return FindChild(page, "Button", "F\xFCr &alle Benutzer (erfordert Administratorrechte)") != nullptr;
-        }, 30000)) << ReadDialog(page).Text;
-        EXPECT_NE(ReadDialog(page).Text.find("Versions ist f\xFCr alle Benutzer in "), std::string::npos);
-        EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page-german.bmp"));
-        PressDialogButton(page, IDOK);
-        const HWND question = NextDialog(page, 30000, run.Id());
-        ASSERT_NE(question, nullptr);
-        EXPECT_EQ(ReadDialog(question).Text, "Eine neuere Version 3.1.10.0 von Versions ist installiert. "
-                                             "Die \xE4ltere Version 3.1.4.1 installieren?");
-        EXPECT_TRUE(SaveWindowPicture(question, "installer-downgrade-german.bmp"));
-        PressDialogButton(question, IDNO);
-        ASSERT_TRUE(Gone(question));
-        EXPECT_NE(FindChild(page, "Button", "Nur f\xFCr &mich"), nullptr);
-    }
+    const StartedProgram german("\"" + older + "\" /Language=1031");
+    const HWND page = NextDialog(nullptr, 30000, german.Id());
+    ASSERT_TRUE(page && Eventually([&] { return FindChild(page, "Button", "Nur f\xFCr &mich") != nullptr; }, 30000));
+    EXPECT_TRUE(SaveWindowPicture(page, "installer-mode-page-german.bmp"));
+    PressDialogButton(page, IDOK);
+    const HWND question = NextDialog(page, 30000, german.Id());
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(ReadDialog(question).Text,
+              "Eine neuere Version 3.1.10.0 von Versions ist installiert. Die \xE4ltere Version 3.1.4.1 installieren?");
+    EXPECT_TRUE(SaveWindowPicture(question, "installer-downgrade-german.bmp"));
+    PressDialogButton(question, IDNO);
+    EXPECT_TRUE(Gone(question) && IsWindowVisible(page));
     EXPECT_EQ(RegistryText(key, "DisplayVersion"), "3.1.10.0");
-
-    // A language written from right to left lays out the first page so.
-    const StartedProgram run("\"" + older + "\" /Language=1037");
-    const HWND page = NextDialog(nullptr, 30000, run.Id());
-    ASSERT_NE(page, nullptr);
-    HWND choice = nullptr;
-    ASSERT_TRUE(Eventually([&] {
-        for (HWND child : ChildrenOf(page))
-            if ((GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
-                choice = child;
-        return choice != nullptr;
-    }, 30000));
-    EXPECT_NE(GetWindowLongA(choice, GWL_EXSTYLE) & WS_EX_RTLREADING, 0);
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
 }

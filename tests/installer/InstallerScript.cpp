@@ -1,6 +1,5 @@
 #include "InstallerScript.h"
 
-#include "core/LibraryImage.h"
 #include "core/SetupPlan.h"
 #include "core/VersionResource.h"
 #include "base/FolderTree.h"

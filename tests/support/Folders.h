@@ -55,9 +55,9 @@ private:
 std::string MakePluginFolder(const TempFolder& parent, const std::string& name,
                              const std::vector<std::string>& mainFiles);
 
-// The compiler, the template, the name helpers, the installer's translations
-// and the language files of the dist folder (every one, or those named, as
-// "English.nlf"), copied into `folder`, as a user's tool folder holds them.
+// The compiler, the template, the name helpers and the language files of the
+// dist folder (every one, or those named, as "English.nlf"), copied into
+// `folder`, as a user's tool folder holds them.
 void PlaceToolFiles(const std::string& folder, const std::vector<std::string>& languages = {});
 
 // A tool folder in `subfolder` of a fresh temporary folder (or in the

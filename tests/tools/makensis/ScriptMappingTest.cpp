@@ -34,9 +34,6 @@ TEST(MapDrivePaths, TakesQuotedPathsWholeAndUnquotedOnesUpToABlank)
               "  File \"/oname=$INSTDIR\\C x\" \"<C:\\src\\C x>\"");
     EXPECT_EQ(MapDrivePaths("!getdllversion /noerrors \"C:\\p\\a.wfx\" V_", Bracket),
               "!getdllversion /noerrors \"<C:\\p\\a.wfx>\" V_");
-    // A define that names a file, which an instruction reads through it.
-    EXPECT_EQ(MapDrivePaths("!define /redef BRAND_ICON \"C:\\a b\\p.ico\"", Bracket),
-              "!define /redef BRAND_ICON \"<C:\\a b\\p.ico>\"");
 }
 
 TEST(MapDrivePaths, LeavesWhatIsNoDrivePathAlone)
@@ -54,7 +51,6 @@ TEST(MapDrivePaths, LeavesWhatIsNoDrivePathAlone)
         "Name \"Cost C:\\x\" \"Cost C:\\x\"",
         "  WriteRegStr HKLM $UninstallKey \"DisplayName\" \"Cost C:\\x\"",
         "VIAddVersionKey ProductName \"Cost C:\\x\"",
-        "!define /redef BRAND_PUBLISHER \"Cost C:\\x\"",
         "; File \"C:\\x\"",
         "Filed \"C:\\x\"",
     };
