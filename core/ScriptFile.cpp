@@ -71,7 +71,7 @@ std::string InstalledFilesList(const std::string& folder, const std::vector<std:
         list += entry;
         if (entry.back() != '\\') {
             const std::string bytes = LoadTextFile(folder + entry);
-            list += "|" + std::to_string(bytes.size()) + "|" + Sha256Hex(bytes);
+            list.append("|").append(std::to_string(bytes.size())).append("|").append(Sha256Hex(bytes));
         }
         list += "\r\n";
     }

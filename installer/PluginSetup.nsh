@@ -66,7 +66,8 @@
 ; place, or complete it once they were, saying so in the log, and then go on
 ; with what they were asked. An uninstaller whose setup was undone hands the
 ; removal to the uninstaller of the version put back. A run still at work is
-; waited for a minute, then left alone.
+; waited for half a minute, then left alone; the earlier version's
+; uninstaller that a stopped run started is waited for as long, then ended.
 ;
 ; What the user changed is theirs: the list of installed files holds each
 ; file's size and SHA-256 digest as the setup ships it. The uninstaller keeps
@@ -209,9 +210,9 @@
 !define SETUP_CRYPT_VERIFYCONTEXT 0xF0000000
 !define SETUP_CALG_SHA_256 0x800C
 !define SETUP_HP_HASHVAL 2
-; GetDriveType's answer for a root that does not exist; CREATE_NO_WINDOW.
+; GetDriveType's answer for a root that does not exist; DETACHED_PROCESS.
 !define SETUP_DRIVE_NO_ROOT_DIR 1
-!define SETUP_CREATE_NO_WINDOW 0x08000000
+!define SETUP_DETACHED_PROCESS 0x00000008
 
 ; The plugin, from plugin.nsi.
 Var PluginName
@@ -464,6 +465,7 @@ Var CurrentUserButton
 !define RunUninstallerOf "!insertmacro _SetupCall_2_1 RunUninstallerOf"
 !define TellWhyNotRemoved "!insertmacro _SetupCall_1 TellWhyNotRemoved"
 !define RunAlive "!insertmacro _SetupCall_1_1 RunAlive"
+!define EndProgramsOf "!insertmacro _SetupCall_1 EndProgramsOf"
 !define IsProgramFile "!insertmacro _SetupCall_1_1 IsProgramFile"
 !define ChangedSinceInstalled "!insertmacro _SetupCall_1_1 ChangedSinceInstalled"
 !define CompareVersions "!insertmacro _SetupCall_2_1 CompareVersions"
@@ -1135,15 +1137,18 @@ Function ${UN}TellWhyNotRemoved
   ${Fail} "${TEXT_EARLIER_NOT_REMOVED}" "${TEXT_EARLIER_NOT_REMOVED_STATUS}"
 FunctionEnd
 
-; Whether the run whose temporary folder is given is still at work: 1 when
-; a file there is in use (its plugins stay loaded, a program it started
-; runs), 0 when none is, "" when the folder is none NSIS made for a run
-; ("ns<...>.tmp") and is left alone.
+; Whether the run whose temporary folder is given is still at work: "setup"
+; when a file there other than the earlier version's uninstaller is in use
+; (the run's plugins stay loaded while it runs); "child" when only that
+; uninstaller runs, which the run started and which outlived it; 0 when
+; nothing is in use; "" when the folder is none NSIS made for a run
+; ("ns<...>.tmp"), which is left alone.
 Function ${UN}RunAlive
   Exch $R3
   Push $R4
   Push $R5
   Push $R6
+  Push $R7
   StrCmp $R3 "" other
   ${ParentOf} $R3 $R4
   StrLen $R4 $R4
@@ -1153,32 +1158,83 @@ Function ${UN}RunAlive
   StrCmp $R5 ns 0 other
   StrCpy $R5 $R4 "" -4
   StrCmp $R5 .tmp 0 other
+  StrCpy $R7 0
   FindFirst $R4 $R5 "$R3\*.*"
   file:
     StrCmp $R5 "" searched
     IfFileExists "$R3\$R5\*.*" next
       ClearErrors
       FileOpen $R6 "$R3\$R5" a
-      IfErrors in_use
+      IfErrors 0 free
+        StrCpy $R7 child
+        StrCmp $R5 earlier-uninstall.exe next
+        StrCpy $R7 setup
+        Goto searched
+      free:
       FileClose $R6
     next:
     FindNext $R4 $R5
     Goto file
-  in_use:
-  FindClose $R4
-  StrCpy $R3 1
-  Goto judged
   searched:
   FindClose $R4
-  StrCpy $R3 0
+  StrCpy $R3 $R7
   Goto judged
   other:
   StrCpy $R3 ""
   judged:
+  Pop $R7
   Pop $R6
   Pop $R5
   Pop $R4
   Exch $R3
+FunctionEnd
+
+; Ends every program that runs from the file given: the earlier version's
+; uninstaller that a stopped run started, once it has outlived that run long
+; enough (under Wine it hangs for good when its starter was killed while
+; starting it). What it left half done, the run's completion does again.
+Function ${UN}EndProgramsOf
+  Exch $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  System::Call 'kernel32::GetLongPathNameW(t R3, t .R3, i ${NSIS_MAX_STRLEN})'
+  ; A snapshot of the processes (TH32CS_SNAPPROCESS); PROCESSENTRY32W, 556
+  ; bytes, the process id at offset 8.
+  System::Call 'kernel32::CreateToolhelp32Snapshot(i 2, i 0) p .R4'
+  IntCmp $R4 -1 ended
+  System::Alloc 556
+  Pop $R5
+  System::Call '*$R5(i 556)'
+  System::Call 'kernel32::Process32FirstW(p R4, p R5) i .R6'
+  process:
+    IntCmp $R6 0 listed
+    System::Call '*$R5(i, i, i .R7)'
+    ; PROCESS_TERMINATE|SYNCHRONIZE|PROCESS_QUERY_LIMITED_INFORMATION
+    System::Call 'kernel32::OpenProcess(i 0x101001, i 0, i R7) p .R8'
+    IntCmp $R8 0 next
+    System::Call 'kernel32::QueryFullProcessImageNameW(p R8, i 0, t .R6, *i ${NSIS_MAX_STRLEN})'
+    System::Call 'kernel32::GetLongPathNameW(t R6, t .R6, i ${NSIS_MAX_STRLEN})'
+    StrCmp $R6 $R3 0 closed
+      System::Call 'kernel32::TerminateProcess(p R8, i 1)'
+      System::Call 'kernel32::WaitForSingleObject(p R8, i 10000)'
+    closed:
+    System::Call 'kernel32::CloseHandle(p R8)'
+    next:
+    System::Call 'kernel32::Process32NextW(p R4, p R5) i .R6'
+    Goto process
+  listed:
+  System::Free $R5
+  System::Call 'kernel32::CloseHandle(p R4)'
+  ended:
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
 FunctionEnd
 
 ; The new uninstaller goes and the earlier one is back in its place: in the
@@ -1357,8 +1413,10 @@ FunctionEnd
 ; record. Before anything else that run is finished: undone while not every
 ; new file was in place, completed once they were (FinishInstallation), as
 ; its record says; the log tells which. A run still at work (RunAlive) is
-; waited for a minute, then this run stops. The uninstaller, whose setup was
-; undone, hands the removal to the uninstaller of the version put back.
+; waited for half a minute, then this run stops; the earlier version's
+; uninstaller that the stopped run started is waited for as long, then ended.
+; The uninstaller, whose setup was undone, hands the removal to the
+; uninstaller of the version put back.
 Function ${UN}FinishInterruptedRun
   !ifdef __UNINSTALL__
     StrCmp $RunBySetup 1 done
@@ -1381,18 +1439,24 @@ Function ${UN}FinishInterruptedRun
   StrCpy $1 $WorkFolder 1 $1
   StrCmp $1 "~" 0 unrecorded
   System::Call 'kernel32::CopyFileW(t r0, t "${RECORD_SCRATCH}", i 0) i .r1'
-  IntCmp $1 0 unrecorded
+  IntCmp $1 0 no_record
     ReadINIStr $1 "${RECORD_SCRATCH}" Setup Temporary
     StrCpy $2 0
     alive:
       ${RunAlive} $1 $3
-      StrCmp $3 1 0 ended
+      StrCmp $3 setup at_work
+      StrCmp $3 child 0 ended
+      at_work:
       IntOp $2 $2 + 1
-      IntCmp $2 60 at_work
+      IntCmp $2 30 waited
       Sleep 1000
       Goto alive
-    at_work:
-      ${Fail} "${TEXT_ANOTHER_RUN}" "${TEXT_ANOTHER_RUN}"
+    waited:
+      StrCmp $3 child child_ends
+        ${Fail} "${TEXT_ANOTHER_RUN}" "${TEXT_ANOTHER_RUN}"
+      child_ends:
+      ${EndProgramsOf} "$1\earlier-uninstall.exe"
+      StrCpy $3 0
     ended:
     StrCmp $3 0 0 +2
       RMDir /r $1
@@ -1438,6 +1502,9 @@ Function ${UN}FinishInterruptedRun
     recovered:
     Delete "${RECORD_SCRATCH}"
     Goto forgotten
+  no_record:
+    ; Stopped before its record: its work folder holds copies only.
+    RMDir /r $WorkFolder
   unrecorded:
     Call ${UN}ForgetRun
   forgotten:
@@ -2756,11 +2823,12 @@ Function un.EndUninstall
   replaced:
   ; Not "@(" in the loop's body: Wine's interpreter runs none of it then.
   StrCpy $0 '"$SYSDIR\cmd.exe" /d /q /s /c "for /l %n in (1,1,60) do ($1 & ping -n 2 127.0.0.1 >nul)"'
-  ; STARTUPINFOW, PROCESS_INFORMATION; no window, no inherited handles, the
-  ; temporary folder as its working folder.
+  ; STARTUPINFOW, PROCESS_INFORMATION; no console (and so no standard
+  ; handles of this program's), no inherited handles, the temporary folder as
+  ; its working folder.
   System::Call '*(i 68, p 0, p 0, p 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, i 0, p 0, p 0, p 0, p 0) p .r1'
   System::Call '*(p, p, i, i) p .r2'
-  System::Call 'kernel32::CreateProcessW(p 0, t r0, p 0, p 0, i 0, i ${SETUP_CREATE_NO_WINDOW}, p 0, t "$TEMP", p r1, p r2) i .r3'
+  System::Call 'kernel32::CreateProcessW(p 0, t r0, p 0, p 0, i 0, i ${SETUP_DETACHED_PROCESS}, p 0, t "$TEMP", p r1, p r2) i .r3'
   IntCmp $3 0 started
     System::Call '*$2(p .r3, p .r4)'
     System::Call 'kernel32::CloseHandle(p r3)'

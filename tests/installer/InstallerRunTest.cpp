@@ -12,6 +12,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <thread>
@@ -40,6 +42,19 @@ struct InstallMode {
 
 InstallMode ForAllUsers() { return {"AllUsers", ProgramFilesFolder(), HKEY_LOCAL_MACHINE}; }
 InstallMode OnlyForMe() { return {"CurrentUser", Expanded("%LOCALAPPDATA%\\Programs\\"), HKEY_CURRENT_USER}; }
+
+// The files Windows is to rename or delete at its next start: nothing that
+// an installation writes for one user may be among them.
+std::string PendingRenames()
+{
+    char data[8192] = {};
+    DWORD size = sizeof(data);
+    RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                 "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data, &size);
+    return std::string(data, size);
+}
+
+std::string TemporaryFolder() { return Expanded("%TEMP%\\"); }
 
 std::vector<std::string> With(std::vector<std::string> tree, const std::string& entry)
 {
@@ -81,6 +96,12 @@ DWORD BuildAndInstall(const ToolFolder& tool, const TSetupScriptInputs& inputs, 
 std::string EntryOf(const TSetupScriptInputs& inputs)
 {
     return UninstallKey(inputs.PluginType, PluginFolderNameOf(inputs));
+}
+
+// Where a run of a WFX plugin's setup keeps the way to its record while it works.
+std::string ProgressKeyOf(const TSetupScriptInputs& inputs)
+{
+    return "Software\\Quillon\\Plugin setups at work\\WFX " + PluginFolderNameOf(inputs);
 }
 
 // Where a WFX plugin installed in `mode` with its default folder name is.
@@ -141,6 +162,25 @@ std::string InteractiveStop(const std::string& setup, const std::string& argumen
     return told + caption;
 }
 
+// What a setup run by the user for all users says when it refuses the folder
+// on its folder page; then it is cancelled.
+std::string FolderRefusal(const std::string& setup, const std::string& arguments = "")
+{
+    const StartedProgram run("\"" + setup + "\" /AllUsers " + arguments);
+    const HWND page = NextDialog(nullptr, 30000, run.Id());
+    if (page == nullptr)
+        return "no setup window";
+    PressDialogButton(page, IDOK);
+    const HWND box = NextDialog(page, 30000, run.Id());
+    if (box == nullptr)
+        return "no message";
+    const std::string told = ReadDialog(box).Text;
+    PressDialogButton(box, IDOK);
+    Gone(box);
+    PressDialogButton(page, IDCANCEL);
+    return run.WaitFor(30000) ? told : told + "\nnot ended";
+}
+
 } // namespace
 
 TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsCompletely)
@@ -176,7 +216,8 @@ TEST(Installer, WithUninstallerInstallsIntoTheDefaultFolderAndUninstallsComplete
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << "still there: " << installed;
-    EXPECT_EQ(FolderExistsAt(ProgramFilesFolder() + "Quillon"), quillonExisted);
+    // The folders above it go with it, once its own file has gone.
+    EXPECT_TRUE(Eventually([&] { return FolderExistsAt(ProgramFilesFolder() + "Quillon") == quillonExisted; }));
 }
 
 TEST(Installer, WithoutUninstallerInstallsIntoTheChosenFolderAndRegistersNothing)
@@ -374,7 +415,7 @@ TEST(Installer, PluginsThatLookAlikeKeepEntriesAndFoldersOfTheirOwnAndLeaveNothi
         ASSERT_NO_FATAL_FAILURE(Uninstall(EntryOf(plugin)));
     }
     // The folders the setups created above the plugins' go with the last.
-    EXPECT_EQ(FolderExistsAt(quillon), quillonExisted);
+    EXPECT_TRUE(Eventually([&] { return FolderExistsAt(quillon) == quillonExisted; }));
 }
 
 namespace {
@@ -518,6 +559,9 @@ TEST_P(InstallModes, SilentInstallAndUpdateStayInTheChosenModesPlaces)
     InstallationCleanup cleanup(installed, key, 0, mode.root),
         elsewhere(PluginFolderIn(other, inputs), key, 0, other.root);
     const bool quillonExisted = FolderExistsAt(mode.base + "Quillon");
+    // Nothing stays behind for the next start of Windows or in the temporary folder.
+    const std::string pending = PendingRenames();
+    const std::vector<std::string> temporary = TreeOf(TemporaryFolder());
     ASSERT_EQ(BuildAndInstall(tool, inputs, std::string("/S /") + mode.name), 0u);
 
     // An update without a switch keeps the earlier install's mode (else a setup
@@ -531,7 +575,10 @@ TEST_P(InstallModes, SilentInstallAndUpdateStayInTheChosenModesPlaces)
 
     ASSERT_NO_FATAL_FAILURE(Uninstall(key, 0, mode.root));
     EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << installed;
-    EXPECT_EQ(FolderExistsAt(mode.base + "Quillon"), quillonExisted);
+    EXPECT_TRUE(Eventually([&] { return FolderExistsAt(mode.base + "Quillon") == quillonExisted; }));
+    EXPECT_EQ(PendingRenames(), pending);
+    EXPECT_EQ(TreeOf(TemporaryFolder()), temporary);
+    EXPECT_FALSE(KeyExists(ProgressKeyOf(inputs), 0, mode.root));
 }
 
 INSTANTIATE_TEST_SUITE_P(OnlyForMeOrForAllUsers, InstallModes, testing::Bool());
@@ -666,4 +713,263 @@ TEST(Installer, EachVersionWritesItsBrandAndAnOlderOneAsksInTheChosenLanguage)
     EXPECT_TRUE(Gone(question) && IsWindowVisible(page));
     EXPECT_EQ(RegistryText(key, "DisplayVersion"), "3.1.10.0");
     ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+}
+
+namespace {
+
+// A plugin of many data files (`variant` fills them), so that each step of an
+// update over another variant lasts long enough to be caught.
+std::string ManyFilesPlugin(const TempFolder& sources, const std::string& name, char variant)
+{
+    const std::string folder = sources.MakeFolder(name);
+    CopyFileTo(TestPlugin("testfs.wfx"), folder + "fsplugin.wfx");
+    for (int i = 0; i < 200; ++i)
+        sources.Write(name + "\\data\\f" + std::to_string(1000 + i) + ".dat", std::string(100000 + 2000 * (variant - '0'), variant));
+    sources.Write(name + "\\settings.ini", std::string("v=") + variant + "\r\n");
+    return folder;
+}
+
+// Starts `commandLine` and ends it by force, as a crash or a power loss would,
+// once `moment` holds; whether that came before the program ended.
+bool StopWhen(const std::string& commandLine, const std::function<bool()>& moment)
+{
+    const StartedProgram run(commandLine);
+    const bool reached = Eventually([&] { return run.WaitFor(0) || moment(); }, 60000) && !run.WaitFor(0);
+    run.End();
+    return reached;
+}
+
+struct Interruption {
+    const char* moment;
+    bool thenUninstall; // else the setup runs again
+};
+
+class Interrupted : public testing::TestWithParam<Interruption> {};
+
+} // namespace
+
+TEST_P(Interrupted, UpdateStoppedAtAnyStepEndsWholeAfterTheNextSetupOrTheUninstaller)
+{
+    const Interruption& row = GetParam();
+    ToolFolder tool;
+    TempFolder sources;
+    auto first = WfxPlugin("Stopped", ManyFilesPlugin(sources, "v1", '1')), second = first;
+    second.Folder = ManyFilesPlugin(sources, "v2", '2');
+    const std::string installed = sources.Path() + "installed", key = EntryOf(first);
+    const std::string earlier = installed + "\\~setup1\\earlier\\data\\";
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(CompileSetupScript(tool, second).ExitCode, 0u);
+    CopyFileTo(tool.Path() + "fsplugin.wfx_setup.exe", sources.Path() + "second_setup.exe");
+    ASSERT_EQ(BuildAndInstall(tool, first, "/S /D=" + installed), 0u);
+    const DWORD firstSize = RegistryNumber(key, "EstimatedSize");
+
+    const std::map<std::string, std::function<bool()>> moments = {
+        {"setting aside", [&] { return FolderExistsAt(earlier); }},
+        {"extracting", [&] { return FolderExistsAt(earlier) && FileExistsAt(installed + "\\data\\f1100.dat"); }},
+        {"swapping", [&] { return FolderExistsAt(earlier) && !FileExistsAt(earlier + "f1100.dat"); }},
+        {"registering", [&] { return RegistryNumber(key, "EstimatedSize") != firstSize; }},
+    };
+    ASSERT_TRUE(StopWhen("\"" + sources.Path() + "second_setup.exe\" /S", moments.at(row.moment)));
+    EXPECT_TRUE(KeyExists(ProgressKeyOf(first))) << "nothing was left to finish";
+
+    if (row.thenUninstall) {
+        ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+        EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); })) << testing::PrintToString(TreeOf(installed + "\\"));
+    } else {
+        EXPECT_EQ(Install(sources.Path() + "second_setup.exe").ExitCode, 0u);
+        EXPECT_EQ(TreeOf(installed + "\\"), With(TreeOf(second.Folder), "uninstall.exe"));
+        EXPECT_EQ(ReadWholeFile(installed + "\\settings.ini"), "v=2\r\n");
+        EXPECT_NE(RegistryNumber(key, "EstimatedSize"), firstSize);
+    }
+    EXPECT_FALSE(KeyExists(ProgressKeyOf(first)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, Interrupted,
+                         testing::Values(Interruption{"setting aside", false}, Interruption{"setting aside", true},
+                                         Interruption{"extracting", false}, Interruption{"extracting", true},
+                                         Interruption{"swapping", false}, Interruption{"swapping", true},
+                                         Interruption{"registering", false}, Interruption{"registering", true}));
+
+namespace {
+
+
+struct UninstallRun {
+    const char* command; // the entry's value that runs it
+    bool inUse;
+};
+
+class RegisteredUninstall : public testing::TestWithParam<UninstallRun> {};
+
+} // namespace
+
+TEST_P(RegisteredUninstall, ReturnsWhenTheWorkIsDoneWithItsExitCodeAndLeavesNoCopy)
+{
+    const UninstallRun& row = GetParam();
+    ToolFolder tool;
+    TempFolder sources;
+    const auto inputs = WfxPlugin("Waited", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    const std::string installed = sources.Path() + "installed\\", key = EntryOf(inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + WithoutTrailingBackslash(installed)), 0u);
+    const std::vector<std::string> tree = TreeOf(installed), temporary = TreeOf(TemporaryFolder());
+    std::unique_ptr<LoadedLibrary> inUse(row.inUse ? new LoadedLibrary(installed + "fsplugin.wfx") : nullptr);
+
+    const StartedProgram uninstall(RegistryText(key, row.command), sources.Path());
+    if (std::string(row.command) == "UninstallString") {
+        // Uninstall, then Close.
+        for (const char* page : {"Uninstall", "Completed"}) {
+            const HWND window = NextDialog(nullptr, 30000, uninstall.Id());
+            ASSERT_TRUE(Eventually([&] { return WindowTextOf(window).find(page) != std::string::npos; }, 30000))
+                << WindowTextOf(window);
+            PressDialogButton(window, IDOK);
+        }
+    }
+    ASSERT_TRUE(uninstall.WaitFor(60000));
+    const std::vector<std::string> left = TreeOf(installed);
+    if (row.inUse) {
+        EXPECT_EQ(uninstall.ExitCode(), 2u);
+        EXPECT_EQ(left, tree);
+        EXPECT_TRUE(KeyExists(key));
+    } else {
+        // At its end only its own file is left, which a running program cannot delete.
+        EXPECT_EQ(uninstall.ExitCode(), 0u);
+        EXPECT_FALSE(KeyExists(key));
+        EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"uninstall.exe"}) << testing::PrintToString(left);
+        EXPECT_TRUE(Eventually([&] { return !FolderExistsAt(installed); }));
+    }
+    EXPECT_TRUE(Eventually([&] { return TreeOf(TemporaryFolder()) == temporary; }))
+        << testing::PrintToString(TreeOf(TemporaryFolder()));
+}
+
+INSTANTIATE_TEST_SUITE_P(FreeOrInUse, RegisteredUninstall,
+                         testing::Values(UninstallRun{"QuietUninstallString", false},
+                                         UninstallRun{"QuietUninstallString", true},
+                                         UninstallRun{"UninstallString", false}));
+
+TEST(Installer, AFolderHoldingAnotherPluginsInstallationIsRefusedAndThatOneStaysWhole)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const auto a = WfxPlugin("Alpha", MakePluginFolder(sources, "a", {"alpha.wfx"}), "alpha.wfx");
+    auto b = WfxPlugin("Beta", MakePluginFolder(sources, "b", {"beta.wfx"}), "beta.wfx");
+    const std::string shared = sources.Path() + "shared";
+    InstallationCleanup cleanupA(shared, EntryOf(a)), cleanupB(shared, EntryOf(b));
+    ASSERT_EQ(BuildAndInstall(tool, a, "/S /D=" + shared), 0u);
+    const std::vector<std::string> alpha = TreeOf(shared + "\\");
+    ASSERT_EQ(CompileSetupScript(tool, b).ExitCode, 0u);
+    const std::string setup = tool.Path() + "beta.wfx_setup.exe";
+    // Named by the other's entry, or by its uninstaller alone.
+    for (const bool registered : {true, false}) {
+        if (!registered)
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, EntryOf(a).c_str());
+        EXPECT_EQ(Install(setup, "/S /D=" + shared).ExitCode, 2u);
+        const std::string told = FolderRefusal(setup, "/D=" + shared);
+        EXPECT_NE(told.find(registered ? "Another plugin, Alpha (alpha.wfx), is installed in " + shared
+                                       : "The uninstaller of another installation (Alpha) is in " + shared),
+                  std::string::npos)
+            << told;
+        EXPECT_EQ(TreeOf(shared + "\\"), alpha);
+        EXPECT_FALSE(KeyExists(EntryOf(b)));
+    }
+}
+
+TEST(Installer, ASetupWithoutUninstallerDoesNotReplaceAnInstallationThatHasOne)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Removable", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    const std::string installed = sources.Path() + "installed", key = EntryOf(inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + installed), 0u);
+    const std::vector<std::string> tree = TreeOf(installed + "\\");
+    inputs.Uninstaller = false;
+    EXPECT_EQ(BuildAndInstall(tool, inputs), 2u);
+    const std::string told = FolderRefusal(tool.Path() + "fsplugin.wfx_setup.exe");
+    EXPECT_NE(told.find("could no longer be removed"), std::string::npos) << told;
+    EXPECT_EQ(TreeOf(installed + "\\"), tree);
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+}
+
+TEST(Installer, AGivenFolderThatNamesNoUsableFolderIsRefusedWithTheReason)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    const auto inputs = WfxPlugin("Given", MakePluginFolder(sources, "plugin", {"fsplugin.wfx"}));
+    const std::string file = sources.Write("a file", "x");
+    InstallationCleanup cleanup(PluginFolderIn(ForAllUsers(), inputs), EntryOf(inputs));
+    ASSERT_EQ(CompileSetupScript(tool, inputs).ExitCode, 0u);
+    const std::string setup = tool.Path() + "fsplugin.wfx_setup.exe";
+    const std::pair<std::string, const char*> rows[] = {
+        {"relative\\dir", "does not name a folder by its full path"},
+        {"Q:\\nodrive\\x", "names a drive or network folder that does not exist"},
+        {sources.Path().substr(0, 3), "names the root of a drive"},
+        {file, "names a file, not a folder"},
+        {sources.Path() + "a<b", "holds a character that a folder name cannot hold"},
+    };
+    for (const auto& [folder, reason] : rows) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(Install(setup, "/S /D=" + folder).ExitCode, 2u);
+        const StartedProgram run("\"" + setup + "\" /D=" + folder);
+        const HWND box = NextDialog(nullptr, 30000, run.Id());
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(WithoutLineBreaks(ReadDialog(box).Text).find("/D=" + folder + " " + reason), std::string::npos)
+            << ReadDialog(box).Text;
+        PressDialogButton(box, IDOK);
+        EXPECT_TRUE(run.WaitFor(30000));
+        EXPECT_EQ(run.ExitCode(), 2u);
+    }
+    EXPECT_FALSE(FolderExistsAt(sources.Path() + "ab"));
+    EXPECT_FALSE(FolderExistsAt(PluginFolderIn(ForAllUsers(), inputs)));
+    EXPECT_FALSE(KeyExists(EntryOf(inputs)));
+}
+
+TEST(Installer, FilesTheUserChangedAreKeptByTheUpdateAndTheUninstaller)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Kept", MakePluginFolder(sources, "v1", {"fsplugin.wfx"}));
+    sources.Write("v1\\settings.ini", "shipped 1\r\n");
+    const std::string installed = sources.Path() + "installed\\", key = EntryOf(inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + WithoutTrailingBackslash(installed)), 0u);
+    // The user edits the settings and a language file the next version drops,
+    // and patches the plugin: a program always takes the new version.
+    WriteWholeFile(installed + "settings.ini", "mine\r\n");
+    WriteWholeFile(installed + "language\\more\\fr.lng", "[mine]\r\n");
+    WriteWholeFile(installed + "fsplugin.wfx", "MZ patched");
+    inputs.Folder = MakePluginFolder(sources, "v2", {"fsplugin.wfx"});
+    DeleteTree(inputs.Folder + "language\\more");
+    DeleteFileA((inputs.Folder + "readme.txt").c_str());
+    sources.Write("v2\\settings.ini", "shipped 2\r\n");
+    ASSERT_EQ(BuildAndInstall(tool, inputs), 0u);
+    EXPECT_EQ(ReadWholeFile(installed + "settings.ini"), "mine\r\n");
+    EXPECT_EQ(ReadWholeFile(installed + "settings.ini.new"), "shipped 2\r\n");
+    EXPECT_EQ(ReadWholeFile(installed + "language\\more\\fr.lng"), "[mine]\r\n");
+    EXPECT_EQ(ReadWholeFile(installed + "fsplugin.wfx"), ReadWholeFile(inputs.Folder + "fsplugin.wfx"));
+    EXPECT_FALSE(FileExistsAt(installed + "readme.txt"));
+
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_EQ(TreeOf(installed), (std::vector<std::string>{"language\\", "language\\more\\", "language\\more\\fr.lng",
+                                                           "settings.ini"}));
+}
+
+TEST(Installer, ANameThatChangesKindUpdatesLikeAnyOther)
+{
+    ToolFolder tool;
+    TempFolder sources;
+    auto inputs = WfxPlugin("Kinds", MakePluginFolder(sources, "file", {"fsplugin.wfx"}));
+    sources.Write("file\\docs", "a file");
+    MakePluginFolder(sources, "folder", {"fsplugin.wfx"});
+    sources.Write("folder\\docs\\index.txt", "a folder");
+    const std::string installed = sources.Path() + "installed\\", key = EntryOf(inputs);
+    InstallationCleanup cleanup(installed, key);
+    ASSERT_EQ(BuildAndInstall(tool, inputs, "/S /D=" + WithoutTrailingBackslash(installed)), 0u);
+    for (const char* next : {"folder\\", "file\\"}) {
+        SCOPED_TRACE(next);
+        inputs.Folder = sources.Path() + next;
+        EXPECT_EQ(BuildAndInstall(tool, inputs), 0u);
+        EXPECT_EQ(TreeOf(installed), With(TreeOf(inputs.Folder), "uninstall.exe"));
+    }
+    ASSERT_NO_FATAL_FAILURE(Uninstall(key));
+    EXPECT_FALSE(FolderExistsAt(installed));
 }
