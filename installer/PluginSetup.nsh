@@ -1,10 +1,11 @@
 ; The machinery of a Quillon plugin's installer and uninstaller, for the
-; script plugin.nsi beside it, which includes it after its languages. The
-; setup creator copies this file as it is and fills nothing in it: the
-; plugin's values come from plugin.nsi, in the variables its PluginValues set
-; (PluginName, PluginMainFile, PluginType, PluginFolderName,
+; script plugin.nsi beside it, which includes it after its languages and
+; their texts. The setup creator copies this file as it is and fills nothing
+; in it: the plugin's values come from plugin.nsi, in the variables its
+; PluginValues set (PluginName, PluginMainFile, PluginType, PluginFolderName,
 ; EarlierFolderName, BackupFolderName, Publisher, PluginBits) and in
-; $InstalledSize, in the define PLUGIN_VERSION, and in the list of installed
+; $InstalledSize, in the define PLUGIN_VERSION and, when set, BRAND_ICON,
+; BRAND_URL and MAIN_FILE_ICON (for the entry), and in the list of installed
 ; files, which its sections extract to ${INSTALLED_LIST} (ExtractFileList)
 ; before anything else. The define UNINSTALLER adds the uninstaller's parts.
 ;
