@@ -3,6 +3,7 @@
 #include "ConsoleOutput.h"
 
 #include "base/ChildProcess.h"
+#include "base/Handles.h"
 #include "base/Paths.h"
 #include "base/TextCodes.h"
 #include "core/AppFolder.h"
@@ -27,9 +28,9 @@ constexpr DWORD kLockWaitMs = 10 * 60 * 1000;
 constexpr DWORD kLockPollMs = 250;
 
 // Set by StopConsoleBuild, from any thread; ends every wait of the build.
-const HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+const UniqueHandle stopped(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 
-bool Stopped() { return WaitForSingleObject(stopped, 0) == WAIT_OBJECT_0; }
+bool Stopped() { return WaitForSingleObject(stopped.Get(), 0) == WAIT_OBJECT_0; }
 
 bool EqualNoCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
@@ -102,7 +103,7 @@ bool TakeLock(TBuildLock& lock, const std::string& toolFolder)
             return true;
         if (waited == 0)
             WriteOut("Another setup is being created in \"" + toolFolder + "\"; waiting for it to finish.");
-        if (waited >= kLockWaitMs || WaitForSingleObject(stopped, kLockPollMs) == WAIT_OBJECT_0)
+        if (waited >= kLockWaitMs || WaitForSingleObject(stopped.Get(), kLockPollMs) == WAIT_OBJECT_0)
             return false;
     }
 }
@@ -126,7 +127,7 @@ bool Compile(const TBuildFiles& build, TCompileFacts& facts)
     std::string messages;
     try {
         TChildProcess compiler(HiddenCompile(build));
-        const TChildEnd end = compiler.Wait(INFINITE, stopped, [&](const std::string& bytes) { messages += bytes; });
+        const TChildEnd end = compiler.Wait(INFINITE, stopped.Get(), [&](const std::string& bytes) { messages += bytes; });
         if (end.How != TChildEnding::Ended)
             return false;
         facts.ExitCode = end.ExitCode;
@@ -145,7 +146,7 @@ bool Compile(const TBuildFiles& build, TCompileFacts& facts)
 
 void StopConsoleBuild() noexcept
 {
-    SetEvent(stopped);
+    SetEvent(stopped.Get());
 }
 
 namespace {
