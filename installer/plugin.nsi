@@ -120,7 +120,7 @@ AllowSkipFiles off
 *languages*
 *translations*
 
-; The machinery, and every text the installer shows itself.
+; The machinery of the installer and its uninstaller.
 !include PluginSetup.nsh
 
 Name "*plugin_name*" "*plugin_name_doubled_ampersands*"
