@@ -2,7 +2,6 @@
 // Owners for the system resources the tool acquires: one type per kind, each
 // non-copyable, movable, with its release call in exactly one place.
 #include <windows.h>
-#include <wincrypt.h>
 #include <objbase.h>
 #include <shlobj.h>
 
@@ -101,22 +100,6 @@ struct LocalMemoryTraits {
 };
 // Memory a call hands over from the local heap (CommandLineToArgvW's list).
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
-
-struct CryptProviderTraits {
-    using Type = HCRYPTPROV;
-    static Type Empty() noexcept { return 0; }
-    static void Close(Type h) noexcept { CryptReleaseContext(h, 0); }
-};
-// A cryptographic provider's context from CryptAcquireContext.
-using UniqueCryptProvider = UniqueResource<CryptProviderTraits>;
-
-struct CryptHashTraits {
-    using Type = HCRYPTHASH;
-    static Type Empty() noexcept { return 0; }
-    static void Close(Type h) noexcept { CryptDestroyHash(h); }
-};
-// A hash object from CryptCreateHash; destroyed before its provider is released.
-using UniqueCryptHash = UniqueResource<CryptHashTraits>;
 
 // A counted COM interface pointer; releases its reference once.
 template <typename T>
