@@ -9,6 +9,7 @@ install_missing
 build_all
 
 start_headless_wine
+make_test_temp_folders
 status=0
 # Two test programs at a time: those that show windows take turns on the
 # display (tests/CMakeLists.txt), the others run beside them.

@@ -4,8 +4,11 @@
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
-#include "base/Handles.h"
 #include "base/TextCodes.h"
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -24,46 +27,33 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     return inputs;
 }
 
-// The SHA-256 digest of `bytes` in lower-case hex. Throws EOSError when the
-// system cannot compute it.
-std::string Sha256Hex(const std::string& bytes)
+// The CRC-32 of `bytes`, as zip files and Windows' RtlComputeCrc32 give it.
+std::uint32_t Crc32(const std::string& bytes)
 {
-    // Named here: the SDK declares it only for Windows XP SP3 and later, whose
-    // AES provider computes it.
-    constexpr ALG_ID kSha256 = ALG_CLASS_HASH | ALG_TYPE_ANY | 12;
-    const auto fail = [] {
-        const DWORD error = GetLastError();
-        return EOSError(error, "SHA-256: " + SystemErrorText(error));
-    };
-    HCRYPTPROV provider = 0;
-    if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
-        throw fail();
-    const UniqueCryptProvider providerOwner(provider);
-    HCRYPTHASH hash = 0;
-    if (!CryptCreateHash(provider, kSha256, 0, 0, &hash))
-        throw fail();
-    const UniqueCryptHash hashOwner(hash);
-    BYTE digest[32] = {};
-    DWORD digestSize = sizeof(digest);
-    if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0) ||
-        !CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0))
-        throw fail();
-    std::string hex;
-    for (const BYTE byte : digest) {
-        hex += "0123456789abcdef"[byte >> 4];
-        hex += "0123456789abcdef"[byte & 15];
-    }
-    return hex;
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> entries{};
+        for (std::uint32_t i = 0; i < entries.size(); ++i) {
+            std::uint32_t crc = i;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+            entries[i] = crc;
+        }
+        return entries;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char byte : bytes)
+        crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
 }
 
 // The list of installed files that the installer and its uninstaller carry
 // and read as they run, so that the script does not grow with the folder:
 // each of `files` (relative to `folder`, text of this program's code page)
 // on a line of its own ending with CR LF; a file followed by "|", its size in
-// bytes, "|" and its SHA-256 digest, by which they tell a file the user
-// changed since it was installed ("|" is in no file name). In ASCII when
-// every name is, which packs in half the time, and otherwise in UTF-16LE
-// after a byte order mark.
+// bytes, "|" and its CRC-32 in eight hex digits, by which they tell a file
+// the user changed since it was installed ("|" is in no file name). In
+// ASCII when every name is, which packs in half the time, and otherwise in
+// UTF-16LE after a byte order mark.
 std::string InstalledFilesList(const std::string& folder, const std::vector<std::string>& files)
 {
     std::string list;
@@ -71,7 +61,9 @@ std::string InstalledFilesList(const std::string& folder, const std::vector<std:
         list += entry;
         if (entry.back() != '\\') {
             const std::string bytes = LoadTextFile(folder + entry);
-            list.append("|").append(std::to_string(bytes.size())).append("|").append(Sha256Hex(bytes));
+            char crc[9] = {};
+            std::snprintf(crc, sizeof(crc), "%08x", static_cast<unsigned>(Crc32(bytes)));
+            list.append("|").append(std::to_string(bytes.size())).append("|").append(crc);
         }
         list += "\r\n";
     }

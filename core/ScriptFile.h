@@ -27,5 +27,5 @@ std::string LicenseForCompiler(const std::string& licensePath, const std::string
 // installed files beside it, handing the compiler a converted copy of the
 // licence there too where it needs one; the script as written. Throws
 // EFOpenError (also for a plugin file that cannot be read for the list),
-// EFCreateError, EWriteError, or EOSError when a digest cannot be computed.
+// EFCreateError or EWriteError.
 std::string WriteSetupScript(const std::string& templateText, TSetupScriptInputs inputs, const std::string& toolFolder);

@@ -129,6 +129,24 @@ stop_xvfb() {
     fi
 }
 
+# Every test program's own folder in the prefix's temporary folder, made
+# before any program starts. A folder made while another program's folder
+# chooser is open changes the folder it lies in, and Wine's chooser, which
+# matches the folders on a path by what it read of them when it opened, can
+# then no longer select anything below that folder.
+make_test_temp_folders() {
+    local temp program
+    for temp in "$WINEPREFIX"/drive_c/users/*/Temp; do
+        [ "$temp" = "$WINEPREFIX/drive_c/users/Public/Temp" ] && continue
+        for program in "$BUILD_DIR"/tests/*/*.exe; do
+            [ "$(basename "$(dirname "$program")")" = "$(basename "$program" .exe)" ] || continue
+            mkdir -p "$temp/$(basename "$program" .exe)/temp"
+        done
+        # Read once, so that the first program's reading changes nothing.
+        ls -a "$temp" "$temp"/*/ >/dev/null
+    done
+}
+
 # A bare X display and the Wine prefix for test and benchmark programs, both
 # stopped again when the calling script ends.
 start_headless_wine() {

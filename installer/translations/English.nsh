@@ -92,11 +92,11 @@ LangString TEXT_FILES_LEFT_STATUS ${SETUP_TEXTS_LANGUAGE} "Some files in $INSTDI
 ; ($KeptFiles, a number).
 LangString TEXT_RUN_UNDONE ${SETUP_TEXTS_LANGUAGE} "A setup of $(^Name) in $INSTDIR was stopped before its end; what it had changed was put back."
 LangString TEXT_RUN_COMPLETED ${SETUP_TEXTS_LANGUAGE} "A setup of $(^Name) in $INSTDIR was stopped before its end; it was completed."
-LangString TEXT_KEPT_BESIDE_NEW ${SETUP_TEXTS_LANGUAGE} "$R1\$R3 is yours (you changed or added it), so it stays as it is; the new version of it is beside it as $R3.new."
-LangString TEXT_KEPT_BESIDE_FOLDER ${SETUP_TEXTS_LANGUAGE} "$R1\$R3 is yours (you changed or added it), and the new version has a folder of that name: yours is beside it as $R3.old."
-LangString TEXT_KEPT_SUMMARY ${SETUP_TEXTS_LANGUAGE} "$KeptFiles of your files were kept as they were; the lines above say where the new versions went."
-LangString TEXT_KEPT_CHANGED ${SETUP_TEXTS_LANGUAGE} "$INSTDIR\$R0 was changed since it was installed, so it stays."
-LangString TEXT_KEPT_ON_UNINSTALL ${SETUP_TEXTS_LANGUAGE} "$KeptFiles files that were changed since they were installed stay in $INSTDIR."
+LangString TEXT_KEPT_BESIDE_NEW ${SETUP_TEXTS_LANGUAGE} "Kept your version of $R3 in $R1; the new version is beside it as $R3.new."
+LangString TEXT_KEPT_BESIDE_FOLDER ${SETUP_TEXTS_LANGUAGE} "Kept your $R3 in $R1 as $R3.old, since the new version has a folder of that name."
+LangString TEXT_KEPT_SUMMARY ${SETUP_TEXTS_LANGUAGE} "Kept files you changed or added ($KeptFiles); the new versions are beside them, named with .new added."
+LangString TEXT_KEPT_CHANGED ${SETUP_TEXTS_LANGUAGE} "Kept $R0, which was changed since it was installed."
+LangString TEXT_KEPT_ON_UNINSTALL ${SETUP_TEXTS_LANGUAGE} "Kept files that were changed since they were installed ($KeptFiles) in $INSTDIR."
 
 ; The window's caption once a run was aborted.
 LangString TEXT_INSTALL_ABORTED ${SETUP_TEXTS_LANGUAGE} "$(^SetupCaption): Installation aborted"
