@@ -95,7 +95,7 @@ LangString TEXT_RUN_COMPLETED ${SETUP_TEXTS_LANGUAGE} "A setup of $(^Name) in $I
 LangString TEXT_KEPT_BESIDE_NEW ${SETUP_TEXTS_LANGUAGE} "Kept your version of $R3 in $R1; the new version is beside it as $R3.new."
 LangString TEXT_KEPT_BESIDE_FOLDER ${SETUP_TEXTS_LANGUAGE} "Kept your $R3 in $R1 as $R3.old, since the new version has a folder of that name."
 LangString TEXT_KEPT_SUMMARY ${SETUP_TEXTS_LANGUAGE} "Kept files you changed or added ($KeptFiles); the new versions are beside them, named with .new added."
-LangString TEXT_KEPT_CHANGED ${SETUP_TEXTS_LANGUAGE} "Kept $R0, which was changed since it was installed."
+LangString TEXT_KEPT_CHANGED ${SETUP_TEXTS_LANGUAGE} "Kept $INSTDIR\$R0, which was changed since it was installed."
 LangString TEXT_KEPT_ON_UNINSTALL ${SETUP_TEXTS_LANGUAGE} "Kept files that were changed since they were installed ($KeptFiles) in $INSTDIR."
 
 ; The window's caption once a run was aborted.
