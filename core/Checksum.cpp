@@ -1,9 +1,30 @@
 #include "Checksum.h"
 
+#include "UnitFiles.h"
+
 #include "base/Errors.h"
 #include "base/Handles.h"
 
+#include <array>
+
 namespace {
+
+// Hands the bytes of `file` from where it stands to its end to `take`, 64 KB
+// at a time, so that a file of any size costs no more memory; false when a
+// read fails.
+template <typename Take>
+bool ReadInPieces(HANDLE file, Take take)
+{
+    std::string buffer(1 << 16, '\0');
+    for (DWORD read = 0;;) {
+        if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+            return false;
+        if (read == 0)
+            return true;
+        if (!take(reinterpret_cast<const BYTE*>(buffer.data()), read))
+            return false;
+    }
+}
 
 // The SHA-256 algorithm of the system's AES provider (Windows XP SP3 and
 // later): a hash of sub-identifier 12, which the headers name only for
@@ -32,15 +53,9 @@ std::string Sha256OfFile(const std::string& path)
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         Fail(path);
-    std::string buffer(1 << 16, '\0');
-    for (DWORD read = 0;;) {
-        if (!ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
-            Fail(path);
-        if (read == 0)
-            break;
-        if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(buffer.data()), read, 0))
-            Fail(path);
-    }
+    const auto hashPiece = [&](const BYTE* bytes, DWORD count) { return CryptHashData(hash, bytes, count, 0) != 0; };
+    if (!ReadInPieces(file.Get(), hashPiece))
+        Fail(path);
     BYTE sum[32];
     DWORD size = sizeof(sum);
     if (!CryptGetHashParam(hash, HP_HASHVAL, sum, &size, 0) || size != sizeof(sum))
@@ -52,6 +67,35 @@ std::string Sha256OfFile(const std::string& path)
         hex += digits[byte & 15];
     }
     return hex;
+}
+
+TFileCrc Crc32OfFile(const std::string& path)
+{
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> entries{};
+        for (std::uint32_t i = 0; i < entries.size(); ++i) {
+            std::uint32_t crc = i;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+            entries[i] = crc;
+        }
+        return entries;
+    }();
+    const UniqueFile file = OpenFileToRead(path);
+    TFileCrc sum;
+    std::uint32_t crc = 0xFFFFFFFFu;
+    const bool read = ReadInPieces(file.Get(), [&](const BYTE* bytes, DWORD count) {
+        for (DWORD i = 0; i < count; ++i)
+            crc = table[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
+        sum.Size += count;
+        return true;
+    });
+    if (!read) {
+        const DWORD error = GetLastError();
+        throw EOSError(error, "\"" + path + "\" could not be read: " + SystemErrorText(error));
+    }
+    sum.Crc = crc ^ 0xFFFFFFFFu;
+    return sum;
 }
 
 std::string ChecksumLine(const std::string& sum, const std::string& fileName) { return sum + "  " + fileName + "\n"; }

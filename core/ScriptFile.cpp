@@ -1,13 +1,12 @@
 #include "ScriptFile.h"
 
 #include "BuildTimes.h"
+#include "Checksum.h"
 #include "ToolFiles.h"
 #include "UnitFiles.h"
 
 #include "base/TextCodes.h"
 
-#include <array>
-#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -27,25 +26,6 @@ TSetupScriptInputs InUtf8(TSetupScriptInputs inputs)
     return inputs;
 }
 
-// The CRC-32 of `bytes`, as zip files and Windows' RtlComputeCrc32 give it.
-std::uint32_t Crc32(const std::string& bytes)
-{
-    static const std::array<std::uint32_t, 256> table = [] {
-        std::array<std::uint32_t, 256> entries{};
-        for (std::uint32_t i = 0; i < entries.size(); ++i) {
-            std::uint32_t crc = i;
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-            entries[i] = crc;
-        }
-        return entries;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (const unsigned char byte : bytes)
-        crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
-}
-
 // The list of installed files that the installer and its uninstaller carry
 // and read as they run, so that the script does not grow with the folder:
 // each of `files` (relative to `folder`, text of this program's code page)
@@ -60,10 +40,10 @@ std::string InstalledFilesList(const std::string& folder, const std::vector<std:
     for (const std::string& entry : files) {
         list += entry;
         if (entry.back() != '\\') {
-            const std::string bytes = LoadTextFile(folder + entry);
+            const TFileCrc sum = Crc32OfFile(folder + entry);
             char crc[9] = {};
-            std::snprintf(crc, sizeof(crc), "%08x", static_cast<unsigned>(Crc32(bytes)));
-            list.append("|").append(std::to_string(bytes.size())).append("|").append(crc);
+            std::snprintf(crc, sizeof(crc), "%08x", static_cast<unsigned>(sum.Crc));
+            list.append("|").append(std::to_string(sum.Size)).append("|").append(crc);
         }
         list += "\r\n";
     }

@@ -25,13 +25,18 @@ std::string FileFailureText(const std::string& prefix, const std::string& fileNa
 
 EWriteError::EWriteError() : Exception(FromWide(kWriteFailed, CP_ACP)) {}
 
-std::string LoadTextFile(const std::string& fileName)
+UniqueFile OpenFileToRead(const std::string& fileName)
 {
     UniqueFile file(CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         throw EFOpenError(FileFailureText(kOpenFailed, fileName, GetLastError()));
+    return file;
+}
 
+std::string LoadTextFile(const std::string& fileName)
+{
+    const UniqueFile file = OpenFileToRead(fileName);
     const DWORD size = GetFileSize(file.Get(), nullptr);
     std::string text(size == INVALID_FILE_SIZE ? 0 : size, '\0');
     DWORD read = 0;

@@ -2,6 +2,7 @@
 // Whole-file routines: a file's complete content as one byte string, and a
 // byte string as a file's complete content. Nothing is converted on the way.
 #include "base/Errors.h"
+#include "base/Handles.h"
 
 #include <string>
 
@@ -22,6 +23,10 @@ class EWriteError : public Exception {
 public:
     EWriteError();
 };
+
+// An existing file, open for reading from its start while other openers may
+// read it but not write it. Throws EFOpenError when it cannot be opened.
+UniqueFile OpenFileToRead(const std::string& fileName);
 
 // The whole content of an existing file. While it is read, other openers may
 // read the file but not write it. Throws EFOpenError when it cannot be opened.

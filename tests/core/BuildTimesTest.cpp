@@ -70,6 +70,12 @@ TEST(Checksum, TheSumSha256sumReads)
               "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
     EXPECT_EQ(Sha256OfFile(folder.Write("empty.txt")), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     EXPECT_EQ(ChecksumLine("ab12", "x.wfx_setup.exe"), "ab12  x.wfx_setup.exe\n");
+    // The CRC-32 the uninstaller compares with Windows' own: the standard's
+    // check value, and a file read in more than one piece.
+    EXPECT_EQ(Crc32OfFile(folder.Write("check.txt", "123456789")).Crc, 0xCBF43926u);
+    const TFileCrc big = Crc32OfFile(folder.Write("big.dat", std::string(150000, 'q')));
+    EXPECT_EQ(big.Size, 150000u);
+    EXPECT_EQ(big.Crc, 0x5BBBB2F6u);
 }
 
 TEST(PluginScanRules, TwoBuildsOfOnePluginAreNoChoiceButTwoPluginsAre)
