@@ -3,28 +3,12 @@
 #include "UnitFiles.h"
 
 #include "base/Errors.h"
+#include "base/FilePieces.h"
 #include "base/Handles.h"
 
 #include <array>
 
 namespace {
-
-// Hands the bytes of `file` from where it stands to its end to `take`, 64 KB
-// at a time, so that a file of any size costs no more memory; false when a
-// read fails.
-template <typename Take>
-bool ReadInPieces(HANDLE file, Take take)
-{
-    std::string buffer(1 << 16, '\0');
-    for (DWORD read = 0;;) {
-        if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
-            return false;
-        if (read == 0)
-            return true;
-        if (!take(reinterpret_cast<const BYTE*>(buffer.data()), read))
-            return false;
-    }
-}
 
 // The SHA-256 algorithm of the system's AES provider (Windows XP SP3 and
 // later): a hash of sub-identifier 12, which the headers name only for

@@ -1,6 +1,7 @@
 #include "InstallerDelivery.h"
 
 #include "base/Errors.h"
+#include "base/FilePieces.h"
 #include "base/FolderTree.h"
 #include "base/Handles.h"
 #include "base/Paths.h"
@@ -56,18 +57,11 @@ bool CopyFlushed(const std::string& source, const std::string& target)
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!to)
             return false;
-        std::string buffer(1 << 16, '\0');
-        DWORD read = 0, written = 0;
-        for (copied = true; copied;) {
-            if (!ReadFile(from.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-                copied = false;
-            } else if (read == 0) {
-                break;
-            } else {
-                copied = WriteFile(to.Get(), buffer.data(), read, &written, nullptr) && written == read;
-            }
-        }
-        copied = copied && FlushFileBuffers(to.Get());
+        const auto writePiece = [&](const BYTE* bytes, DWORD count) {
+            DWORD written = 0;
+            return WriteFile(to.Get(), bytes, count, &written, nullptr) && written == count;
+        };
+        copied = ReadInPieces(from.Get(), writePiece) && FlushFileBuffers(to.Get());
     }
     if (!copied) {
         const DWORD error = GetLastError();
