@@ -34,14 +34,6 @@ bool Stopped() { return WaitForSingleObject(stopped.Get(), 0) == WAIT_OBJECT_0; 
 
 bool EqualNoCase(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
-std::string Joined(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items)
-        text += (text.empty() ? "" : ", ") + item;
-    return text;
-}
-
 // The setup the options ask for, what they leave open found as the window's
 // scan finds it in `folder` (a full path with trailing backslash); what
 // cannot be taken goes to `problems`.
@@ -80,7 +72,7 @@ TSetupRequest RequestOf(const TConsoleOptions& options, const std::string& folde
     for (const std::string& language : options.Languages)
         if (std::none_of(available.begin(), available.end(), [&](const std::string& name) { return EqualNoCase(name, language); }))
             problems.push_back("Unknown language \"" + language + "\"; the languages in \"" + toolFolder +
-                               "languages\\\" are: " + Joined(available));
+                               "languages\\\" are: " + Joined(available, ", "));
     for (const std::string& name : available)
         if (std::any_of(options.Languages.begin(), options.Languages.end(),
                         [&](const std::string& language) { return EqualNoCase(name, language); }))
@@ -172,7 +164,7 @@ std::string ChoiceProblem(const TConsoleOptions& options, const std::string& fol
     const std::vector<std::string> plugins = PluginsAmong(ListFolderEntries(folder + "*.*"), type);
     if (plugins.size() < 2)
         return std::string();
-    return "The plugin folder holds " + std::to_string(plugins.size()) + " plugins (" + Joined(plugins) +
+    return "The plugin folder holds " + std::to_string(plugins.size()) + " plugins (" + Joined(plugins, ", ") +
            "): name the one to build with --main-file";
 }
 

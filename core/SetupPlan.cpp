@@ -302,14 +302,14 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
 
     // The installer's own texts in each language, else in English: told once.
     inputs.Translated = TranslatedLanguages(inputs.Languages, toolFolder);
-    std::string english;
+    std::vector<std::string> english;
     for (const std::string& name : inputs.Languages)
         if (std::find(inputs.Translated.begin(), inputs.Translated.end(), name) == inputs.Translated.end() &&
             lstrcmpiA(name.c_str(), "English") != 0)
-            english += (english.empty() ? "" : ", ") + name;
+            english.push_back(name);
     if (!english.empty())
         plan.Notices.push_back("The installer's own texts (its first page and its messages) will be in English for " +
-                               english + ": \"" + toolFolder + kTranslationsFolderName +
+                               Joined(english, ", ") + ": \"" + toolFolder + kTranslationsFolderName +
                                "\" holds no translation of them for these languages.");
 
     const TVersionInfo version = ReadVersionInfo(mainFilePath);
@@ -320,10 +320,12 @@ TSetupPlan PlanSetup(const TSetupRequest& request, const std::string& toolFolder
     return plan;
 }
 
-std::string JoinedLines(const std::vector<std::string>& lines)
+std::string Joined(const std::vector<std::string>& items, const char* separator)
 {
     std::string text;
-    for (const std::string& line : lines)
-        text += (text.empty() ? "" : "\r\n") + line;
+    for (const std::string& item : items)
+        text += (&item == &items.front() ? "" : separator) + item;
     return text;
 }
+
+std::string JoinedLines(const std::vector<std::string>& lines) { return Joined(lines, "\r\n"); }

@@ -49,5 +49,8 @@ std::vector<std::string> TemplateLines(const std::string& templatePath, const st
 // lies in the translations folder of `toolFolder` (with trailing backslash).
 std::vector<std::string> TranslatedLanguages(const std::vector<std::string>& languages, const std::string& toolFolder);
 
+// `items` with `separator` between each two.
+std::string Joined(const std::vector<std::string>& items, const char* separator);
+
 // `lines` joined by CR LF, as a message box shows them.
 std::string JoinedLines(const std::vector<std::string>& lines);
